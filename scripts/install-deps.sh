@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages needed to build, run and test Calmora.
+set -euo pipefail
+PACKAGES=(
+  build-essential cmake pkg-config
+  qt6-base-dev libfreeimage-dev
+  libgtest-dev libbenchmark-dev
+  xvfb xauth x11-apps imagemagick
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
