@@ -1,0 +1,49 @@
+// Everything that would block a test (message boxes, file dialogs, opening a
+// page in the browser) goes through these replaceable functions.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+namespace calmora {
+
+enum class MessageIcon { Critical = 16, Question = 32, Exclamation = 48, Information = 64 };
+
+struct MessageRequest {
+    QString text;
+    QString title;
+    MessageIcon icon = MessageIcon::Critical;
+};
+
+struct FileDialogRequest {
+    bool save = false;
+    QString title;
+    QString initialFolder;
+    QString initialName;
+    QStringList filters;   // Qt name filters, in the order shown
+    int filterIndex = 0;   // 0-based entry shown first
+    bool overwritePrompt = false;
+    QString defaultSuffix;
+};
+
+struct FileDialogResult {
+    bool accepted = false;
+    QString path;
+    int filterIndex = -1;  // 0-based entry chosen
+};
+
+struct UiSeams {
+    // Shows a message and returns when the user has answered it.
+    std::function<void(QWidget* parent, const MessageRequest&)> showMessage;
+    std::function<FileDialogResult(QWidget* parent, const FileDialogRequest&)> fileDialog;
+    // Opens a local file or a URL with the desktop's handler; false on failure.
+    std::function<bool(const QString& urlOrPath)> openUrl;
+};
+
+// The seams in use; defaults show real Qt dialogs. Tests assign their own.
+UiSeams& Seams();
+
+}  // namespace calmora
