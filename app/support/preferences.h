@@ -1,0 +1,26 @@
+// The two user preferences and their file "Pref": one line `"1","2"` + CR LF.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace calmora {
+
+struct Preferences {
+    int16_t language = 1;      // 1 English, 2 Italian
+    int16_t scrollButton = 1;  // 1 left, 2 right mouse button drags the image
+};
+
+// The program's current preferences, read by every window.
+Preferences& CurrentPreferences();
+
+// A field that is not exactly "1" or "2" (quotes removed) gives 1.
+[[nodiscard]] Preferences ParsePreferences(const QByteArray& fileContents);
+[[nodiscard]] QByteArray FormatPreferences(const Preferences& preferences);
+
+// Read at start-up (missing file: defaults) and written when the main window closes.
+void LoadPreferences();
+bool SavePreferences();
+
+}  // namespace calmora
