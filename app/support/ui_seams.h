@@ -22,16 +22,18 @@ struct FileDialogRequest {
     bool save = false;
     QString title;
     QString initialFolder;
-    QString initialName;
-    QStringList filters;   // Qt name filters, in the order shown
+    QString initialName;   // a name with wildcards only filters the listing
+    QStringList filters;   // Qt name filters "Description (patterns)", in the order shown
     int filterIndex = 0;   // 0-based entry shown first
     bool overwritePrompt = false;
-    QString defaultSuffix;
+    QString defaultSuffix; // added to a typed name without extension
+    bool fileMustExist = false;  // open: only existing files can be confirmed
+    bool multiSelect = false;    // open: several files may be chosen
 };
 
 struct FileDialogResult {
     bool accepted = false;
-    QString path;
+    QString path;          // the chosen file ("/" separators); the first one when several
     int filterIndex = -1;  // 0-based entry chosen
 };
 
