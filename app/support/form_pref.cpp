@@ -1,0 +1,119 @@
+#include "form_pref.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "preferences.h"
+
+namespace calmora {
+namespace {
+
+template <typename W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QGroupBox* OptionFrame(QWidget* parent, const char* name, QRadioButton* first,
+                       QRadioButton* second) {
+    auto* frame = Named(new QGroupBox(parent), name);
+    auto* layout = new QVBoxLayout(frame);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    // Each frame's options exclude each other, whatever their parent.
+    auto* group = new QButtonGroup(frame);
+    group->addButton(first);
+    group->addButton(second);
+    return frame;
+}
+
+}  // namespace
+
+FormPref::FormPref(LanguageChangedCallback onLanguageChanged, QWidget* owner)
+    : QDialog(owner), onLanguageChanged_(std::move(onLanguageChanged)) {
+    setObjectName(QStringLiteral("FormPref"));
+    setModal(true);
+
+    FramePref = Named(new QFrame(this), "FramePref");
+    OptENG = Named(new QRadioButton(FramePref), "OptENG");
+    OptITA = Named(new QRadioButton(FramePref), "OptITA");
+    OptSX = Named(new QRadioButton(FramePref), "OptSX");
+    OptDX = Named(new QRadioButton(FramePref), "OptDX");
+    FrameLingua = OptionFrame(FramePref, "FrameLingua", OptENG, OptITA);
+    FrameMouse = OptionFrame(FramePref, "FrameMouse", OptSX, OptDX);
+    CmdPrefOK = Named(new QPushButton(FramePref), "CmdPrefOK");
+    CmdPrefAnnulla = Named(new QPushButton(FramePref), "CmdPrefAnnulla");
+    CmdPrefOK->setDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(CmdPrefOK);
+    buttons->addWidget(CmdPrefAnnulla);
+    auto* frameLayout = new QVBoxLayout(FramePref);
+    frameLayout->addWidget(FrameLingua);
+    frameLayout->addWidget(FrameMouse);
+    frameLayout->addLayout(buttons);
+    // The window is exactly as large as its frame.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(FramePref);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    const Preferences& preferences = CurrentPreferences();
+    SetCaptions(preferences.language);
+    (preferences.language == 1 ? OptENG : OptITA)->setChecked(true);
+    (preferences.scrollButton == 1 ? OptSX : OptDX)->setChecked(true);
+
+    connect(CmdPrefOK, &QPushButton::clicked, this, &FormPref::CmdPrefOK_Click);
+    connect(CmdPrefAnnulla, &QPushButton::clicked, this, &FormPref::CmdPrefAnnulla_Click);
+}
+
+void FormPref::SetCaptions(int language) {
+    const bool english = language == 1;
+    setWindowTitle(english ? QStringLiteral("Preferences") : QStringLiteral("Preferenze"));
+    FrameLingua->setTitle(english ? QStringLiteral("Language") : QStringLiteral("Lingua"));
+    OptENG->setText(english ? QStringLiteral("English") : QStringLiteral("Inglese"));
+    OptITA->setText(english ? QStringLiteral("Italian") : QStringLiteral("Italiano"));
+    FrameMouse->setTitle(english ? QStringLiteral("Mose button for image scrolling")
+                                 : QStringLiteral("Tasto del mouse per scorrere immagini"));
+    OptSX->setText(english ? QStringLiteral("Left") : QStringLiteral("Sinistro"));
+    OptDX->setText(english ? QStringLiteral("Right") : QStringLiteral("Destro"));
+    CmdPrefOK->setText(english ? QStringLiteral("Apply") : QStringLiteral("Applica"));
+    CmdPrefAnnulla->setText(english ? QStringLiteral("Cancel") : QStringLiteral("Annulla"));
+}
+
+void FormPref::ApplyLanguageChoice() {
+    Preferences& preferences = CurrentPreferences();
+    int chosen = 0;
+    if (OptENG->isChecked() && preferences.language == 2) chosen = 1;
+    if (OptITA->isChecked() && preferences.language == 1) chosen = 2;
+    if (chosen == 0) return;
+    preferences.language = int16_t(chosen);
+    if (onLanguageChanged_) onLanguageChanged_(chosen);
+}
+
+void FormPref::ApplyScrollButtonChoice() {
+    Preferences& preferences = CurrentPreferences();
+    if (OptSX->isChecked()) preferences.scrollButton = 1;
+    if (OptDX->isChecked()) preferences.scrollButton = 2;
+}
+
+void FormPref::CmdPrefOK_Click() {
+    ApplyLanguageChoice();
+    ApplyScrollButtonChoice();
+    accept();
+}
+
+void FormPref::CmdPrefAnnulla_Click() { reject(); }
+
+void ShowPreferencesDialog(QWidget* owner, LanguageChangedCallback onLanguageChanged) {
+    FormPref dialog(std::move(onLanguageChanged), owner);
+    dialog.exec();
+}
+
+}  // namespace calmora
