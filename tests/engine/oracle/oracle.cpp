@@ -262,7 +262,7 @@ std::string PaddingDifference(const uint8_t* buf, int32_t width, int32_t height,
     return {};
 }
 
-GuardedBuffer::GuardedBuffer(size_t bytes, uint8_t fill) {
+GuardedBuffer::GuardedBuffer(size_t bytes, uint8_t fill, GuardAt at) {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     const size_t usable = (bytes + page - 1) / page * page;
     mapBytes_ = usable + page;
@@ -273,14 +273,15 @@ GuardedBuffer::GuardedBuffer(size_t bytes, uint8_t fill) {
         throw std::bad_alloc();
     }
     uint8_t* base = static_cast<uint8_t*>(map_);
-    if (mprotect(base + usable, page, PROT_NONE) != 0) {
+    uint8_t* guard = at == GuardAt::End ? base + usable : base;
+    if (mprotect(guard, page, PROT_NONE) != 0) {
         munmap(map_, mapBytes_);
         map_ = nullptr;
         mapBytes_ = 0;
         throw std::bad_alloc();
     }
     size_ = bytes;
-    data_ = base + usable - bytes;
+    data_ = at == GuardAt::End ? base + usable - bytes : base + page;
     std::memset(data_, fill, bytes);
 }
 
@@ -305,6 +306,18 @@ void GuardedBuffer::Release() {
     mapBytes_ = 0;
     data_ = nullptr;
     size_ = 0;
+}
+
+SparseBuffer::SparseBuffer(size_t bytes) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) return;
+    data_ = static_cast<uint8_t*>(p);
+    size_ = bytes;
+}
+
+SparseBuffer::~SparseBuffer() {
+    if (data_) munmap(data_, size_);
 }
 
 }  // namespace kc_oracle

@@ -67,13 +67,16 @@ std::string FirstDifference(const uint8_t* expected, const uint8_t* actual, int3
 // Empty when every padding byte of the image still equals value.
 std::string PaddingDifference(const uint8_t* buf, int32_t width, int32_t height, uint8_t value);
 
-// A buffer whose last byte is immediately followed by an inaccessible page,
-// so that any read or write past its end faults at once instead of passing
-// quietly. The bytes before it are ordinary mapped memory.
+// Which side of a GuardedBuffer touches the inaccessible page.
+enum class GuardAt { End, Start };
+
+// A buffer whose last byte is immediately followed by an inaccessible page
+// (or, with GuardAt::Start, whose first byte immediately follows one), so that
+// any access past that end faults at once instead of passing quietly.
 class GuardedBuffer {
 public:
     GuardedBuffer() = default;
-    explicit GuardedBuffer(size_t bytes, uint8_t fill = 0);
+    explicit GuardedBuffer(size_t bytes, uint8_t fill = 0, GuardAt at = GuardAt::End);
     ~GuardedBuffer();
     GuardedBuffer(const GuardedBuffer&) = delete;
     GuardedBuffer& operator=(const GuardedBuffer&) = delete;
@@ -89,6 +92,25 @@ private:
     void Release();
     void* map_ = nullptr;
     size_t mapBytes_ = 0;
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+// A large zero-filled address range of which only the pages touched get
+// memory, for checking byte offsets beyond 2^31 without gigabytes of RAM.
+// valid() is false when the system refuses the mapping.
+class SparseBuffer {
+public:
+    explicit SparseBuffer(size_t bytes);
+    ~SparseBuffer();
+    SparseBuffer(const SparseBuffer&) = delete;
+    SparseBuffer& operator=(const SparseBuffer&) = delete;
+
+    bool valid() const { return data_ != nullptr; }
+    uint8_t* data() { return data_; }
+    size_t size() const { return size_; }
+
+private:
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
 };
