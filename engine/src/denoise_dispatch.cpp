@@ -1,11 +1,116 @@
 // The one place that chooses how a denoise call is computed.
+//
+// Pixels whose patch can be clamped sideways (the first and last s+p columns)
+// go through the reference; every other pixel of any row goes through the
+// fastest interior kernel the processor runs. Both end in Finish::Pixel and add
+// the same terms in the same order, so the bytes never depend on the path, the
+// processor or the number of threads. KCDENOISE_FORCE_REFERENCE=1 sends
+// everything through the reference.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "denoise_call.h"
+#include "denoise_fast.h"
+#include "thread_pool.h"
 
 namespace kc {
+namespace {
 
-void Denoise(const DenoiseCall& c) { DenoiseReference(c); }
+bool ForceReference() {
+    static const bool force = [] {
+        const char* text = std::getenv("KCDENOISE_FORCE_REFERENCE");
+        return text && *text && std::strcmp(text, "0") != 0;
+    }();
+    return force;
+}
+
+// Below this many candidate visits a call runs on the caller's thread: waking
+// a worker would cost more than it saves.
+constexpr int64_t kInlineVisits = 40000;
+// Narrowest column band handed to a thread.
+constexpr int32_t kMinBandPixels = 64;
+
+struct Plan {
+    const DenoiseCall* call;
+    const Finish* finish;
+    InteriorKernel kernel;  // null: reference only
+    int32_t bandsPerRow;
+};
+
+void RunFast(const Plan& plan, int32_t y, int32_t x0, int32_t x1) {
+    const DenoiseCall& c = *plan.call;
+    const int32_t W = c.job->width, H = c.job->height;
+    const int32_t p = c.params->patchRadius, s = c.params->searchRadius;
+    const int64_t stride = RowStride(W);
+    const RowGeometry g = MakeRowGeometry(y, H, p, s);
+    double num[3 * kFastTilePixels], den[3 * kFastTilePixels];
+    for (int32_t x = x0; x < x1; x += kFastTilePixels) {
+        const int32_t n = std::min(kFastTilePixels, x1 - x);
+        plan.kernel(c, g, x, n, num, den);
+        for (int32_t i = 0; i < n; ++i)
+            plan.finish->Pixel(c, static_cast<size_t>(y * stride + 3 * (int64_t{x} + i)),
+                               num + 3 * i, den + 3 * i);
+    }
+}
+
+void RunSpan(const Plan& plan, int32_t y, int32_t x0, int32_t x1) {
+    const DenoiseCall& c = *plan.call;
+    if (!plan.kernel) {
+        DenoiseReferenceSpan(c, *plan.finish, y, x0, x1);
+        return;
+    }
+    // Columns whose patch stays whole for every candidate of the window.
+    const int64_t reach = int64_t{c.params->searchRadius} + c.params->patchRadius;
+    const int32_t in0 = static_cast<int32_t>(std::clamp<int64_t>(reach, x0, x1));
+    const int32_t in1 =
+        static_cast<int32_t>(std::clamp<int64_t>(int64_t{c.job->width} - reach, in0, x1));
+    if (x0 < in0) DenoiseReferenceSpan(c, *plan.finish, y, x0, in0);
+    if (in0 < in1) RunFast(plan, y, in0, in1);
+    if (in1 < x1) DenoiseReferenceSpan(c, *plan.finish, y, in1, x1);
+}
+
+void RunItem(void* context, int64_t item) {
+    const Plan& plan = *static_cast<const Plan*>(context);
+    const int32_t W = plan.call->job->width;
+    const int32_t y = plan.call->job->firstRow + static_cast<int32_t>(item / plan.bandsPerRow);
+    const int64_t band = item % plan.bandsPerRow;
+    const int32_t x0 = static_cast<int32_t>(W * band / plan.bandsPerRow);
+    const int32_t x1 = static_cast<int32_t>(W * (band + 1) / plan.bandsPerRow);
+    RunSpan(plan, y, x0, x1);
+}
+
+bool FastPathFits(const DenoiseCall& c) {
+    const int32_t p = c.params->patchRadius, s = c.params->searchRadius;
+    return p >= 0 && p <= kFastMaxPatch && s >= 0 && c.job->tableLength >= 1 &&
+           c.job->width >= 1 && c.job->height >= 1;
+}
+
+}  // namespace
+
+void Denoise(const DenoiseCall& c) {
+    const DenoiseJob& job = *c.job;
+    if (job.lastRow < job.firstRow) return;
+    const Finish finish(c);
+    Plan plan{&c, &finish, nullptr, 1};
+    if (!ForceReference() && FastPathFits(c)) plan.kernel = SelectInteriorKernel();
+
+    const int64_t rows = int64_t{job.lastRow} - job.firstRow + 1;
+    const int64_t side = 2 * int64_t{std::max<int16_t>(c.params->searchRadius, 0)} + 1;
+    const int64_t visits = rows * std::max(job.width, 1) * side * side;
+    const int threads = ConfiguredThreads();
+    if (threads > 1 && visits >= kInlineVisits && job.width >= 1) {
+        // Enough items for the threads to even out the costly border columns.
+        const int64_t wanted = 4 * int64_t{threads};
+        if (rows < wanted) {
+            const int64_t bands = (wanted + rows - 1) / rows;
+            plan.bandsPerRow = static_cast<int32_t>(
+                std::max<int64_t>(1, std::min<int64_t>(bands, job.width / kMinBandPixels)));
+        }
+        ParallelFor(rows * plan.bandsPerRow, threads, RunItem, &plan);
+        return;
+    }
+    for (int64_t i = 0; i < rows; ++i) RunItem(&plan, i);
+}
 
 }  // namespace kc

@@ -1,0 +1,163 @@
+// Persistent workers, created on the first parallel call. Between calls a
+// worker spins briefly before sleeping: a caller that works one row per call
+// then finds it awake, and the hand-off costs about as much as a cache miss.
+// The caller never depends on a worker to make progress: it claims items like
+// any worker and only waits for items already started.
+#include "thread_pool.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define KC_PAUSE() _mm_pause()
+#else
+#define KC_PAUSE() std::this_thread::yield()
+#endif
+
+namespace kc {
+namespace {
+
+struct Job {
+    ItemFn fn;
+    void* context;
+    int64_t count;
+    std::atomic<int64_t> next{0};
+    std::atomic<int64_t> done{0};
+    int workersInside = 0;  // guarded by the pool mutex
+    int workerSeats;        // workers allowed to join
+};
+
+void RunItems(Job& job) {
+    for (;;) {
+        const int64_t i = job.next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= job.count) return;
+        job.fn(job.context, i);
+        job.done.fetch_add(1, std::memory_order_release);
+    }
+}
+
+class Pool {
+public:
+    explicit Pool(int workers) {
+        threads_.reserve(workers);
+        for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { WorkerLoop(); });
+    }
+
+    // Joins at exit or unload: workers only ever wait on this pool's own state.
+    ~Pool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_.store(true, std::memory_order_release);
+        }
+        wake_.notify_all();
+        for (auto& t : threads_) t.join();
+    }
+
+    int Workers() const { return static_cast<int>(threads_.size()); }
+
+    bool TryRun(Job& job) {
+        std::unique_lock<std::mutex> own(busy_, std::try_to_lock);
+        if (!own.owns_lock()) return false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            job_ = &job;
+            generation_.fetch_add(1, std::memory_order_release);
+            if (sleepers_ > 0) wake_.notify_all();
+        }
+        RunItems(job);
+        while (job.done.load(std::memory_order_acquire) < job.count) KC_PAUSE();
+        for (;;) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            job_ = nullptr;
+            if (job.workersInside == 0) break;
+        }
+        return true;
+    }
+
+private:
+    void WorkerLoop() {
+        uint64_t seen = generation_.load(std::memory_order_acquire);
+        for (;;) {
+            WaitForNews(seen);
+            if (stop_.load(std::memory_order_acquire)) return;
+            seen = generation_.load(std::memory_order_acquire);
+            Job* job;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                job = job_;
+                if (!job || job->workerSeats == 0) continue;
+                --job->workerSeats;
+                ++job->workersInside;
+            }
+            RunItems(*job);
+            std::lock_guard<std::mutex> lock(mutex_);
+            --job->workersInside;
+        }
+    }
+
+    void WaitForNews(uint64_t seen) {
+        const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(300);
+        for (int n = 0;; ++n) {
+            if (generation_.load(std::memory_order_acquire) != seen ||
+                stop_.load(std::memory_order_acquire))
+                return;
+            KC_PAUSE();
+            if ((n & 63) == 63 && std::chrono::steady_clock::now() > spinUntil) break;
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++sleepers_;
+        wake_.wait(lock, [&] {
+            return generation_.load(std::memory_order_acquire) != seen ||
+                   stop_.load(std::memory_order_acquire);
+        });
+        --sleepers_;
+    }
+
+    std::mutex busy_;  // held by the one call that owns the workers
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::atomic<uint64_t> generation_{0};
+    std::atomic<bool> stop_{false};
+    Job* job_ = nullptr;
+    int sleepers_ = 0;
+    std::vector<std::thread> threads_;
+};
+
+Pool& ThePool() {
+    static Pool pool(ConfiguredThreads() - 1);
+    return pool;
+}
+
+}  // namespace
+
+int ConfiguredThreads() {
+    static const int threads = [] {
+        if (const char* text = std::getenv("KCDENOISE_THREADS")) {
+            char* end = nullptr;
+            const long n = std::strtol(text, &end, 10);
+            if (end != text && *end == '\0' && n >= 1) return static_cast<int>(n < 256 ? n : 256);
+        }
+        const unsigned hw = std::thread::hardware_concurrency();
+        return hw >= 1 ? static_cast<int>(hw < 256 ? hw : 256) : 1;
+    }();
+    return threads;
+}
+
+void ParallelFor(int64_t count, int threads, ItemFn fn, void* context) {
+    if (count <= 0) return;
+    Job job;
+    job.fn = fn;
+    job.context = context;
+    job.count = count;
+    const int64_t helpers = threads - 1 < count - 1 ? threads - 1 : count - 1;
+    job.workerSeats = static_cast<int>(helpers);
+    if (helpers <= 0 || ThePool().Workers() == 0 || !ThePool().TryRun(job)) RunItems(job);
+}
+
+}  // namespace kc

@@ -1,0 +1,303 @@
+// The library's fast paths against the plain oracle, bit for bit: random
+// images, every search radius 0-12, patch radii 0-2, bands of rows, all four
+// forms, program-style and arbitrary tables. CTest runs this binary again with
+// other thread counts and kernels (fast_path.cmake), so one set of cases
+// covers every path.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "KcDenoise.h"
+#include "oracle.h"
+
+using kc_oracle::FirstDifference;
+using kc_oracle::GuardAt;
+using kc_oracle::GuardedBuffer;
+using kc_oracle::ImageBytes;
+using kc_oracle::Rng;
+
+namespace {
+
+enum class Form { Completa, CompletaOUT, PerCanale, PerCanaleOUT };
+constexpr Form kForms[] = {Form::Completa, Form::CompletaOUT, Form::PerCanale,
+                           Form::PerCanaleOUT};
+
+bool IsOut(Form f) { return f == Form::CompletaOUT || f == Form::PerCanaleOUT; }
+bool IsPerChannel(Form f) { return f == Form::PerCanale || f == Form::PerCanaleOUT; }
+
+// The table the program builds for intensity sigma.
+std::vector<float> ProgramTable(int sigma) {
+    const int32_t count = 14 * sigma * sigma;
+    std::vector<float> t(static_cast<size_t>(count));
+    for (int32_t n = 0; n < count; ++n)
+        t[n] = static_cast<float>(std::pow(2.718281828459, -n / (2.0 * sigma * sigma)));
+    return t;
+}
+
+// Weights spread over 2^-60 .. 2^60: the double sums then round differently
+// for almost any change of adding order, which an order-preserving path must
+// not show.
+std::vector<float> WideTable(int32_t length, uint64_t seed) {
+    Rng rng(seed);
+    std::vector<float> t(static_cast<size_t>(length));
+    for (auto& v : t) v = std::ldexp(1.0f + rng.Float01(), rng.Int(-60, 60));
+    return t;
+}
+
+struct Case {
+    int32_t width, height, firstRow, lastRow;
+    int16_t patch, search, wantNoise, viewChannel;
+    std::vector<float> table;
+    int32_t tableLength;
+    ChannelFactors factors;
+    Form form;
+    uint64_t seed;
+    int amplitude;
+};
+
+std::string Describe(const Case& k) {
+    return "width " + std::to_string(k.width) + " height " + std::to_string(k.height) +
+           " rows " + std::to_string(k.firstRow) + ".." + std::to_string(k.lastRow) + " p " +
+           std::to_string(k.patch) + " s " + std::to_string(k.search) + " N " +
+           std::to_string(k.tableLength) + " form " + std::to_string(static_cast<int>(k.form)) +
+           " view " + std::to_string(k.viewChannel) + " noise " + std::to_string(k.wantNoise) +
+           " seed " + std::to_string(k.seed);
+}
+
+struct Buffers {
+    GuardedBuffer denoised, noise, viewDenoised, viewNoise;
+    explicit Buffers(size_t bytes, GuardAt at)
+        : denoised(bytes, 0x5A, at), noise(bytes, 0x6B, at), viewDenoised(bytes, 0x7C, at),
+          viewNoise(bytes, 0x8D, at) {}
+};
+
+void CallLibrary(const Case& k, const DenoiseJob& job, const DenoiseParams& params,
+                 const uint8_t* src, Buffers& b) {
+    const float* t = k.table.data();
+    switch (k.form) {
+        case Form::Completa:
+            KcDenoiseCompleta(&job, &params, src, b.denoised.data(), t, b.noise.data());
+            break;
+        case Form::CompletaOUT:
+            KcDenoiseCompletaOUT(&job, &params, src, b.viewDenoised.data(), t,
+                                 b.viewNoise.data(), b.denoised.data(), b.noise.data());
+            break;
+        case Form::PerCanale:
+            KcDenoisePerCanale(&job, &params, src, b.denoised.data(), t, b.noise.data(),
+                               &k.factors);
+            break;
+        case Form::PerCanaleOUT:
+            KcDenoisePerCanaleOUT(&job, &params, src, b.viewDenoised.data(), t,
+                                  b.viewNoise.data(), &k.factors, b.denoised.data(),
+                                  b.noise.data());
+            break;
+    }
+}
+
+// Runs one case through the library (rowByRow: one call per row, as the
+// program does) and the oracle; returns the first difference, or empty.
+std::string Check(const Case& k, bool rowByRow = false, GuardAt at = GuardAt::End) {
+    const size_t bytes = ImageBytes(k.width, k.height);
+    GuardedBuffer src(bytes, 0, at);
+    kc_oracle::FillNoisyImage(src.data(), k.width, k.height, k.seed, k.amplitude);
+    const DenoiseParams params{k.patch, k.search, k.wantNoise, k.viewChannel};
+    DenoiseJob job{k.firstRow, k.lastRow, k.width, k.height, k.tableLength};
+
+    Buffers lib(bytes, at), want(bytes, at);
+    if (rowByRow) {
+        for (int32_t y = k.firstRow; y <= k.lastRow; ++y) {
+            DenoiseJob row = job;
+            row.firstRow = row.lastRow = y;
+            CallLibrary(k, row, params, src.data(), lib);
+        }
+    } else {
+        CallLibrary(k, job, params, src.data(), lib);
+    }
+    kc_oracle::OracleDenoise(job, params, src.data(), want.denoised.data(), k.table.data(),
+                             want.noise.data(), IsPerChannel(k.form) ? &k.factors : nullptr,
+                             IsOut(k.form) ? want.viewDenoised.data() : nullptr,
+                             IsOut(k.form) ? want.viewNoise.data() : nullptr);
+
+    const struct {
+        const char* name;
+        GuardedBuffer* expected;
+        GuardedBuffer* actual;
+    } planes[] = {{"denoised", &want.denoised, &lib.denoised},
+                  {"noise", &want.noise, &lib.noise},
+                  {"viewDenoised", &want.viewDenoised, &lib.viewDenoised},
+                  {"viewNoise", &want.viewNoise, &lib.viewNoise}};
+    for (const auto& plane : planes) {
+        const std::string diff = FirstDifference(plane.expected->data(), plane.actual->data(),
+                                                 k.width, k.height, /*withPadding=*/true);
+        if (!diff.empty()) return std::string(plane.name) + ": " + diff + " (" + Describe(k) + ")";
+    }
+    return {};
+}
+
+float PickFactor(Rng& rng) {
+    static const float kFactors[] = {0.0f, 0.37f, 1.0f, 1.5f};
+    return kFactors[rng.Int(0, 3)];
+}
+
+// A random case whose oracle run stays around a few million patch pixels.
+Case RandomCase(uint64_t seed) {
+    Rng rng(seed);
+    Case k{};
+    k.seed = seed;
+    k.search = static_cast<int16_t>(rng.Int(0, 12));
+    k.patch = static_cast<int16_t>(rng.Int(0, 2));
+    const int shape = rng.Int(0, 9);
+    if (shape == 0) {  // tiny images, smaller than the window
+        k.width = rng.Int(1, 6);
+        k.height = rng.Int(1, 6);
+    } else {
+        k.width = rng.Int(1, 3) == 1 ? rng.Int(1, 40) : rng.Int(40, 300);
+        k.height = rng.Int(1, 3) == 1 ? rng.Int(1, 8) : rng.Int(8, 50);
+    }
+    const int64_t perRow = int64_t{k.width} * (2 * k.search + 1) * (2 * k.search + 1) *
+                           (2 * k.patch + 1) * (2 * k.patch + 1);
+    const int32_t maxRows = static_cast<int32_t>(std::max<int64_t>(1, 6000000 / perRow));
+    k.firstRow = rng.Int(0, k.height - 1);
+    k.lastRow = std::min(k.height - 1, k.firstRow + rng.Int(0, std::min(maxRows, k.height) - 1));
+    if (rng.Int(0, 15) == 0) k.lastRow = k.firstRow - 1;  // an empty band writes nothing
+    k.wantNoise = static_cast<int16_t>(rng.Int(-1, 1));
+    k.viewChannel = static_cast<int16_t>(rng.Int(-1, 5));
+    k.form = kForms[rng.Int(0, 3)];
+    k.factors = {PickFactor(rng), PickFactor(rng), PickFactor(rng)};
+    k.amplitude = rng.Int(0, 3) == 0 ? 60 : rng.Int(1, 20);
+    switch (rng.Int(0, 3)) {
+        case 0:
+        case 1: {
+            static const int kSigmas[] = {1, 3, 8, 20, 60};
+            k.table = ProgramTable(kSigmas[rng.Int(0, 4)]);
+            k.tableLength = static_cast<int32_t>(k.table.size());
+            break;
+        }
+        case 2:
+            k.tableLength = rng.Int(1, 3) == 1 ? rng.Int(1, 40) : rng.Int(40, 700000);
+            k.table = kc_oracle::RandomTable(k.tableLength, seed + 1, 0.3);
+            break;
+        default:
+            k.tableLength = rng.Int(1, 20000);
+            k.table = WideTable(k.tableLength, seed + 2);
+            break;
+    }
+    return k;
+}
+
+TEST(FastPath, RandomCasesMatchTheOracle) {
+    for (uint64_t seed = 1; seed <= 260; ++seed) {
+        const Case k = RandomCase(seed);
+        const std::string diff = Check(k);
+        ASSERT_TRUE(diff.empty()) << diff;
+    }
+}
+
+// Whole images, every radius the dialog offers, the program's tables and
+// factors: the borders, the rows whose patch shrinks at the top and bottom,
+// and the interior all in one picture.
+TEST(FastPath, WholeImagesWithProgramTables) {
+    int seed = 1000;
+    for (int search = 2; search <= 12; ++search) {
+        for (int sigma : {4, 25}) {
+            Case k{};
+            k.width = 29 + 2 * search + 3 * (search % 3);  // odd widths, partial vector tails
+            k.height = 2 * search + 9;
+            k.firstRow = 0;
+            k.lastRow = k.height - 1;
+            k.patch = 1;
+            k.search = static_cast<int16_t>(search);
+            k.wantNoise = 1;
+            k.viewChannel = static_cast<int16_t>(search % 4);
+            k.table = ProgramTable(sigma);
+            k.tableLength = static_cast<int32_t>(k.table.size());
+            k.factors = {1.0f, 0.37f, 0.0f};
+            k.form = kForms[search % 4];
+            k.seed = static_cast<uint64_t>(seed++);
+            k.amplitude = sigma;
+            const std::string diff = Check(k);
+            ASSERT_TRUE(diff.empty()) << diff;
+        }
+    }
+}
+
+// The program's own pattern: one call per row over a whole image.
+TEST(FastPath, RowByRowCallsMatchTheOracle) {
+    for (int search : {2, 5, 12}) {
+        Case k{};
+        k.width = 160 + search;
+        k.height = 2 * search + 12;
+        k.firstRow = 0;
+        k.lastRow = k.height - 1;
+        k.patch = 1;
+        k.search = static_cast<int16_t>(search);
+        k.wantNoise = 1;
+        k.viewChannel = 0;
+        k.table = ProgramTable(12);
+        k.tableLength = static_cast<int32_t>(k.table.size());
+        k.factors = {0.37f, 1.5f, 1.0f};
+        k.form = Form::PerCanaleOUT;
+        k.seed = 77u + static_cast<uint64_t>(search);
+        k.amplitude = 15;
+        const std::string diff = Check(k, /*rowByRow=*/true);
+        ASSERT_TRUE(diff.empty()) << diff;
+    }
+}
+
+// Buffers that start right after, or end right before, an inaccessible page:
+// a vector load past either end of the image faults here.
+TEST(FastPath, ReadsStayInsideTheImage) {
+    for (GuardAt at : {GuardAt::End, GuardAt::Start}) {
+        for (int32_t width : {1, 2, 7, 8, 26, 27, 33, 97, 130}) {
+            for (int16_t patch : {0, 1, 2}) {
+                Case k{};
+                k.width = width;
+                k.height = 30;
+                k.firstRow = 0;
+                k.lastRow = k.height - 1;
+                k.patch = patch;
+                k.search = 3;
+                k.wantNoise = 1;
+                k.viewChannel = 3;
+                k.tableLength = 100000;
+                k.table = kc_oracle::RandomTable(k.tableLength, 5, 0.0);
+                k.factors = {1.0f, 1.0f, 1.0f};
+                k.form = Form::CompletaOUT;
+                k.seed = static_cast<uint64_t>(width * 10 + patch);
+                k.amplitude = 40;
+                const std::string diff = Check(k, false, at);
+                ASSERT_TRUE(diff.empty()) << diff;
+            }
+        }
+    }
+}
+
+// A cut-off of 1 keeps only exact patch matches; a table longer than any
+// distance keeps every candidate. Both ends of the cut-off test.
+TEST(FastPath, CutOffExtremes) {
+    for (int32_t length : {1, 2, 9 * 255 * 255 + 1}) {
+        Case k{};
+        k.width = 70;
+        k.height = 16;
+        k.firstRow = 3;
+        k.lastRow = 12;
+        k.patch = 1;
+        k.search = 4;
+        k.wantNoise = 1;
+        k.viewChannel = 2;
+        k.tableLength = length;
+        k.table = length > 100000 ? std::vector<float>(static_cast<size_t>(length), 0.5f)
+                                   : std::vector<float>(static_cast<size_t>(length), 1.0f);
+        k.factors = {0.37f, 0.0f, 1.0f};
+        k.form = Form::PerCanaleOUT;
+        k.seed = 4242;
+        k.amplitude = 1;  // many exact matches
+        const std::string diff = Check(k);
+        ASSERT_TRUE(diff.empty()) << diff;
+    }
+}
+
+}  // namespace
