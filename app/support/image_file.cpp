@@ -1,5 +1,6 @@
 #include "image_file.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,10 +34,32 @@ void CollectDecoderMessage(FREE_IMAGE_FORMAT, const char* message) {
     }
 }
 
+// libtiff, which FreeImage uses, prints its complaints (including harmless
+// ones on every save) straight to stderr. They are collected like
+// FreeImage's own messages instead. The setters are looked up at run time so
+// that no libtiff headers are needed; nothing happens if it is not loaded.
+using TiffHandler = void (*)(const char* module, const char* format, va_list args);
+using TiffHandlerSetter = TiffHandler (*)(TiffHandler);
+
+void CollectTiffMessage(const char* module, const char* format, va_list args) {
+    if (!g_decoderMessages || !format) return;
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    if (module) g_decoderMessages->append(module).append(": ");
+    g_decoderMessages->append(text).push_back('\n');
+}
+
+void InstallMessageCollectors() {
+    FreeImage_SetOutputMessage(CollectDecoderMessage);
+    for (const char* setter : {"TIFFSetErrorHandler", "TIFFSetWarningHandler"})
+        if (void* symbol = dlsym(RTLD_DEFAULT, setter))
+            reinterpret_cast<TiffHandlerSetter>(symbol)(CollectTiffMessage);
+}
+
 class DecoderMessages {
 public:
     DecoderMessages() {
-        static const bool installed = (FreeImage_SetOutputMessage(CollectDecoderMessage), true);
+        static const bool installed = (InstallMessageCollectors(), true);
         (void)installed;
         g_decoderMessages = &text_;
     }
@@ -153,9 +177,11 @@ BitmapPtr ConvertTo24(FIBITMAP* decoded) {
     if (type == FIT_BITMAP || type == FIT_RGB16 || type == FIT_RGBA16) {
         converted.reset(FreeImage_ConvertTo24Bits(decoded));
     } else {
-        // Grey 16-bit, integer and float samples: scaled to 8 bits first.
-        BitmapPtr standard(FreeImage_ConvertToStandardType(decoded, TRUE));
-        if (standard) converted.reset(FreeImage_ConvertTo24Bits(standard.get()));
+        // 16-bit grey keeps its high byte, like 16-bit colour does; other
+        // sample types (32-bit, float) are scaled from their range to 8 bits.
+        BitmapPtr grey(type == FIT_UINT16 ? FreeImage_ConvertTo8Bits(decoded)
+                                          : FreeImage_ConvertToStandardType(decoded, TRUE));
+        if (grey) converted.reset(FreeImage_ConvertTo24Bits(grey.get()));
     }
     if (!converted || FreeImage_GetBPP(converted.get()) != 24 ||
         FreeImage_GetImageType(converted.get()) != FIT_BITMAP)
@@ -355,6 +381,7 @@ SaveResult SaveImageFile(FIBITMAP* image, const std::string& path, SaveFormat fo
         return {false, "cannot write: " + ErrnoText(error)};
     }
 
+    DecoderMessages messages;  // keeps encoder complaints off the terminal
     FreeImageIO io{ReadProc, WriteProc, SeekProc, TellProc};
     bool written = FreeImage_SaveToHandle(fif, image, &io, file, flags) != FALSE;
     int error = 0;
