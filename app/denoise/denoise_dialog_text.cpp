@@ -1,0 +1,69 @@
+#include "denoise_dialog_text.h"
+
+namespace calmora {
+
+namespace {
+
+FormDenoiseTexts English() {
+    FormDenoiseTexts t;
+    t.titlePrefix = QStringLiteral("Denoise ");
+    t.backgroundMenu = QStringLiteral("Background color");
+    t.white = QStringLiteral("white");
+    t.gray = QStringLiteral("gray");
+    t.help = QStringLiteral("Help");
+    t.intensity = QStringLiteral("Intensity");
+    t.radius = QStringLiteral("Radius");
+    t.preview = QStringLiteral("Preview");
+    t.apply = QStringLiteral("Apply");
+    t.stop = QStringLiteral("Stop");
+    t.selectAreaTip = QStringLiteral("Select preview area");
+    t.scrollTip = QStringLiteral("Scroll image");
+    t.originalTip = QStringLiteral("Original image");
+    t.denoisedTip = QStringLiteral("Denoised image");
+    t.noiseTip = QStringLiteral("Removed noise");
+    t.channels = {QStringLiteral("RGB"), QStringLiteral("Red"), QStringLiteral("Green"),
+                  QStringLiteral("Blue")};
+    t.areaPicRTip = QStringLiteral("Denoised image area");
+    t.areaPicNoiseTip = QStringLiteral("Removed noise");
+    t.wholePicRTip = QStringLiteral("Denoised image");
+    t.wholePicTip = QStringLiteral("Original image");
+    t.wholePicNoiseTip = QStringLiteral("Removed noise");
+    return t;
+}
+
+FormDenoiseTexts Italian() {
+    FormDenoiseTexts t;
+    t.titlePrefix = QStringLiteral("Riduci rumore ");
+    t.backgroundMenu = QStringLiteral("Colore sfondo");
+    t.white = QStringLiteral("bianco");
+    t.gray = QStringLiteral("grigio");
+    t.help = QStringLiteral("Guida");
+    t.intensity = QStringLiteral("Intensit\u00e0");
+    t.radius = QStringLiteral("Raggio");
+    t.preview = QStringLiteral("Anteprima");
+    t.apply = QStringLiteral("Applica");
+    t.stop = QStringLiteral("Interrompi");
+    t.selectAreaTip = QStringLiteral("Seleziona area anteprima");
+    t.scrollTip = QStringLiteral("Scorri immagine");
+    t.originalTip = QStringLiteral("Immagine originale");
+    t.denoisedTip = QStringLiteral("Immagine con rumore ridotto");
+    t.noiseTip = QStringLiteral("Rumore eliminato");
+    t.channels = {QStringLiteral("RGB"), QStringLiteral("Rosso"), QStringLiteral("Verde"),
+                  QStringLiteral("Blu")};
+    t.areaPicRTip = QStringLiteral("Area dell'immagine risultante");
+    t.areaPicNoiseTip = QStringLiteral("Rumore rimosso");
+    t.wholePicRTip = QStringLiteral("Immagine risultante");
+    t.wholePicTip = QStringLiteral("Immagine originale");
+    t.wholePicNoiseTip = QStringLiteral("Rumore eliminato");
+    return t;
+}
+
+}  // namespace
+
+const FormDenoiseTexts& DialogTexts(int language) {
+    static const FormDenoiseTexts english = English();
+    static const FormDenoiseTexts italian = Italian();
+    return language == 1 ? english : italian;
+}
+
+}  // namespace calmora

@@ -1,0 +1,24 @@
+// Every text FormDenoise shows, in English and Italian.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace calmora {
+
+struct FormDenoiseTexts {
+    QString titlePrefix;  // followed by the main window's title tail
+    QString backgroundMenu, white, gray, help;
+    QString intensity, radius;
+    QString preview, apply, stop;
+    QString selectAreaTip, scrollTip, originalTip, denoisedTip, noiseTip;
+    QStringList channels;  // Combo1, index 0..3
+    // Tooltips of the panes, by layout.
+    QString areaPicRTip, areaPicNoiseTip;
+    QString wholePicRTip, wholePicTip, wholePicNoiseTip;
+};
+
+// language 1 English, anything else Italian.
+[[nodiscard]] const FormDenoiseTexts& DialogTexts(int language);
+
+}  // namespace calmora
