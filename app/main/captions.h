@@ -1,0 +1,58 @@
+// Every text of the main window in both languages, and the window-title
+// formats built from the file name, the size, the fitted view and the angle.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace calmora {
+
+constexpr int kEnglish = 1;
+constexpr int kItalian = 2;
+
+inline const QString kProgramName = QStringLiteral("Calmora");
+
+// One caption in each language; language 1 is English, anything else Italian.
+struct CaptionPair {
+    QString english;
+    QString italian;
+
+    [[nodiscard]] const QString& In(int language) const {
+        return language == kEnglish ? english : italian;
+    }
+    static CaptionPair Same(const QString& text) { return {text, text}; }
+    bool operator==(const CaptionPair& other) const {
+        return english == other.english && italian == other.italian;
+    }
+};
+
+// The window's menus and the save frames, in the order they are set.
+struct ControlCaption {
+    const char* control;  // objectName
+    const char* english;
+    const char* italian;
+};
+constexpr int kControlCaptionCount = 16;
+extern const ControlCaption kControlCaptions[kControlCaptionCount];
+
+// "Calmora" + three blanks + name: the title while a file is being loaded.
+[[nodiscard]] QString LoadingCaption(const QString& fileName);
+
+// "Calmora   a.png  (640x480)".
+[[nodiscard]] QString BaseCaption(const QString& fileName, int32_t width, int32_t height);
+
+// The caption of the fitted view: the current caption followed by the fitted
+// size and the percentage, in each language.
+[[nodiscard]] CaptionPair FitCaption(const CaptionPair& caption, int32_t fitWidth,
+                                     int32_t fitHeight, int16_t fitPercent);
+
+// The captions after a turn to angle (90, 180, 270); 0 gives the bases back.
+[[nodiscard]] CaptionPair RotatedCaption(const CaptionPair& base, int angle);
+
+// The window title after switching from oldLanguage to newLanguage: a view
+// caption becomes its twin in the new language; anything else (the bare
+// program name, a title of a load in progress) stays as it is.
+[[nodiscard]] QString SwappedTitle(const QString& title, int oldLanguage, int newLanguage,
+                                   const CaptionPair& caption, const CaptionPair& fitCaption);
+
+}  // namespace calmora

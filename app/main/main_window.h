@@ -1,0 +1,167 @@
+// FormMain: the program's window. It owns the image document, shows it at true
+// size or fitted to the window, scrolls it with the bars and by dragging,
+// rotates it, and starts the denoise, preferences and About windows.
+#pragma once
+
+#include <QMainWindow>
+#include <QPoint>
+
+#include "denoise/denoise_host.h"
+#include "image_document.h"
+
+class QAction;
+class QMenu;
+class QScrollBar;
+
+namespace calmora {
+
+class GCommonDialog;
+class PictureBox;
+
+// Mouse pointers by their codes: default, four-way arrow while dragging, busy.
+constexpr int kPointerDefault = 0;
+constexpr int kPointerSizeAll = 5;
+constexpr int kPointerBusy = 11;
+
+class MainWindow : public QMainWindow, public DenoiseHost {
+    Q_OBJECT
+public:
+    // Form_Load: reads the preferences and the remembered open folder, sets
+    // every caption in the chosen language, and lays out an empty view.
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Loads path as if it had been confirmed in the open dialog (used for a
+    // file named on the command line).
+    void OpenFile(const QString& path);
+
+    // Menu commands.
+    void FileOpen_Click();
+    void FileSave_Click();
+    void PaintSizeTrue_Click();
+    void PaintSizeScreenFit_Click();
+    void Ruota90_Click();
+    void Denoise_Click();
+    void PrefMenu_Click();
+    void ShowGuida_Click();
+    void ShowAbout_Click();
+
+    // Captions of the menus and the save frames in one language, and the
+    // switch of the window title to its twin in the language now in use.
+    void ApplyEnglishCaptions();
+    void ApplyItalianCaptions();
+    void SwapCaptionLanguage();
+
+    // The menus that long work locks: FileMenu, PaintSize, ShowAbout,
+    // ShowGuida, Denoise and PrefMenu. Denoise only comes back when there is
+    // an image to denoise.
+    void DisableMainMenus();
+    void EnableMainMenus();
+
+    // Sets a mouse pointer by code (0, 5, 11) on the window and on Pic.
+    void SetWindowPointer(int code);
+    void SetPicPointer(int code);
+    [[nodiscard]] int PicPointer() const { return picPointer_; }
+    [[nodiscard]] int WindowPointer() const { return windowPointer_; }
+
+    [[nodiscard]] ImageDocument& Document() { return doc_; }
+    [[nodiscard]] const ImageDocument& Document() const { return doc_; }
+    [[nodiscard]] bool HasImage() const { return doc_.image != nullptr; }
+    [[nodiscard]] PictureBox* Pic() const { return pic_; }
+    [[nodiscard]] QScrollBar* HScroll1() const { return hScroll_; }
+    [[nodiscard]] QScrollBar* VScroll1() const { return vScroll_; }
+    // The area below the menu bar where Pic, the bars and the frames live.
+    [[nodiscard]] QWidget* ClientArea() const { return client_; }
+    [[nodiscard]] QAction* MenuAction(const char* objectName) const;
+    [[nodiscard]] bool ViewReady() const { return doc_.viewReadyFlag; }
+    void SetViewReady(bool ready) { doc_.viewReadyFlag = ready; }
+
+    // DenoiseHost.
+    [[nodiscard]] const uint8_t* ImageBits() const override { return doc_.imageBits; }
+    [[nodiscard]] int32_t ImageWidth() const override { return doc_.width; }
+    [[nodiscard]] int32_t ImageHeight() const override { return doc_.height; }
+    [[nodiscard]] FIBITMAP* Destination() const override { return destination_; }
+    void AdoptDenoised() override;
+    void AppendTitleSuffix(const QString& english, const QString& italian) override;
+    // Copies the block at the scroll position into the view and shows it.
+    void RedrawView() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateClientArea();
+    void ApplyCaptions(int language);
+    void ShowStartPicture();
+
+    // Loading.
+    [[nodiscard]] QString SplitPath(const QString& path);
+    void WriteOpenFolder();
+    void BeginLoad(const QString& path);
+    void LoadImageFile();
+    void FailLoad(int message, bool hidePaintSize);
+    void ReleaseDocument();
+    void SuspendSystemKeys() {}
+    void ResumeSystemKeys() {}
+
+    // View.
+    [[nodiscard]] QSize ClientSize() const;
+    [[nodiscard]] TrueSizeLayout ComputeLayout(int32_t width, int32_t height) const;
+    void ApplyLayout(const TrueSizeLayout& layout);
+    void PlaceScrollBars();
+    void PlacePic(int left, int top, int width, int height);
+    // Fills bitmap with the view block of the current image at (x, y): 0, or
+    // the number of the message that tells why it could not.
+    [[nodiscard]] int MakeTrueView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t width,
+                                   int32_t height, const TrueSizeLayout& layout, int32_t x,
+                                   int32_t y) const;
+    [[nodiscard]] int MakeFitView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t width,
+                                  int32_t height, const FitGeometry& fit) const;
+    void ShowTrueView();
+    void ShowFitView();
+    void UpdateFitGeometry();
+    void DropFitBitmap();
+    void RelayoutForClientSize();
+    void SetTitle(const QString& title) { setWindowTitle(title); }
+
+    // Drag scrolling.
+    void Pic_MouseDown(Qt::MouseButton button, QPointF position);
+    void Pic_MouseMove(QPointF position);
+    void Pic_Mouseup();
+    [[nodiscard]] bool AnyScrollBarShown() const;
+    void HScroll1_Change();
+    void Vscroll1_Change();
+
+    void Form_Unload();
+    void InstallWheel();
+
+    ImageDocument doc_;
+    FIBITMAP* destination_ = nullptr;  // the denoise run's output while its dialog is open
+    bool denoiseDialogOpen_ = false;
+    bool unloaded_ = false;
+    int picPointer_ = kPointerDefault;
+    int windowPointer_ = kPointerDefault;
+    bool startPictureShown_ = false;
+
+    QWidget* client_ = nullptr;
+    PictureBox* pic_ = nullptr;
+    QScrollBar* hScroll_ = nullptr;
+    QScrollBar* vScroll_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* paintSizeMenu_ = nullptr;
+    QMenu* imageMenu_ = nullptr;
+    QAction* fileOpen_ = nullptr;
+    QAction* fileSave_ = nullptr;
+    QAction* paintSizeTrue_ = nullptr;
+    QAction* paintSizeScreenFit_ = nullptr;
+    QAction* ruota90_ = nullptr;
+    QAction* denoise_ = nullptr;
+    QAction* prefMenu_ = nullptr;
+    QAction* showGuida_ = nullptr;
+    QAction* showAbout_ = nullptr;
+    GCommonDialog* openDialog_ = nullptr;
+};
+
+}  // namespace calmora
