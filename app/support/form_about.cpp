@@ -139,9 +139,15 @@ void FormAbout::ApplyCaptions(int language) {
 
 // A link that cannot be opened does nothing visible: the desktop has no
 // handler for it, and there is nothing more the About window could do.
-void FormAbout::LabSitoInternet_Click() { Seams().openUrl(labSitoInternet_->text()); }
-void FormAbout::Labemail_Click() { Seams().openUrl(QStringLiteral("mailto:") + labemail_->text()); }
-void FormAbout::LabFreeImage_Click() { Seams().openUrl(labFreeImage_->text()); }
+namespace {
+void OpenLink(const QString& target) {
+    if (Seams().openUrl) Seams().openUrl(target);
+}
+}  // namespace
+
+void FormAbout::LabSitoInternet_Click() { OpenLink(labSitoInternet_->text()); }
+void FormAbout::Labemail_Click() { OpenLink(QStringLiteral("mailto:") + labemail_->text()); }
+void FormAbout::LabFreeImage_Click() { OpenLink(labFreeImage_->text()); }
 
 void ShowAboutBox(QWidget* owner) {
     FormAbout about(owner);

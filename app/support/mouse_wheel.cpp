@@ -44,6 +44,7 @@ private:
 
 QPointer<QWidget> hookedWindow;
 QPointer<WheelFilter> hookFilter;
+QPointer<QWidget> hookPicture;
 
 }  // namespace
 
@@ -115,17 +116,24 @@ void mouse_hook(QWidget* window, WheelTarget target) {
     }
     if (osCode == 0 && !osCheckFailed && !getos()) osCheckFailed = true;
     if (!window) return;
+    // Qt hands a turn to the widget under the pointer first, and passes it on
+    // to the window only when nobody takes it; watching the picture itself
+    // sees every turn that can count, whatever the widgets around it do.
+    QWidget* picture = target.picture ? target.picture() : nullptr;
+    if (!picture) return;
     hookFilter = new WheelFilter(window, std::move(target));
-    window->installEventFilter(hookFilter);
+    hookPicture = picture;
+    picture->installEventFilter(hookFilter);
     hookedWindow = window;
 }
 
 void RemoveWheelHook(QWidget* window) {
     if (!window || window != hookedWindow) return;
     if (hookFilter) {
-        window->removeEventFilter(hookFilter);
+        if (hookPicture) hookPicture->removeEventFilter(hookFilter);
         delete hookFilter;
     }
+    hookPicture = nullptr;
     hookedWindow = nullptr;
 }
 

@@ -1,7 +1,7 @@
 // Mouse-wheel scrolling of the main window's picture: one notch over the
-// picture steps the vertical scroll bar. The window's own widgets never get
-// to act on the wheel there, so a filter installed on the window picks the
-// turns off and lets every event go on unchanged.
+// picture steps the vertical scroll bar. The picture itself does nothing with
+// the wheel, so a filter picks the turns off it and lets every event go on
+// unchanged.
 #pragma once
 
 #include <QPoint>
@@ -57,7 +57,9 @@ struct WheelTarget {
 bool getos();                 // fills osVersionCode; true when it could tell
 bool Mouse_CheckForWheel();   // always true: Qt delivers wheel events on every system
 
-// Installs the wheel handling on window (removing an earlier one first).
+// Installs the wheel handling for window (removing an earlier one first). The
+// turns are picked off target.picture(), which must exist at this point and
+// stay the same widget while hooked.
 void mouse_hook(QWidget* window, WheelTarget target);
 // Takes it off again; nothing when window is null or not hooked.
 void RemoveWheelHook(QWidget* window);
