@@ -15,12 +15,25 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
 void PictureBox::SetBackColor(const QColor& color) { backColor_ = color; }
 
 void PictureBox::Cls() {
+    SyncSurface();
     surface_.fill(backColor_);
     update();
 }
 
-void PictureBox::resizeEvent(QResizeEvent* event) {
-    const QSize size = event->size().expandedTo(QSize(1, 1));
+const QImage& PictureBox::Surface() const {
+    SyncSurface();
+    return surface_;
+}
+
+QRgb PictureBox::PixelAt(int x, int y) const {
+    SyncSurface();
+    return surface_.pixel(x, y);
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) { SyncSurface(); }
+
+void PictureBox::SyncSurface() const {
+    const QSize size = this->size().expandedTo(QSize(1, 1));
     if (size == surface_.size()) return;
     QImage grown(size, QImage::Format_RGB32);
     grown.fill(backColor_);
@@ -31,6 +44,7 @@ void PictureBox::resizeEvent(QResizeEvent* event) {
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
+    SyncSurface();
     QPainter painter(this);
     painter.drawImage(0, 0, surface_);
 }
@@ -38,20 +52,23 @@ void PictureBox::paintEvent(QPaintEvent*) {
 void PictureBox::BitBlt(int dstX, int dstY, int w, int h, const DisplayBitmap& bitmap, int srcX,
                         int srcY, RasterOp op) {
     if (!bitmap.made()) return;
-    // Clip the block to the bitmap and to the surface.
-    if (srcX < 0) { dstX -= srcX; w += srcX; srcX = 0; }
-    if (srcY < 0) { dstY -= srcY; h += srcY; srcY = 0; }
-    if (dstX < 0) { srcX -= dstX; w += dstX; dstX = 0; }
-    if (dstY < 0) { srcY -= dstY; h += dstY; dstY = 0; }
-    w = std::min({w, bitmap.width() - srcX, surface_.width() - dstX});
-    h = std::min({h, bitmap.height() - srcY, surface_.height() - dstY});
-    if (w <= 0 || h <= 0) return;
+    SyncSurface();
+    // Clip the block to the bitmap and to the surface, in 64 bits so that no
+    // caller's coordinates can overflow the arithmetic.
+    int64_t dx = dstX, dy = dstY, sx = srcX, sy = srcY, bw = w, bh = h;
+    if (sx < 0) { dx -= sx; bw += sx; sx = 0; }
+    if (sy < 0) { dy -= sy; bh += sy; sy = 0; }
+    if (dx < 0) { sx -= dx; bw += dx; dx = 0; }
+    if (dy < 0) { sy -= dy; bh += dy; dy = 0; }
+    bw = std::min({bw, int64_t{bitmap.width()} - sx, int64_t{surface_.width()} - dx});
+    bh = std::min({bh, int64_t{bitmap.height()} - sy, int64_t{surface_.height()} - dy});
+    if (bw <= 0 || bh <= 0) return;
     const int64_t stride = bitmap.stride();
-    for (int line = 0; line < h; ++line) {
-        const int bufferRow = bitmap.height() - 1 - (srcY + line);
-        const uint8_t* s = bitmap.bits + bufferRow * stride + 3 * int64_t{srcX};
-        auto* d = reinterpret_cast<QRgb*>(surface_.scanLine(dstY + line)) + dstX;
-        for (int i = 0; i < w; ++i, s += 3) {
+    for (int64_t line = 0; line < bh; ++line) {
+        const int64_t bufferRow = bitmap.height() - 1 - (sy + line);
+        const uint8_t* s = bitmap.bits + bufferRow * stride + 3 * sx;
+        auto* d = reinterpret_cast<QRgb*>(surface_.scanLine(int(dy + line))) + dx;
+        for (int64_t i = 0; i < bw; ++i, s += 3) {
             const QRgb pixel = qRgb(s[2], s[1], s[0]);
             d[i] = op == RasterOp::Copy ? pixel : (d[i] & pixel) | 0xff000000u;
         }

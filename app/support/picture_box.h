@@ -26,15 +26,20 @@ public:
     void Refresh() { repaint(); }
     void SetBackColor(const QColor& color);
     [[nodiscard]] QColor BackColor() const { return backColor_; }
-    [[nodiscard]] const QImage& Surface() const { return surface_; }
-    [[nodiscard]] QRgb PixelAt(int x, int y) const { return surface_.pixel(x, y); }
+    [[nodiscard]] const QImage& Surface() const;
+    [[nodiscard]] QRgb PixelAt(int x, int y) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QImage surface_;
+    // A hidden widget gets its resize event only when shown; the surface
+    // follows the widget's size at every use so that drawing into a resized,
+    // still hidden box is not clipped to its old size.
+    void SyncSurface() const;
+
+    mutable QImage surface_;
     QColor backColor_{Qt::white};
 };
 

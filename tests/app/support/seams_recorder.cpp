@@ -1,0 +1,21 @@
+#include "seams_recorder.h"
+
+namespace calmora::testing {
+
+SeamsRecorder::SeamsRecorder() : saved_(Seams()) {
+    Seams().showMessage = [this](QWidget* parent, const MessageRequest& request) {
+        messages.append({parent, request});
+    };
+    Seams().fileDialog = [this](QWidget*, const FileDialogRequest& request) {
+        fileRequests.append(request);
+        return nextFileResult;
+    };
+    Seams().openUrl = [this](const QString& url) {
+        openedUrls.append(url);
+        return openUrlSucceeds;
+    };
+}
+
+SeamsRecorder::~SeamsRecorder() { Seams() = saved_; }
+
+}  // namespace calmora::testing

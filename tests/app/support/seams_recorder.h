@@ -1,0 +1,37 @@
+// Replaces the UI seams for the lifetime of one object: message boxes and
+// opened URLs are recorded instead of shown, and file dialogs answer with a
+// scripted result. The previous seams come back on destruction.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "ui_seams.h"
+
+namespace calmora::testing {
+
+class SeamsRecorder {
+public:
+    SeamsRecorder();
+    ~SeamsRecorder();
+    SeamsRecorder(const SeamsRecorder&) = delete;
+    SeamsRecorder& operator=(const SeamsRecorder&) = delete;
+
+    struct Message {
+        QWidget* parent;
+        MessageRequest request;
+    };
+    QList<Message> messages;
+    QList<FileDialogRequest> fileRequests;
+    QStringList openedUrls;
+
+    // What the next file dialogs answer (default: cancelled).
+    FileDialogResult nextFileResult;
+    bool openUrlSucceeds = true;
+
+private:
+    UiSeams saved_;
+};
+
+}  // namespace calmora::testing
