@@ -1,0 +1,153 @@
+// calmora-denoise: the batch form of the denoise dialog's full run.
+#include <csignal>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "image_file.h"
+#include "options.h"
+#include "output_names.h"
+#include "progress_bar.h"
+#include "row_run.h"
+
+#ifndef CALMORA_VERSION
+#define CALMORA_VERSION "unknown"
+#endif
+
+namespace calmora::cli {
+namespace {
+
+constexpr const char* kProgram = "calmora-denoise";
+
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+enum class Outcome { Written, Failed, Interrupted };
+
+void ReportFailure(const std::string& file, const std::string& reason) {
+    std::fflush(stdout);
+    std::cerr << kProgram << ": " << file << ": " << reason << std::endl;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string Seconds(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", s);
+    return text;
+}
+
+class Batch {
+public:
+    explicit Batch(const Options& options) : options_(options) {}
+
+    Outcome Process(const std::string& input) {
+        const auto start = std::chrono::steady_clock::now();
+        const OutputTarget target = OutputFor(options_, input);
+        if (!target.format)
+            return Fail(input, "cannot write '" + target.path +
+                                   "': unknown output format (use jpg, jpeg, png, tif, tiff or bmp)");
+        if (!options_.overwrite)
+            for (const std::string& other : options_.inputs)
+                if (SameFile(target.path, other))
+                    return Fail(input, "output '" + target.path +
+                                           "' is an input image; not replaced (use --overwrite to allow)");
+        for (const auto& [earlierInput, earlierOutput] : written_)
+            if (SameFile(target.path, earlierOutput))
+                return Fail(input, "output '" + target.path + "' was just written for '" +
+                                       earlierInput + "'; not replaced");
+
+        const LoadedImage loaded = LoadImageFile(input);
+        if (loaded.error != ImageFileError::None)
+            return Fail(input, DescribeImageFileError(loaded.error));
+        FIBITMAP* source = loaded.image.get();
+        const auto width = static_cast<int32_t>(FreeImage_GetWidth(source));
+        const auto height = static_cast<int32_t>(FreeImage_GetHeight(source));
+        BitmapPtr result(FreeImage_Allocate(width, height, 24));
+        if (!result) return Fail(input, "not enough memory for the result");
+        const unsigned stride = (static_cast<unsigned>(width) * 3 + 3) & ~3u;
+        if (FreeImage_GetPitch(source) != stride || FreeImage_GetPitch(result.get()) != stride)
+            return Fail(input, "unexpected row layout");
+
+        ProgressBar bar(!options_.quiet && ProgressWanted(), input);
+        const RunResult run = RunFullDenoise(
+            options_.settings, {FreeImage_GetBits(source), FreeImage_GetBits(result.get()), width, height},
+            [&bar](int32_t row, int32_t rows) {
+                if (g_interrupted) return false;
+                bar.Update(row, rows);
+                return true;
+            });
+        bar.Clear();
+        if (run.end == RunEnd::Stopped) {
+            ReportFailure(input, "interrupted; nothing written");
+            return Outcome::Interrupted;
+        }
+        if (run.end != RunEnd::Completed) return Fail(input, "these settings allow no run");
+
+        CopyImageMetadata(result.get(), source);
+        const SaveResult saved = SaveImageFile(result.get(), target.path, *target.format, options_.save);
+        if (!saved.ok) return Fail(input, "cannot write '" + target.path + "': " + saved.reason);
+        written_.emplace_back(input, target.path);
+        if (!options_.quiet)
+            std::cout << input << " -> " << target.path << "  (" << width << "x" << height << ", "
+                      << Seconds(SecondsSince(start)) << ")" << std::endl;
+        return Outcome::Written;
+    }
+
+private:
+    Outcome Fail(const std::string& input, const std::string& reason) {
+        ReportFailure(input, reason);
+        return Outcome::Failed;
+    }
+
+    const Options& options_;
+    std::vector<std::pair<std::string, std::string>> written_;
+};
+
+int Run(int argc, char** argv) {
+    const ParseResult parsed = ParseCommandLine(argc, argv);
+    const Options& options = parsed.options;
+    if (options.help) {
+        std::cout << UsageText(kProgram);
+        return 0;
+    }
+    if (options.version) {
+        std::cout << kProgram << " " << CALMORA_VERSION << " (FreeImage "
+                  << FreeImage_GetVersion() << ")" << std::endl;
+        return 0;
+    }
+    if (!parsed.error.empty()) {
+        std::cerr << kProgram << ": " << parsed.error << "\n"
+                  << "Try '" << kProgram << " --help' for more information." << std::endl;
+        return 2;
+    }
+    if (!options.outputFile.empty() && !OutputFor(options, options.inputs.front()).format) {
+        std::cerr << kProgram << ": cannot write '" << options.outputFile
+                  << "': unknown output format (use jpg, jpeg, png, tif, tiff or bmp)" << std::endl;
+        return 2;
+    }
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    const auto start = std::chrono::steady_clock::now();
+    Batch batch(options);
+    size_t written = 0, failed = 0;
+    for (const std::string& input : options.inputs) {
+        const Outcome outcome = batch.Process(input);
+        if (outcome == Outcome::Interrupted) return 130;
+        (outcome == Outcome::Written ? written : failed) += 1;
+    }
+    if (!options.quiet && options.inputs.size() > 1)
+        std::cout << written << " of " << options.inputs.size() << " images written in "
+                  << Seconds(SecondsSince(start)) << std::endl;
+    return failed == 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace calmora::cli
+
+int main(int argc, char** argv) { return calmora::cli::Run(argc, argv); }

@@ -1,0 +1,43 @@
+// Command line of calmora-denoise.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image_file.h"
+#include "run_settings.h"
+
+namespace calmora::cli {
+
+struct Options {
+    RunSettings settings;           // intensity, radius and channel factors
+    std::string outputFile;         // -o: one input only
+    std::string outputDir;          // --output-dir
+    std::optional<SaveFormat> format;  // --format, for names the tool makes up
+    std::string formatExtension;    // as typed, lower case, for those names
+    SaveOptions save;               // JPEG quality, TIFF compression
+    bool overwrite = false;         // may replace a file that is also an input
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> inputs;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // empty when the command line is usable
+};
+
+constexpr int kDefaultIntensity = 10;
+constexpr int kDefaultRadius = 2;
+constexpr int kMinRadius = 2;
+constexpr int kMaxRadius = 12;
+constexpr int kDefaultJpegQuality = 90;
+
+[[nodiscard]] ParseResult ParseCommandLine(int argc, char** argv);
+
+// The --help text.
+[[nodiscard]] std::string UsageText(const std::string& program);
+
+}  // namespace calmora::cli
