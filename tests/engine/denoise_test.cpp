@@ -477,6 +477,37 @@ INSTANTIATE_TEST_SUITE_P(
         return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
     });
 
+// Images wide and high enough that most pixels have their whole window and
+// patch inside the image, the part a vectorised path handles on its own, at
+// widths that are not a multiple of any vector length.
+TEST(DenoiseMatchesOracleInterior, LargerImagesAllForms) {
+    const Size sizes[] = {{67, 29}, {33, 50}};
+    const int16_t searchRadii[] = {1, 2, 3, 5, 8, 12};
+    Rng rng(4242);
+    int caseNo = 0;
+    for (const Size& size : sizes) {
+        const std::vector<uint8_t> src = NoisyImage(size.w, size.h, rng.Next(), 12);
+        for (int16_t p = 0; p <= 2; ++p) {
+            for (int16_t s : searchRadii) {
+                const int32_t n = p == 1 ? 14 * 12 * 12 * 9 / 4 : rng.Int(100, 30000);
+                const std::vector<float> table = kc_oracle::RandomTable(n, rng.Next(), 0.05);
+                const Form form = kForms[caseNo++ % 4];
+                // Alternate between the whole image and a band of a few rows.
+                const int32_t first = caseNo % 2 ? 0 : rng.Int(0, size.h / 2);
+                const int32_t last = caseNo % 2 ? size.h - 1 : first + rng.Int(0, 5);
+                const int16_t view = static_cast<int16_t>(caseNo % 4);
+                ExpectMatchesOracle(form, DenoiseJob{first, last, size.w, size.h, n},
+                                    DenoiseParams{p, s, 1, view}, src, table,
+                                    ChannelFactors{0.35f, 1.0f, 0.0f}, view == 0, view == 0,
+                                    FormName(form) + " " + std::to_string(size.w) + "x" +
+                                        std::to_string(size.h) + " p " + std::to_string(p) +
+                                        " s " + std::to_string(s) + " rows " +
+                                        std::to_string(first) + ".." + std::to_string(last));
+            }
+        }
+    }
+}
+
 TEST(DenoiseMatchesOracleBands, RowByRowEqualsOneCallAndLeavesOtherRowsAlone) {
     const int32_t w = 23, h = 15;
     const std::vector<uint8_t> src = NoisyImage(w, h, 61, 18);
