@@ -1,5 +1,7 @@
 #include "image_file.h"
 
+#include "image_guard.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -261,8 +263,20 @@ ImageProbe ProbeImageFile(const std::string& path) {
     const FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
     if (!IsReadFormat(format)) return {ImageFileError::UnknownFormat, format, 0, 0};
 
+    // Our own header check comes before FreeImage reads anything: FreeImage's
+    // header-only JPEG load decodes every scan of a progressive file, and some
+    // headers make its decoders write out of bounds.
+    const GuardVerdict guard = InspectBeforeDecode(path, format);
+    if (guard.outcome == GuardOutcome::kTooLarge)
+        return {ImageFileError::TooLarge, format, guard.width, guard.height};
+    if (!guard.accepted()) return {ImageFileError::Corrupt, format, guard.width, guard.height};
+
     ImageProbe probe;
-    if (format == FIF_GIF) {
+    if (format == FIF_JPEG) {
+        probe.format = format;
+        probe.width = guard.width;
+        probe.height = guard.height;
+    } else if (format == FIF_GIF) {
         probe = ProbeGif(path);
     } else {
         DecoderMessages quiet;  // header errors are reported as Corrupt below
