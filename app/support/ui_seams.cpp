@@ -24,13 +24,24 @@ void ShowMessageBox(QWidget* parent, const MessageRequest& request) {
     box.exec();
 }
 
+// The dialog may hand a filter back without its pattern part when details are
+// hidden; both forms lead to the entry of the request.
+int FindFilter(const QStringList& filters, const QString& shown) {
+    static const QRegularExpression details(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    for (int i = 0; i < filters.size(); ++i) {
+        if (filters[i] == shown || QString(filters[i]).remove(details) == shown) return i;
+    }
+    return -1;
+}
+
 // The extension of a filter's first plain "*.ext" pattern, so that a name typed
 // without extension gets the one of the type the user picked.
 QString FirstSuffix(const QString& nameFilter) {
     static const QRegularExpression patterns(QStringLiteral("\\(([^()]*)\\)\\s*$"));
     const QRegularExpressionMatch match = patterns.match(nameFilter);
     if (!match.hasMatch()) return {};
-    const QString first = match.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
+    static const QRegularExpression separators(QStringLiteral("[ ;]"));
+    const QString first = match.captured(1).split(separators, Qt::SkipEmptyParts).value(0);
     static const QRegularExpression plain(QStringLiteral("^\\*\\.([A-Za-z0-9]+)$"));
     const QRegularExpressionMatch ext = plain.match(first);
     return ext.hasMatch() ? ext.captured(1) : QString();
@@ -55,15 +66,17 @@ FileDialogResult ShowFileDialog(QWidget* parent, const FileDialogRequest& reques
         const int shown = qBound(0, request.filterIndex, int(request.filters.size()) - 1);
         dialog.selectNameFilter(request.filters.at(shown));
     }
-    const QString suffix = request.filters.isEmpty()
-                               ? request.defaultSuffix
-                               : FirstSuffix(dialog.selectedNameFilter());
-    dialog.setDefaultSuffix(suffix.isEmpty() ? request.defaultSuffix : suffix);
+    const auto suffixFor = [&request](const QString& shownFilter) {
+        const int i = FindFilter(request.filters, shownFilter);
+        const QString s = i >= 0 ? FirstSuffix(request.filters[i]) : QString();
+        return s.isEmpty() ? request.defaultSuffix : s;
+    };
+    dialog.setDefaultSuffix(request.save ? suffixFor(dialog.selectedNameFilter())
+                                         : request.defaultSuffix);
     if (request.save) {
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                         [&dialog, &request](const QString& filter) {
-                             const QString s = FirstSuffix(filter);
-                             dialog.setDefaultSuffix(s.isEmpty() ? request.defaultSuffix : s);
+                         [&dialog, suffixFor](const QString& filter) {
+                             dialog.setDefaultSuffix(suffixFor(filter));
                          });
     }
     // A wildcard start name ("*.JPG") only says which files to list, which the
@@ -79,7 +92,7 @@ FileDialogResult ShowFileDialog(QWidget* parent, const FileDialogRequest& reques
     if (files.isEmpty() || files.first().isEmpty()) return result;
     result.accepted = true;
     result.path = files.first();
-    result.filterIndex = int(request.filters.indexOf(dialog.selectedNameFilter()));
+    result.filterIndex = FindFilter(request.filters, dialog.selectedNameFilter());
     if (result.filterIndex < 0 && !request.filters.isEmpty()) result.filterIndex = 0;
     return result;
 }
