@@ -1,6 +1,11 @@
 // calmora-denoise: the batch form of the denoise dialog's full run.
-#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -60,6 +65,11 @@ public:
             if (SameFile(target.path, earlierOutput))
                 return Fail(input, "output '" + target.path + "' was just written for '" +
                                        earlierInput + "'; not replaced");
+
+        struct stat inputStat {};
+        if (stat(input.c_str(), &inputStat) != 0 || access(input.c_str(), R_OK) != 0)
+            return Fail(input, std::strerror(errno));
+        if (S_ISDIR(inputStat.st_mode)) return Fail(input, "is a folder, not an image");
 
         const LoadedImage loaded = LoadImageFile(input);
         if (loaded.error != ImageFileError::None)

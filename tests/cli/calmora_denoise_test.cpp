@@ -1,0 +1,288 @@
+// Runs the built calmora-denoise binary and checks what it writes and says.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "image_file.h"
+#include "row_run.h"
+#include "test_images.h"
+
+namespace calmora {
+namespace {
+
+namespace fs = std::filesystem;
+using calmora_test::PixelBytes;
+using calmora_test::ScratchDir;
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+    [[nodiscard]] std::vector<std::string> ErrLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(err);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+};
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// stdout and stderr go to files, so stderr is not a terminal here.
+ToolRun RunTool(const ScratchDir& dir, const std::vector<std::string>& args) {
+    std::string command = Quote(CALMORA_DENOISE_EXE);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt") + " </dev/null";
+    const int status = std::system(command.c_str());
+    ToolRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = Slurp(dir / "stdout.txt");
+    run.err = Slurp(dir / "stderr.txt");
+    fs::remove(dir / "stdout.txt");
+    fs::remove(dir / "stderr.txt");
+    return run;
+}
+
+// What the dialog's full run makes of the file, computed in this process.
+std::vector<uint8_t> DenoisedInProcess(const std::string& path, const RunSettings& settings) {
+    const LoadedImage loaded = LoadImageFile(path);
+    EXPECT_EQ(loaded.error, ImageFileError::None) << path;
+    if (!loaded.image) return {};
+    const auto w = static_cast<int32_t>(FreeImage_GetWidth(loaded.image.get()));
+    const auto h = static_cast<int32_t>(FreeImage_GetHeight(loaded.image.get()));
+    BitmapPtr result(FreeImage_Allocate(w, h, 24));
+    const RunResult run = RunFullDenoise(
+        settings, {FreeImage_GetBits(loaded.image.get()), FreeImage_GetBits(result.get()), w, h}, {});
+    EXPECT_EQ(run.end, RunEnd::Completed);
+    return PixelBytes(result.get());
+}
+
+RunSettings Settings(int16_t sigma, int16_t radius, int red = 100, int green = 100, int blue = 100) {
+    RunSettings s;
+    s.sigma = sigma;
+    s.radius = radius;
+    s.red = FactorFromPercent(red);
+    s.green = FactorFromPercent(green);
+    s.blue = FactorFromPercent(blue);
+    return s;
+}
+
+// Mean absolute difference between horizontal neighbours: falls as noise goes.
+double Roughness(const std::vector<uint8_t>& bgr, int width) {
+    double sum = 0;
+    size_t count = 0;
+    for (size_t i = 3; i < bgr.size(); ++i)
+        if ((i / 3) % static_cast<size_t>(width) != 0) {
+            sum += std::abs(bgr[i] - bgr[i - 3]);
+            ++count;
+        }
+    return sum / static_cast<double>(count);
+}
+
+TEST(CalmoraDenoise, HelpAndVersion) {
+    ScratchDir dir;
+    const ToolRun help = RunTool(dir, {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* option : {"--intensity", "--radius", "--red", "--green", "--blue", "--output",
+                               "--output-dir", "--format", "--quality", "--lzw", "--overwrite",
+                               "--quiet", "--version", "default 10", "default 2", "default 90"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    const ToolRun version = RunTool(dir, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("calmora-denoise 1.", 0), 0u) << version.out;
+}
+
+TEST(CalmoraDenoise, SamplePhotoIsDenoisedExactlyAsTheFullRunDoes) {
+    if (!fs::exists(CALMORA_SAMPLE)) GTEST_SKIP() << "sample photograph missing: " << CALMORA_SAMPLE;
+    ScratchDir dir;
+    const ToolRun run =
+        RunTool(dir, {"--intensity", "12", "--radius", "5", "--output", dir / "out.png", CALMORA_SAMPLE});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");  // no progress bar when stderr is not a terminal
+    EXPECT_NE(run.out.find("out.png"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" s)"), std::string::npos) << "time taken: " << run.out;
+
+    const LoadedImage written = LoadImageFile(dir / "out.png");
+    ASSERT_EQ(written.error, ImageFileError::None);
+    const LoadedImage original = LoadImageFile(CALMORA_SAMPLE);
+    const int width = static_cast<int>(FreeImage_GetWidth(original.image.get()));
+    ASSERT_EQ(FreeImage_GetWidth(written.image.get()), FreeImage_GetWidth(original.image.get()));
+    ASSERT_EQ(FreeImage_GetHeight(written.image.get()), FreeImage_GetHeight(original.image.get()));
+    const std::vector<uint8_t> pixels = PixelBytes(written.image.get());
+    EXPECT_TRUE(pixels == DenoisedInProcess(CALMORA_SAMPLE, Settings(12, 5)));
+    EXPECT_LT(Roughness(pixels, width), 0.9 * Roughness(PixelBytes(original.image.get()), width));
+}
+
+TEST(CalmoraDenoise, EveryInputFormatIsReadAndWrittenBack) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(41, 29, true);
+    calmora_test::WriteImage(photo.get(), FIF_JPEG, dir / "a.jpg", 95);
+    calmora_test::WriteImage(photo.get(), FIF_BMP, dir / "b.bmp");
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "c.png");
+    calmora_test::WriteImage(photo.get(), FIF_TIFF, dir / "d.TIF");
+    BitmapPtr paletted(FreeImage_ColorQuantize(photo.get(), FIQ_WUQUANT));
+    calmora_test::WriteImage(paletted.get(), FIF_GIF, dir / "e.gif");
+    fs::create_directory(dir / "out");
+
+    const ToolRun run = RunTool(dir, {"-s", "20", "-r", "3", "--quiet", "-d", dir / "out", dir / "a.jpg",
+                                      dir / "b.bmp", dir / "c.png", dir / "d.TIF", dir / "e.gif"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    const std::pair<const char*, FREE_IMAGE_FORMAT> expected[] = {
+        {"a.jpg", FIF_JPEG}, {"b.bmp", FIF_BMP}, {"c.png", FIF_PNG}, {"d.TIF", FIF_TIFF}, {"e.png", FIF_PNG}};
+    for (const auto& [name, format] : expected) {
+        const std::string out = dir / ("out/" + std::string(name));
+        ASSERT_TRUE(fs::exists(out)) << name;
+        EXPECT_EQ(FreeImage_GetFileType(out.c_str(), 0), format) << name;
+    }
+    // Lossless outputs hold exactly what the full run computes.
+    EXPECT_TRUE(PixelBytes(LoadImageFile(dir / "out/b.bmp").image.get()) ==
+                DenoisedInProcess(dir / "b.bmp", Settings(20, 3)));
+    EXPECT_TRUE(PixelBytes(LoadImageFile(dir / "out/d.TIF").image.get()) ==
+                DenoisedInProcess(dir / "d.TIF", Settings(20, 3)));
+    EXPECT_TRUE(PixelBytes(LoadImageFile(dir / "out/e.png").image.get()) ==
+                DenoisedInProcess(dir / "e.gif", Settings(20, 3)));
+    // Default naming: beside the input.
+    ASSERT_EQ(RunTool(dir, {"--quiet", dir / "c.png"}).exitCode, 0);
+    EXPECT_TRUE(fs::exists(dir / "c-denoised.png"));
+}
+
+TEST(CalmoraDenoise, ChannelStrengthsAndSaveOptionsReachTheirFiles) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(160, 120);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
+
+    ASSERT_EQ(RunTool(dir, {"--quiet", "--red", "0", "--green", "0", "--blue", "60", "-s", "30",
+                            "-o", dir / "blue.png", dir / "in.png"})
+                  .exitCode,
+              0);
+    const std::vector<uint8_t> blue = PixelBytes(LoadImageFile(dir / "blue.png").image.get());
+    EXPECT_TRUE(blue == DenoisedInProcess(dir / "in.png", Settings(30, 2, 0, 0, 60)));
+    const std::vector<uint8_t> source = PixelBytes(photo.get());
+    bool blueChanged = false;
+    for (size_t i = 0; i < blue.size(); i += 3) {
+        ASSERT_EQ(blue[i + 1], source[i + 1]);
+        ASSERT_EQ(blue[i + 2], source[i + 2]);
+        blueChanged |= blue[i] != source[i];
+    }
+    EXPECT_TRUE(blueChanged);
+
+    ASSERT_EQ(RunTool(dir, {"--quiet", "-q", "95", "-o", dir / "fine.jpeg", dir / "in.png"}).exitCode, 0);
+    ASSERT_EQ(RunTool(dir, {"--quiet", "-q", "15", "-o", dir / "coarse.JPG", dir / "in.png"}).exitCode, 0);
+    EXPECT_GT(fs::file_size(dir / "fine.jpeg"), fs::file_size(dir / "coarse.JPG"));
+    ASSERT_EQ(RunTool(dir, {"--quiet", "-o", dir / "plain.tiff", dir / "in.png"}).exitCode, 0);
+    ASSERT_EQ(RunTool(dir, {"--quiet", "--lzw", "-o", dir / "lzw.tif", dir / "in.png"}).exitCode, 0);
+    EXPECT_NE(fs::file_size(dir / "plain.tiff"), fs::file_size(dir / "lzw.tif"));
+    EXPECT_EQ(PixelBytes(LoadImageFile(dir / "plain.tiff").image.get()),
+              PixelBytes(LoadImageFile(dir / "lzw.tif").image.get()));
+    ASSERT_EQ(RunTool(dir, {"--quiet", "--format", "bmp", "-d", dir.Path(), dir / "in.png"}).exitCode, 0);
+    EXPECT_EQ(FreeImage_GetFileType((dir / "in.bmp").c_str(), 0), FIF_BMP);
+}
+
+TEST(CalmoraDenoise, EachBadInputIsOneLineAndTheGoodOnesAreStillWritten) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(160, 120);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "good1.png");
+    calmora_test::WriteImage(photo.get(), FIF_BMP, dir / "good2.bmp");
+    calmora_test::WriteFile(dir / "notes.jpg", {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+    calmora_test::WriteImage(photo.get(), FIF_JPEG, dir / "cut.jpg", 90);
+    calmora_test::TruncateFile(dir / "cut.jpg", fs::file_size(dir / "cut.jpg") / 2);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "damaged.png");
+    std::vector<uint8_t> bytes = calmora_test::ReadFile(dir / "damaged.png");
+    for (size_t i = 80; i < bytes.size() - 20; i += 5) bytes[i] ^= 0xFF;
+    calmora_test::WriteFile(dir / "damaged.png", bytes);
+    calmora_test::WriteFile(dir / "huge.gif", calmora_test::ForgedGif(10, 10, 60000, 60000));
+    fs::create_directory(dir / "out");
+
+    const std::vector<std::string> bad = {"missing.png", "notes.jpg", "cut.jpg", "damaged.png", "huge.gif"};
+    const ToolRun run = RunTool(dir, {"-s", "5", "-d", dir / "out", dir / "missing.png", dir / "good1.png",
+                                      dir / "notes.jpg", dir / "cut.jpg", dir / "damaged.png",
+                                      dir / "huge.gif", dir / "good2.bmp"});
+    EXPECT_EQ(run.exitCode, 1);
+    const std::vector<std::string> lines = run.ErrLines();
+    ASSERT_EQ(lines.size(), bad.size()) << run.err;
+    const char* reasons[] = {"No such file", "unknown image format", "truncated", "damaged", "too large"};
+    for (size_t i = 0; i < bad.size(); ++i) {
+        EXPECT_NE(lines[i].find(dir / bad[i]), std::string::npos) << lines[i];
+        EXPECT_NE(lines[i].find(reasons[i]), std::string::npos) << lines[i];
+    }
+    EXPECT_TRUE(fs::exists(dir / "out/good1.png"));
+    EXPECT_TRUE(fs::exists(dir / "out/good2.bmp"));
+    EXPECT_NE(run.out.find("2 of 7 images written"), std::string::npos) << run.out;
+    EXPECT_EQ(dir.Entries().size(), 7u);  // the six inputs and out/: nothing left beside them
+
+    // An output that cannot be written is named with its input.
+    calmora_test::WriteFile(dir / "a-file", {1});
+    const ToolRun unwritable = RunTool(dir, {"-d", dir / "a-file/sub", dir / "good1.png"});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    ASSERT_EQ(unwritable.ErrLines().size(), 1u) << unwritable.err;
+    EXPECT_NE(unwritable.err.find(dir / "good1.png"), std::string::npos);
+    EXPECT_NE(unwritable.err.find("a-file/sub/good1.png"), std::string::npos);
+}
+
+TEST(CalmoraDenoise, AnInputIsNeverReplacedWithoutOverwrite) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(40, 30);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
+    const std::vector<uint8_t> before = calmora_test::ReadFile(dir / "in.png");
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-o", dir / "in.png", dir / "in.png"},
+          std::vector<std::string>{"-o", dir.Path() + "/./in.png", dir / "in.png"},
+          std::vector<std::string>{"-d", dir.Path(), dir / "in.png"}}) {
+        const ToolRun run = RunTool(dir, args);
+        EXPECT_EQ(run.exitCode, 1);
+        ASSERT_EQ(run.ErrLines().size(), 1u) << run.err;
+        EXPECT_NE(run.err.find("--overwrite"), std::string::npos) << run.err;
+        EXPECT_EQ(calmora_test::ReadFile(dir / "in.png"), before);
+    }
+    // A hard link is the same file under another name.
+    fs::create_hard_link(dir / "in.png", dir / "twin.png");
+    EXPECT_EQ(RunTool(dir, {"-o", dir / "twin.png", dir / "in.png"}).exitCode, 1);
+    EXPECT_EQ(calmora_test::ReadFile(dir / "in.png"), before);
+
+    const ToolRun allowed = RunTool(dir, {"--overwrite", "-o", dir / "in.png", dir / "in.png"});
+    EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
+    EXPECT_NE(calmora_test::ReadFile(dir / "in.png"), before);
+}
+
+TEST(CalmoraDenoise, WrongCommandLinesAreRefusedBeforeAnyWork) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(20, 20);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
+    const std::vector<std::vector<std::string>> wrong = {
+        {"-s", "0", dir / "in.png"},          {"-s", "201", dir / "in.png"},
+        {"-s", "12x", dir / "in.png"},        {"-r", "1", dir / "in.png"},
+        {"-r", "13", dir / "in.png"},         {"--red", "101", dir / "in.png"},
+        {"--red", "0", "--green", "0", "--blue", "0", dir / "in.png"},
+        {"-q", "0", dir / "in.png"},          {"--format", "gif", dir / "in.png"},
+        {"-o", dir / "x.png", dir / "in.png", dir / "in.png"},
+        {"-o", dir / "x.webp", dir / "in.png"}, {"--frobnicate", dir / "in.png"},
+        {"-s"},                               {}};
+    for (const auto& args : wrong) {
+        const ToolRun run = RunTool(dir, args);
+        std::string shown;
+        for (const auto& a : args) shown += a + " ";
+        EXPECT_EQ(run.exitCode, 2) << shown;
+        EXPECT_EQ(run.err.rfind("calmora-denoise: ", 0), 0u) << shown << run.err;
+    }
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"in.png"});
+    const ToolRun webp = RunTool(dir, {"-o", dir / "x.webp", dir / "in.png"});
+    EXPECT_NE(webp.err.find("x.webp"), std::string::npos) << webp.err;
+}
+
+}  // namespace
+}  // namespace calmora
