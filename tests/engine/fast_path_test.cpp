@@ -300,4 +300,33 @@ TEST(FastPath, CutOffExtremes) {
     }
 }
 
+// Radii past the dialog's range: windows too wide for the vector kernel's
+// buffers and patches past the fast path's limit take other routes, which
+// must give the same bytes.
+TEST(FastPath, RadiiBeyondTheDialog) {
+    const struct {
+        int16_t search, patch;
+        int32_t width;
+    } kCases[] = {{13, 1, 90}, {25, 1, 120}, {49, 1, 130}, {20, 3, 100}, {8, 9, 60}};
+    for (const auto& r : kCases) {
+        Case k{};
+        k.width = r.width;
+        k.height = 2 * (r.search + r.patch) + 3;
+        k.firstRow = k.height / 2 - 1;
+        k.lastRow = k.height / 2;
+        k.patch = r.patch;
+        k.search = r.search;
+        k.wantNoise = 1;
+        k.viewChannel = 0;
+        k.tableLength = 400000;
+        k.table = kc_oracle::RandomTable(k.tableLength, 9, 0.2);
+        k.factors = {1.0f, 1.0f, 1.0f};
+        k.form = Form::Completa;
+        k.seed = static_cast<uint64_t>(r.search * 100 + r.patch);
+        k.amplitude = 30;
+        const std::string diff = Check(k);
+        ASSERT_TRUE(diff.empty()) << diff;
+    }
+}
+
 }  // namespace

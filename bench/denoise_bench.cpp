@@ -1,0 +1,167 @@
+// calmora-bench: the denoise engine on a synthetic 2000x1500 noisy photo.
+//
+// The engine reads KCDENOISE_THREADS and KCDENOISE_FORCE_REFERENCE once per
+// process, so one run measures one configuration:
+//   calmora-bench [--kc_threads=N] [--kc_reference] [benchmark flags]
+// Each case reports MP/s (output megapixels per second) and the
+// configuration it ran with. The reference path at large radii takes minutes
+// over the whole image, so it is timed on a band of rows in the middle.
+//   calmora-bench --kc_write_image=FILE  writes the image as binary PPM and exits.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "KcDenoise.h"
+
+namespace {
+
+constexpr int32_t kWidth = 2000, kHeight = 1500;
+constexpr int kSigma = 15;
+
+int64_t Stride(int32_t width) { return (int64_t{width} * 3 + 3) & ~int64_t{3}; }
+
+// Smooth shapes plus noise of about sigma 12, from a fixed formula and a
+// fixed generator, so every tool times the same bytes.
+const std::vector<uint8_t>& Image() {
+    static const std::vector<uint8_t> image = [] {
+        std::vector<uint8_t> buf(static_cast<size_t>(Stride(kWidth) * kHeight), 0);
+        uint64_t state = 0x243F6A8885A308D3ull;
+        auto uniform = [&state] {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            return static_cast<double>(state >> 11) * (1.0 / 9007199254740992.0);
+        };
+        for (int32_t y = 0; y < kHeight; ++y)
+            for (int32_t x = 0; x < kWidth; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const double shape = 128.0 + 70.0 * std::sin(x / (41.0 + 7 * c)) *
+                                                     std::cos(y / (57.0 - 5 * c)) +
+                                         30.0 * ((x / 160 + y / 120) % 2 ? 1 : -1);
+                    const double noise =
+                        (uniform() + uniform() + uniform() + uniform() - 2.0) * 20.8;
+                    const long v = std::lround(shape + noise);
+                    buf[static_cast<size_t>(y * Stride(kWidth) + 3 * x + c)] =
+                        static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+                }
+        return buf;
+    }();
+    return image;
+}
+
+// The table the program builds for intensity sigma.
+const std::vector<float>& Table() {
+    static const std::vector<float> table = [] {
+        std::vector<float> t(static_cast<size_t>(14 * kSigma * kSigma));
+        for (size_t n = 0; n < t.size(); ++n)
+            t[n] = static_cast<float>(std::pow(2.718281828459, -double(n) / (2.0 * kSigma * kSigma)));
+        return t;
+    }();
+    return table;
+}
+
+bool WritePpm(const char* path) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f) return false;
+    std::fprintf(f, "P6\n%d %d\n255\n", kWidth, kHeight);
+    const auto& img = Image();
+    std::vector<uint8_t> line(static_cast<size_t>(kWidth) * 3);
+    // PPM is top-down RGB; buffer row 0 is the bottom line, bytes are BGR.
+    for (int32_t y = kHeight - 1; y >= 0; --y) {
+        const uint8_t* row = img.data() + y * Stride(kWidth);
+        for (int32_t x = 0; x < kWidth; ++x)
+            for (int c = 0; c < 3; ++c) line[3 * x + c] = row[3 * x + 2 - c];
+        std::fwrite(line.data(), 1, line.size(), f);
+    }
+    return std::fclose(f) == 0;
+}
+
+bool g_reference = false;
+int g_threads = 0;
+
+// Rows timed on the reference path: a band in the middle of the image.
+int32_t ReferenceRows(int search) { return search <= 2 ? 48 : search <= 5 ? 16 : 4; }
+
+// args: search radius, 0 = one call for all rows, 1 = one call per row.
+void BM_Denoise(benchmark::State& state) {
+    const int search = static_cast<int>(state.range(0));
+    const bool rowByRow = state.range(1) != 0;
+    const auto& src = Image();
+    const auto& table = Table();
+    std::vector<uint8_t> out(src.size()), noise(src.size());
+    const int32_t rows = g_reference ? ReferenceRows(search) : kHeight;
+    const int32_t first = (kHeight - rows) / 2;
+    DenoiseJob job{first, first + rows - 1, kWidth, kHeight, static_cast<int32_t>(table.size())};
+    const DenoiseParams params{1, static_cast<int16_t>(search), 1, 0};
+    for (auto _ : state) {
+        if (rowByRow) {
+            for (int32_t y = job.firstRow; y <= job.lastRow; ++y) {
+                DenoiseJob row = job;
+                row.firstRow = row.lastRow = y;
+                KcDenoiseCompleta(&row, &params, src.data(), out.data(), table.data(), noise.data());
+            }
+        } else {
+            KcDenoiseCompleta(&job, &params, src.data(), out.data(), table.data(), noise.data());
+        }
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    // A result that is not denoised at all would mean the call did nothing.
+    const size_t mid = static_cast<size_t>((first + rows / 2) * Stride(kWidth) + 3 * (kWidth / 2));
+    if (out[mid] == 0 && out[mid + 1] == 0 && out[mid + 2] == 0)
+        state.SkipWithError("output looks untouched");
+    const double pixels = double(rows) * kWidth;
+    state.counters["MP/s"] = benchmark::Counter(pixels * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["threads"] = g_threads;
+    state.counters["reference"] = g_reference ? 1 : 0;
+    state.counters["rows"] = rows;
+    state.SetLabel(std::string(g_reference ? "reference" : "fast") + ", " +
+                   std::to_string(g_threads) + " thread(s), " + std::to_string(rows) + " rows");
+}
+
+void Register() {
+    for (int search : {2, 5, 12})
+        for (int rowByRow : {0, 1}) {
+            auto* b = benchmark::RegisterBenchmark(
+                (std::string("Denoise/s=") + std::to_string(search) +
+                 (rowByRow ? "/one-row-calls" : "/one-call"))
+                    .c_str(),
+                BM_Denoise);
+            b->Args({search, rowByRow})->Unit(benchmark::kMillisecond)->UseRealTime();
+            if (search >= 5 && !g_reference) b->Iterations(search >= 12 ? 1 : 2);
+        }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        const char* a = argv[i];
+        if (std::strncmp(a, "--kc_write_image=", 17) == 0) return WritePpm(a + 17) ? 0 : 1;
+        if (std::strncmp(a, "--kc_threads=", 13) == 0) {
+            setenv("KCDENOISE_THREADS", a + 13, 1);
+        } else if (std::strcmp(a, "--kc_reference") == 0) {
+            setenv("KCDENOISE_FORCE_REFERENCE", "1", 1);
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    const char* forced = std::getenv("KCDENOISE_FORCE_REFERENCE");
+    g_reference = forced && *forced && std::strcmp(forced, "0") != 0;
+    const char* threads = std::getenv("KCDENOISE_THREADS");
+    g_threads = threads && std::atoi(threads) >= 1 ? std::atoi(threads)
+                                                   : static_cast<int>(std::thread::hardware_concurrency());
+    Register();
+    int n = static_cast<int>(rest.size());
+    benchmark::Initialize(&n, rest.data());
+    if (benchmark::ReportUnrecognizedArguments(n, rest.data())) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
