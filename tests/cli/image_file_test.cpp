@@ -444,6 +444,15 @@ TEST(ImageFile, RgbColourProfileIsKeptAndOthersAreDropped) {
     ASSERT_EQ(icc->size, 132);
     EXPECT_EQ(std::memcmp(icc->data, rgb.data(), rgb.size()), 0);
 
+    // The profile also survives the conversion of deeper samples to 24 bits.
+    BitmapPtr deep(FreeImage_AllocateT(FIT_RGBA16, 16, 16));
+    FreeImage_CreateICCProfile(deep.get(), rgb.data(), static_cast<long>(rgb.size()));
+    calmora_test::WriteImage(deep.get(), FIF_TIFF, dir / "deep.tif");
+    const LoadedImage converted = LoadImageFile(dir / "deep.tif");
+    ASSERT_EQ(converted.error, ImageFileError::None);
+    ASSERT_EQ(FreeImage_GetBPP(converted.image.get()), 24u);
+    EXPECT_EQ(FreeImage_GetICCProfile(converted.image.get())->size, 132);
+
     // A CMYK profile no longer describes pixels converted to RGB.
     BitmapPtr cmykTagged = calmora_test::Pattern24(16, 16);
     std::vector<uint8_t> cmyk = FakeIccProfile("CMYK");
