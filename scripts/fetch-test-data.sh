@@ -14,6 +14,7 @@ PACKAGES=(
   gdk-pixbuf-tests:./usr/libexec/installed-tests/gdk-pixbuf
   golang-1.19-src:./usr/share/go-1.19/src/image
   golang-golang-x-image-dev:./usr/share/gocode/src/golang.org/x/image
+  python3-skimage:./usr/lib/python3/dist-packages/skimage/data
 )
 
 mkdir -p "$dir/.debs"
