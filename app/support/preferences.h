@@ -19,7 +19,10 @@ Preferences& CurrentPreferences();
 [[nodiscard]] Preferences ParsePreferences(const QByteArray& fileContents);
 [[nodiscard]] QByteArray FormatPreferences(const Preferences& preferences);
 
-// Read at start-up (missing file: defaults) and written when the main window closes.
+// Read at start-up: a missing, unreadable or malformed file gives the defaults
+// without a word. Written when the main window closes, to SettingsFile("Pref")
+// (the settings folder is made if needed); false when it could not be written,
+// in which case any previous file is left whole.
 void LoadPreferences();
 bool SavePreferences();
 

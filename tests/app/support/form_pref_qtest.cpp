@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include <QFrame>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -61,7 +60,6 @@ private slots:
     void applyChangesValuesAndCallsBackOnce_data();
     void applyChangesValuesAndCallsBackOnce();
     void cancelChangesNothing();
-    void windowIsAsLargeAsItsFrame();
 
 private:
     QTemporaryDir settings;
@@ -161,15 +159,6 @@ void FormPrefTest::cancelChangesNothing() {
     QCOMPARE(int(CurrentPreferences().language), 1);
     QCOMPARE(int(CurrentPreferences().scrollButton), 1);
     QCOMPARE(form.result(), int(QDialog::Rejected));
-}
-
-void FormPrefTest::windowIsAsLargeAsItsFrame() {
-    FormPref form(nullptr);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto* frame = form.findChild<QFrame*>("FramePref");
-    QVERIFY(frame);
-    QCOMPARE(form.size(), frame->size());
 }
 
 QTEST_MAIN(FormPrefTest)

@@ -32,8 +32,6 @@ private slots:
     void copyTurnsBufferRowsIntoScreenLines_data();
     void copyTurnsBufferRowsIntoScreenLines();
     void andCombinesWithTheSurface();
-    void clsFillsWithTheBackColour();
-    void unmadeBitmapDrawsNothing();
     void growingKeepsWhatWasDrawn();
 };
 
@@ -92,25 +90,6 @@ void PictureBoxTest::andCombinesWithTheSurface() {
     QCOMPARE(box.PixelAt(1, 2), qRgb(0xAA, 0x55, 0xCC));
     QCOMPARE(box.PixelAt(2, 2), qRgb(0xAA & 0x33, 0x55 & 0x33, 0xCC & 0x33));
     QCOMPARE(box.PixelAt(0, 0), qRgb(0xAA, 0x55, 0xCC));
-}
-
-void PictureBoxTest::clsFillsWithTheBackColour() {
-    PictureBox box;
-    box.resize(5, 5);
-    box.BitBlt(0, 0, 5, 5, Gradient(5, 5), 0, 0);
-    box.SetBackColor(QColor(230, 230, 230));
-    QCOMPARE(box.PixelAt(4, 4), GradientAt(4, 4));  // the colour applies from the next Cls
-    box.Cls();
-    QCOMPARE(box.PixelAt(4, 4), qRgb(230, 230, 230));
-}
-
-void PictureBoxTest::unmadeBitmapDrawsNothing() {
-    PictureBox box;
-    box.resize(5, 5);
-    box.SetBackColor(Qt::white);
-    box.Cls();
-    box.BitBlt(0, 0, 5, 5, DisplayBitmap{}, 0, 0);
-    QCOMPARE(box.PixelAt(2, 2), qRgb(255, 255, 255));
 }
 
 void PictureBoxTest::growingKeepsWhatWasDrawn() {
