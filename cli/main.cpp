@@ -6,8 +6,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,9 +50,20 @@ std::string Seconds(double s) {
     return text;
 }
 
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{st.st_dev, st.st_ino};
+}
+
 class Batch {
 public:
-    explicit Batch(const Options& options) : options_(options) {}
+    explicit Batch(const Options& options) : options_(options) {
+        for (const std::string& input : options.inputs)
+            if (const auto id = IdentityOf(input)) inputs_.insert(*id);
+    }
 
     Outcome Process(const std::string& input) {
         const auto start = std::chrono::steady_clock::now();
@@ -56,15 +71,15 @@ public:
         if (!target.format)
             return Fail(input, "cannot write '" + target.path +
                                    "': unknown output format (use jpg, jpeg, png, tif, tiff or bmp)");
-        if (!options_.overwrite)
-            for (const std::string& other : options_.inputs)
-                if (SameFile(target.path, other))
-                    return Fail(input, "output '" + target.path +
-                                           "' is an input image; not replaced (use --overwrite to allow)");
-        for (const auto& [earlierInput, earlierOutput] : written_)
-            if (SameFile(target.path, earlierOutput))
+        // Hard links and other spellings of a path are the same file too.
+        if (const auto existing = IdentityOf(target.path)) {
+            if (!options_.overwrite && inputs_.count(*existing))
+                return Fail(input, "output '" + target.path +
+                                       "' is an input image; not replaced (use --overwrite to allow)");
+            if (const auto earlier = written_.find(*existing); earlier != written_.end())
                 return Fail(input, "output '" + target.path + "' was just written for '" +
-                                       earlierInput + "'; not replaced");
+                                       earlier->second + "'; not replaced");
+        }
 
         struct stat inputStat {};
         if (stat(input.c_str(), &inputStat) != 0 || access(input.c_str(), R_OK) != 0)
@@ -101,7 +116,7 @@ public:
         CopyImageMetadata(result.get(), source);
         const SaveResult saved = SaveImageFile(result.get(), target.path, *target.format, options_.save);
         if (!saved.ok) return Fail(input, "cannot write '" + target.path + "': " + saved.reason);
-        written_.emplace_back(input, target.path);
+        if (const auto id = IdentityOf(target.path)) written_.emplace(*id, input);
         if (!options_.quiet)
             std::cout << input << " -> " << target.path << "  (" << width << "x" << height << ", "
                       << Seconds(SecondsSince(start)) << ")" << std::endl;
@@ -115,7 +130,8 @@ private:
     }
 
     const Options& options_;
-    std::vector<std::pair<std::string, std::string>> written_;
+    std::set<FileIdentity> inputs_;
+    std::map<FileIdentity, std::string> written_;  // result file -> its input
 };
 
 int Run(int argc, char** argv) {
@@ -139,6 +155,12 @@ int Run(int argc, char** argv) {
         std::cerr << kProgram << ": cannot write '" << options.outputFile
                   << "': unknown output format (use jpg, jpeg, png, tif, tiff or bmp)" << std::endl;
         return 2;
+    }
+
+    if (!options.outputDir.empty()) {
+        // A folder that cannot be made shows up as a write error on each image.
+        std::error_code ignored;
+        std::filesystem::create_directories(options.outputDir, ignored);
     }
 
     std::signal(SIGINT, OnInterrupt);

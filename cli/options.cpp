@@ -55,7 +55,8 @@ Output:
   -o, --output FILE    write the result to FILE (only with a single IMAGE);
                        its extension chooses the format: jpg, jpeg, png,
                        tif, tiff or bmp
-  -d, --output-dir DIR write each result into DIR under its input's name
+  -d, --output-dir DIR write each result into DIR (made when missing) under
+                       its input's name
       --format EXT     format of the files named by the tool (beside the
                        input or in DIR): jpg, png, tif or bmp; default: the
                        input's own format (PNG for GIF input)

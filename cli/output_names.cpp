@@ -1,7 +1,5 @@
 #include "output_names.h"
 
-#include <sys/stat.h>
-
 namespace calmora::cli {
 
 namespace {
@@ -46,12 +44,6 @@ OutputTarget OutputFor(const Options& options, const std::string& input) {
         return {folder + in.stem + "." + extension, format};
     }
     return {in.folder + in.stem + "-denoised." + extension, format};
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 }  // namespace calmora::cli

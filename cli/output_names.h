@@ -1,5 +1,4 @@
-// Where each result of calmora-denoise goes, and the guard that keeps an
-// input from being overwritten by accident.
+// Where each result of calmora-denoise goes.
 #pragma once
 
 #include <string>
@@ -18,9 +17,5 @@ struct OutputTarget {
 // beside the input. EXT is --format, else the input's own extension when it
 // is a writable format, else png.
 [[nodiscard]] OutputTarget OutputFor(const Options& options, const std::string& input);
-
-// True when both paths name the same existing file (hard links and other
-// spellings included).
-[[nodiscard]] bool SameFile(const std::string& a, const std::string& b);
 
 }  // namespace calmora::cli

@@ -135,8 +135,6 @@ TEST(CalmoraDenoise, EveryInputFormatIsReadAndWrittenBack) {
     calmora_test::WriteImage(photo.get(), FIF_TIFF, dir / "d.TIF");
     BitmapPtr paletted(FreeImage_ColorQuantize(photo.get(), FIQ_WUQUANT));
     calmora_test::WriteImage(paletted.get(), FIF_GIF, dir / "e.gif");
-    fs::create_directory(dir / "out");
-
     const ToolRun run = RunTool(dir, {"-s", "20", "-r", "3", "--quiet", "-d", dir / "out", dir / "a.jpg",
                                       dir / "b.bmp", dir / "c.png", dir / "d.TIF", dir / "e.gif"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -253,6 +251,17 @@ TEST(CalmoraDenoise, AnInputIsNeverReplacedWithoutOverwrite) {
     fs::create_hard_link(dir / "in.png", dir / "twin.png");
     EXPECT_EQ(RunTool(dir, {"-o", dir / "twin.png", dir / "in.png"}).exitCode, 1);
     EXPECT_EQ(calmora_test::ReadFile(dir / "in.png"), before);
+
+    // Two inputs of one name sent to one folder: the second must not replace the first.
+    fs::create_directory(dir / "one");
+    fs::create_directory(dir / "two");
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "one/x.png");
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "two/x.png");
+    const ToolRun clash = RunTool(dir, {"-d", dir / "out", dir / "one/x.png", dir / "two/x.png"});
+    EXPECT_EQ(clash.exitCode, 1);
+    ASSERT_EQ(clash.ErrLines().size(), 1u) << clash.err;
+    EXPECT_NE(clash.err.find(dir / "two/x.png"), std::string::npos) << clash.err;
+    EXPECT_NE(clash.err.find("just written"), std::string::npos) << clash.err;
 
     const ToolRun allowed = RunTool(dir, {"--overwrite", "-o", dir / "in.png", dir / "in.png"});
     EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
