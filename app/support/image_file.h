@@ -3,6 +3,10 @@
 // Every image leaves LoadImageFile as a 24-bit FreeImage bitmap (bytes blue,
 // green, red, rows bottom-up), which is the buffer layout the engine works on.
 // Paths are UTF-8 byte strings, passed to the C library unchanged.
+//
+// The first load or save installs the process-wide FreeImage message handler
+// (and libtiff's), through which truncated files are recognised and decoder
+// chatter is kept off the terminal; nothing else should replace them.
 #pragma once
 
 #include <FreeImage.h>
