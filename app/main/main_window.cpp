@@ -127,14 +127,10 @@ QImage DrawStartPicture() {
 
 }  // namespace
 
-ImageAllocation& Allocation() {
-    static ImageAllocation allocation;
-    if (!allocation.allocate24 || !allocation.createDisplayBitmap) RestoreDefaultAllocation();
-    return allocation;
-}
+namespace {
 
-void RestoreDefaultAllocation() {
-    ImageAllocation& allocation = Allocation();
+ImageAllocation DefaultAllocation() {
+    ImageAllocation allocation;
     allocation.allocate24 = [](int32_t width, int32_t height) -> FIBITMAP* {
         if (width <= 0 || height <= 0) return nullptr;
         return FreeImage_AllocateT(FIT_BITMAP, width, height, 24);
@@ -142,12 +138,25 @@ void RestoreDefaultAllocation() {
     allocation.createDisplayBitmap = [](DisplayBitmap& bitmap, int32_t width, int32_t height) {
         return CreaDIB(bitmap, width, height);
     };
+    return allocation;
 }
+
+}  // namespace
+
+ImageAllocation& Allocation() {
+    static ImageAllocation allocation = DefaultAllocation();
+    return allocation;
+}
+
+void RestoreDefaultAllocation() { Allocation() = DefaultAllocation(); }
 
 // ---------------------------------------------------------------- start-up
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("FormMain"));
+#ifdef CALMORA_HAVE_DENOISE_DIALOG
+    denoiseDialog_ = ShowDenoiseDialog;
+#endif
     CreateMenus();
     CreateClientArea();
     InstallWheel();
@@ -863,9 +872,7 @@ void MainWindow::Denoise_Click() {
     PaintSizeTrue_Click();
 
     denoiseDialogOpen_ = true;
-#ifdef CALMORA_HAVE_DENOISE_DIALOG
-    ShowDenoiseDialog(this, *this);
-#endif
+    if (denoiseDialog_) denoiseDialog_(this, *this);
     denoiseDialogOpen_ = false;
     // Not handed over: the run was stopped, cancelled or never started.
     if (destination_) {

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <functional>
 
 #include "denoise/denoise_host.h"
 #include "image_document.h"
@@ -76,6 +77,13 @@ public:
     [[nodiscard]] bool ViewReady() const { return doc_.viewReadyFlag; }
     void SetViewReady(bool ready) { doc_.viewReadyFlag = ready; }
 
+    // How the Denoise command opens its dialog; by default the denoise
+    // dialog when the program is built with it. Tests put a fake in.
+    using DenoiseDialogLauncher = std::function<void(QWidget* owner, DenoiseHost& host)>;
+    void SetDenoiseDialogLauncher(DenoiseDialogLauncher launcher) {
+        denoiseDialog_ = std::move(launcher);
+    }
+
     // DenoiseHost.
     [[nodiscard]] const uint8_t* ImageBits() const override { return doc_.imageBits; }
     [[nodiscard]] int32_t ImageWidth() const override { return doc_.width; }
@@ -140,6 +148,7 @@ private:
     ImageDocument doc_;
     FIBITMAP* destination_ = nullptr;  // the denoise run's output while its dialog is open
     bool denoiseDialogOpen_ = false;
+    DenoiseDialogLauncher denoiseDialog_;
     bool unloaded_ = false;
     int picPointer_ = kPointerDefault;
     int windowPointer_ = kPointerDefault;

@@ -1,0 +1,203 @@
+#include "save_command.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include "main_window.h"
+#include "picture_box.h"
+#include "preferences.h"
+#include "remembered_folder.h"
+#include "save_rules.h"
+#include "ui_seams.h"
+
+namespace calmora {
+
+namespace {
+
+const QString kCommandName = QStringLiteral("SaveCommand");
+
+int CurrentLanguage() { return CurrentPreferences().language == 2 ? 2 : 1; }
+
+}  // namespace
+
+void RunFileSave(MainWindow& window) { SaveCommand::Of(window).FileSave_Click(); }
+
+SaveCommand& SaveCommand::Of(MainWindow& window) {
+    if (auto* command = window.findChild<SaveCommand*>(kCommandName, Qt::FindDirectChildrenOnly))
+        return *command;
+    return *new SaveCommand(window);
+}
+
+SaveCommand::SaveCommand(MainWindow& window) : QObject(&window), window_(window) {
+    setObjectName(kCommandName);
+    saveFolder_ = ReadRememberedFolder(QString::fromLatin1(kSaveFolderFile));
+    BuildJpegFrame();
+    BuildTiffFrame();
+    window_.ClientArea()->installEventFilter(this);
+}
+
+bool SaveCommand::FrameOpen() const {
+    const QWidget* client = window_.ClientArea();
+    return frameJPGQuality_->isVisibleTo(client) || frameTIFF_->isVisibleTo(client);
+}
+
+void SaveCommand::FileSave_Click() {
+    // The frame already asks about an earlier name; one save at a time.
+    if (FrameOpen() || writing_ || !window_.HasImage()) return;
+
+    saveName_ = kSaveStartName;
+    QString fileTitle;
+    QString filter = SaveDialogFilter();
+    int32_t filterIndex = 1;
+    int32_t flags = 0;
+    if (!dialog_.VBGetSaveFileName(saveName_, fileTitle, true, filter, filterIndex, saveFolder_,
+                                   QString(), kSaveDefaultExtension, &window_, flags)) {
+        return;
+    }
+
+    // The next dialog opens where this one ended, even if the name is refused.
+    const QString folder = FolderOfPath(saveName_);
+    if (!folder.isEmpty()) saveFolder_ = folder;
+
+    const SaveNameCheck check = CheckSaveName(saveName_);
+    if (check.verdict == SaveNameVerdict::NoExtension) return;
+    if (check.verdict == SaveNameVerdict::InvalidName) {
+        ShowText(InvalidFileNameText(saveName_), MessageIcon::Exclamation);
+        return;
+    }
+
+    LockWindow();
+    WriteRememberedFolder(QString::fromLatin1(kSaveFolderFile), saveFolder_);
+
+    if (check.verdict == SaveNameVerdict::UnknownFormat) {
+        ShowText(UnknownSaveFormatText(saveName_, CurrentLanguage()),
+                 MessageIcon::Exclamation);
+        UnlockWindow();
+        return;
+    }
+    switch (*check.format) {
+        case SaveFormat::Jpeg:
+            OpenFrame(frameJPGQuality_, okjpgQual_);
+            break;
+        case SaveFormat::Tiff:
+            // Every opening starts from "Uncompressed", whatever was chosen last time.
+            uncompressedTIFFOpt_->setChecked(true);
+            lzwOpt_->setChecked(false);
+            tiffLzw_ = false;
+            OpenFrame(frameTIFF_, okTif_);
+            break;
+        case SaveFormat::Png:
+        case SaveFormat::Bmp: {
+            SetBusyPointers(true);
+            const SaveResult result = WriteImage(*check.format, SaveOptions{});
+            SetBusyPointers(false);
+            ReportFailure(result);
+            UnlockWindow();
+            break;
+        }
+    }
+}
+
+void SaveCommand::HScrolljpgQual_Change() {
+    labjpgQual_->setText(JpegQualityCaption(hScrolljpgQual_->value()));
+}
+
+void SaveCommand::OkjpgQual_Click() {
+    if (writing_) return;
+    SetBusyPointers(true);
+    okjpgQual_->setEnabled(false);
+    // The frame's Cancel stays shown but must not end the command under the write.
+    writing_ = true;
+    QCoreApplication::processEvents();
+    SaveOptions options;
+    options.jpegQuality = hScrolljpgQual_->value();
+    const SaveResult result = WriteImage(SaveFormat::Jpeg, options);
+    frameJPGQuality_->hide();
+    okjpgQual_->setEnabled(true);
+    SetBusyPointers(false);
+    ReportFailure(result);
+    UnlockWindow();
+}
+
+void SaveCommand::AnnullajpgQual_Click() {
+    if (writing_) return;
+    frameJPGQuality_->hide();
+    UnlockWindow();
+}
+
+void SaveCommand::UncompressedTIFFOpt_Click() {
+    uncompressedTIFFOpt_->setChecked(true);
+    lzwOpt_->setChecked(false);
+    tiffLzw_ = false;
+}
+
+void SaveCommand::LZWopt_Click() {
+    lzwOpt_->setChecked(true);
+    uncompressedTIFFOpt_->setChecked(false);
+    tiffLzw_ = true;
+}
+
+void SaveCommand::OkTif_Click() {
+    if (writing_) return;
+    frameTIFF_->hide();
+    SetBusyPointers(true);
+    SaveOptions options;
+    options.tiffLzw = tiffLzw_;
+    const SaveResult result = WriteImage(SaveFormat::Tiff, options);
+    SetBusyPointers(false);
+    ReportFailure(result);
+    UnlockWindow();
+}
+
+void SaveCommand::AnnullaTif_Click() {
+    if (writing_) return;
+    frameTIFF_->hide();
+    UnlockWindow();
+}
+
+void SaveCommand::LockWindow() {
+    window_.DisableMainMenus();
+    window_.HScroll1()->setEnabled(false);
+    window_.VScroll1()->setEnabled(false);
+}
+
+void SaveCommand::UnlockWindow() {
+    window_.EnableMainMenus();
+    window_.HScroll1()->setEnabled(true);
+    window_.VScroll1()->setEnabled(true);
+}
+
+void SaveCommand::SetBusyPointers(bool busy) {
+    const int code = busy ? kPointerBusy : kPointerDefault;
+    window_.SetWindowPointer(code);
+    window_.SetPicPointer(code);
+}
+
+SaveResult SaveCommand::WriteImage(SaveFormat format, const SaveOptions& options) {
+    writing_ = true;
+    // The document's own bitmap: full size whatever the view shows.
+    SaveResult result =
+        SaveImageFile(window_.Document().image, saveName_.toStdString(), format, options);
+    writing_ = false;
+    return result;
+}
+
+void SaveCommand::ReportFailure(const SaveResult& result) {
+    if (result.ok) return;
+    ShowText(SaveFailedText(saveName_, QString::fromStdString(result.reason), CurrentLanguage()),
+             MessageIcon::Critical);
+}
+
+void SaveCommand::ShowText(const QString& text, MessageIcon icon) {
+    MessageRequest request;
+    request.text = text;
+    request.title = QStringLiteral("Calmora");
+    request.icon = icon;
+    Seams().showMessage(&window_, request);
+}
+
+}  // namespace calmora

@@ -1,0 +1,65 @@
+// Shared helpers for the main-window tests (and anyone else's): images with a
+// known pattern written through FreeImage in every input form, a sandbox for
+// the settings files, and a shown main window with a client area of a chosen
+// size.
+#pragma once
+
+#include <FreeImage.h>
+#include <QRgb>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace calmora {
+class MainWindow;
+}
+
+namespace calmora::testing {
+
+// How the pixels of a test image are stored in its file.
+enum class PixelForm {
+    Rgb24,      // 8 bits per channel
+    Rgba32,     // with an opaque alpha channel
+    Palette8,   // 256-colour palette (GIF)
+    Rgb16,      // 16 bits per channel
+};
+
+// The colour of pixel (x, y), counted from the top-left corner, of a pattern
+// image in form. Smooth enough for JPEG to keep it within a few levels.
+[[nodiscard]] QRgb PatternColor(PixelForm form, int x, int y);
+
+// A FreeImage bitmap of the pattern; the caller unloads it.
+[[nodiscard]] FIBITMAP* MakePatternBitmap(PixelForm form, int width, int height);
+
+// Writes the pattern to path in format; false when FreeImage could not.
+bool WritePatternImage(const QString& path, FREE_IMAGE_FORMAT format, PixelForm form, int width,
+                       int height, int flags = 0);
+
+// Colour of a 24-bit FreeImage bitmap's pixel (x, y) from the top-left corner.
+[[nodiscard]] QRgb BitmapColor(FIBITMAP* bitmap, int x, int y);
+
+// True when the two colours differ by at most tolerance in every channel.
+[[nodiscard]] bool Near(QRgb a, QRgb b, int tolerance);
+
+// Points the settings, program and help folders at a fresh temporary folder
+// and resets the preferences; everything comes back on destruction.
+class SettingsSandbox {
+public:
+    SettingsSandbox();
+    ~SettingsSandbox();
+    [[nodiscard]] QString Folder() const { return dir_.path(); }
+    [[nodiscard]] QString File(const QString& name) const { return dir_.filePath(name); }
+    void Write(const QString& name, const QByteArray& contents) const;
+    [[nodiscard]] QByteArray Read(const QString& name) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Shows window with its client area (below the menu bar) sized width x height.
+bool ShowWithClientSize(MainWindow& window, int width, int height);
+
+// The colour Pic shows at (x, y) of its own area.
+[[nodiscard]] QRgb PicColor(const MainWindow& window, int x, int y);
+
+}  // namespace calmora::testing

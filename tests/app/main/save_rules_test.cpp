@@ -1,0 +1,77 @@
+// From the name chosen in the save dialog to the format written.
+#include <gtest/gtest.h>
+
+#include "save_rules.h"
+
+using namespace calmora;
+
+namespace {
+
+struct NameCase {
+    const char* desc;
+    const char* path;
+    SaveNameVerdict verdict;
+    const char* extension;
+    std::optional<SaveFormat> format;
+};
+
+class SaveNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(SaveNameTest, ClassifiesTheName) {
+    const NameCase& c = GetParam();
+    const SaveNameCheck check = CheckSaveName(QString::fromUtf8(c.path));
+    EXPECT_EQ(check.verdict, c.verdict) << c.desc;
+    EXPECT_EQ(check.extension, QString::fromUtf8(c.extension)) << c.desc;
+    EXPECT_EQ(check.format, c.format) << c.desc;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SaveNameTest,
+    ::testing::Values(
+        NameCase{"lower-case jpg", "/p/a.jpg", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg},
+        NameCase{"upper-case JPG compares in lower case", "/p/A.JPG", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg},
+        NameCase{"jpeg typed by hand", "/p/a.Jpeg", SaveNameVerdict::Writable, "jpeg", SaveFormat::Jpeg},
+        NameCase{"png", "/p/a.png", SaveNameVerdict::Writable, "png", SaveFormat::Png},
+        NameCase{"tif", "/p/a.TIF", SaveNameVerdict::Writable, "tif", SaveFormat::Tiff},
+        NameCase{"tiff typed by hand", "/p/a.tiff", SaveNameVerdict::Writable, "tiff", SaveFormat::Tiff},
+        NameCase{"bmp", "/p/a.bmp", SaveNameVerdict::Writable, "bmp", SaveFormat::Bmp},
+        NameCase{"a format that cannot be written", "/p/a.gif", SaveNameVerdict::UnknownFormat, "gif", std::nullopt},
+        NameCase{"a dot with nothing after it", "/p/a.", SaveNameVerdict::UnknownFormat, "", std::nullopt},
+        NameCase{"no dot saves nothing", "/p/photo", SaveNameVerdict::NoExtension, "", std::nullopt},
+        NameCase{"two dots are refused", "/p/my.photo.jpg", SaveNameVerdict::InvalidName, "", std::nullopt},
+        NameCase{"a leading dot counts as the first", "/p/.photo.png", SaveNameVerdict::InvalidName, "", std::nullopt},
+        NameCase{"dots in folders do not count", "/home/a.b/c.d/photo.png", SaveNameVerdict::Writable, "png", SaveFormat::Png},
+        NameCase{"a dotted folder and no dot in the name", "/home/a.b/photo", SaveNameVerdict::NoExtension, "", std::nullopt},
+        NameCase{"blanks and accents in the name", "/p/foto di prova è.JPG", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg}));
+
+TEST(SaveFolder, IsEverythingBeforeTheLastSlash) {
+    EXPECT_EQ(FolderOfPath(QStringLiteral("/home/me/pics/a.jpg")), QStringLiteral("/home/me/pics"));
+    EXPECT_EQ(FolderOfPath(QStringLiteral("/a.jpg")), QStringLiteral("/"));
+    EXPECT_EQ(FolderOfPath(QStringLiteral("a.jpg")), QString());
+}
+
+TEST(SaveTexts, AreThoseOfTheProgram) {
+    const QString path = QStringLiteral("/p/my.photo.jpg");
+    EXPECT_EQ(InvalidFileNameText(path), QStringLiteral("/p/my.photo.jpg invalid file name."));
+    EXPECT_EQ(JpegQualityCaption(90), QStringLiteral("90 %"));
+    EXPECT_EQ(JpegQualityCaption(1), QStringLiteral("1 %"));
+    EXPECT_EQ(SaveDialogFilter(),
+              QStringLiteral("JPEG File (*.JPG)|*.JPG|PNG File (*.PNG)|*.PNG|TIFF File (*.TIF)|"
+                             "*.TIF|Bitmap File (*.BMP)|*.BMP|"));
+
+    // Refusals and failures name the file and say what can be done, in each language.
+    for (int language : {1, 2}) {
+        const QString unknown = UnknownSaveFormatText(QStringLiteral("/p/a.gif"), language);
+        EXPECT_TRUE(unknown.startsWith(QStringLiteral("/p/a.gif "))) << language;
+        for (const char* ext : {".jpg", ".jpeg", ".png", ".tif", ".tiff", ".bmp"})
+            EXPECT_TRUE(unknown.contains(QString::fromLatin1(ext))) << language << ext;
+        const QString failed = SaveFailedText(QStringLiteral("/p/a.png"), QStringLiteral("disk full"), language);
+        EXPECT_TRUE(failed.contains(QStringLiteral("/p/a.png"))) << language;
+        EXPECT_TRUE(failed.contains(QStringLiteral("(disk full)"))) << language;
+    }
+    EXPECT_NE(UnknownSaveFormatText(QStringLiteral("x.gif"), 1), UnknownSaveFormatText(QStringLiteral("x.gif"), 2));
+    EXPECT_EQ(SaveFailedText(QStringLiteral("/p/a.png"), QString(), 2),
+              QStringLiteral("Impossibile salvare l'immagine in /p/a.png."));
+}
+
+}  // namespace
