@@ -59,7 +59,7 @@ void FormDenoise::CmdPreview_Click() {
                        scrollX_ + rectLeft_ + 1, scrollY_ + rectTop_ + 1, imageWidth_, imageHeight_);
     }
 
-    bool channelChanged = false;
+    unsigned channelsShown = 0;  // one bit per channel some row was shown in
     PreviewImage image;
     image.source = areaOrigBmp_.bits;
     image.denoised = areaDenBmp_.bits;
@@ -71,8 +71,8 @@ void FormDenoise::CmdPreview_Click() {
     PreviewHooks hooks;
     hooks.beforeRow = [this](int32_t row, int32_t height) { return BeforeRow(row, height); };
     hooks.viewChannel = [this] { return static_cast<int16_t>(Combo1->currentIndex()); };
-    hooks.rowDone = [this, &channelChanged](int32_t row, int16_t channel) {
-        if (channel != currentChannel_) channelChanged = true;
+    hooks.rowDone = [this, &channelsShown](int32_t row, int16_t channel) {
+        channelsShown |= 1u << (channel + 1);
         ShowPreviewRow(row, channel);
     };
     const RunResult result = RunPreviewDenoise(settings_, image, hooks);
@@ -81,7 +81,7 @@ void FormDenoise::CmdPreview_Click() {
     if (completed) {
         // Rows computed before a channel change show the old channel: redo
         // the panes in the channel now chosen.
-        if (channelChanged) RedrawPanesInChannel(currentChannel_);
+        if (channelsShown != 1u << (currentChannel_ + 1)) RedrawPanesInChannel(currentChannel_);
         if (areaMode_) {
             const DisplayBitmap& shown = currentChannel_ == 0 ? areaDenBmp_ : areaDenChanBmp_;
             Pic->BitBlt(rectLeft_ + 1, rectTop_ + 1, area_.width, area_.height, shown, 0, 0);
