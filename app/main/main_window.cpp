@@ -627,6 +627,8 @@ void MainWindow::PaintSizeTrue_Click() {
     paintSizeTrue_->setChecked(true);
     pic_->hide();
     ShowTrueView();
+    // The bars keep their values while hidden; show the block they point at.
+    RedrawView();
 }
 
 void MainWindow::RedrawView() {

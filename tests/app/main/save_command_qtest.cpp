@@ -16,6 +16,8 @@
 
 #include "main_testkit.h"
 #include "main_window.h"
+#include "picture_box.h"
+#include "preferences.h"
 #include "remembered_folder.h"
 #include "save_command.h"
 #include "save_rules.h"
@@ -204,7 +206,7 @@ void SaveCommandTest::Save(const QString& path) {
 
 bool SaveCommandTest::MenusEnabled() const {
     for (const char* name : {"FileMenu", "PaintSize", "ShowAbout", "ShowGuida", "PrefMenu"}) {
-        if (!window_->MenuAction(name)->isEnabled()) return false;
+        if (!window_->MenuAction(name)->isEnabled()) { qWarning("menu %s disabled", name); return false; }
     }
     return true;
 }

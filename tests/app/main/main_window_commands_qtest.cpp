@@ -1,0 +1,356 @@
+// The Image menu's rotation and denoise commands, the language switch from
+// the preferences window, help, and closing.
+#include <QtTest>
+
+#include <QApplication>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <functional>
+
+#include "form_pref.h"
+#include "main_testkit.h"
+#include "main_window.h"
+#include "message_catalogue.h"
+#include "picture_box.h"
+#include "preferences.h"
+#include "seams_recorder.h"
+
+using namespace calmora;
+using namespace calmora::testing;
+
+class MainWindowCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void rotatingFourTimesComesBack();
+    void rotatingAFittedView();
+    void failedRotationChangesNothing_data();
+    void failedRotationChangesNothing();
+    void languageSwitchThroughThePreferences();
+    void helpPageFollowsTheLanguage();
+    void denoiseHandsTheResultBack();
+    void denoiseNotAdoptedReleasesTheDestination();
+    void denoiseWithoutMemoryTellsAndStops();
+    void closingWritesThePreferences();
+    void closingIsRefusedWhileBusy();
+
+private:
+    void Open(const QString& name, int width, int height);
+    // Answers the preferences window with the given language and Apply.
+    void ChooseLanguageInPreferences(const char* option);
+
+    std::unique_ptr<SettingsSandbox> sandbox_;
+    std::unique_ptr<SeamsRecorder> seams_;
+    std::unique_ptr<QTemporaryDir> images_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+void MainWindowCommandsTest::init() {
+    sandbox_ = std::make_unique<SettingsSandbox>();
+    seams_ = std::make_unique<SeamsRecorder>();
+    images_ = std::make_unique<QTemporaryDir>();
+    window_ = std::make_unique<MainWindow>();
+    QVERIFY(ShowWithClientSize(*window_, 640, 480));
+}
+
+void MainWindowCommandsTest::cleanup() {
+    window_.reset();
+    images_.reset();
+    seams_.reset();
+    sandbox_.reset();
+    RestoreDefaultAllocation();
+}
+
+void MainWindowCommandsTest::Open(const QString& name, int width, int height) {
+    const QString path = images_->filePath(name);
+    QVERIFY(WritePatternImage(path, FIF_PNG, PixelForm::Rgb24, width, height));
+    window_->OpenFile(path);
+    QVERIFY(window_->HasImage());
+}
+
+void MainWindowCommandsTest::ChooseLanguageInPreferences(const char* option) {
+    bool answered = false;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* form = qobject_cast<FormPref*>(QApplication::activeModalWidget());
+        if (!form || answered) return;
+        answered = true;
+        form->findChild<QRadioButton*>(QString::fromLatin1(option))->setChecked(true);
+        form->CmdPrefOK_Click();
+    });
+    poll.start();
+    window_->PrefMenu_Click();
+    QVERIFY(answered);
+}
+
+void MainWindowCommandsTest::rotatingFourTimesComesBack() {
+    Open(QStringLiteral("r.png"), 30, 20);
+    const QString base = QStringLiteral("Calmora   r.png  (30x20)");
+    const QStringList titles = {base + QStringLiteral("  90° rotated"),
+                                base + QStringLiteral("  180° rotated"),
+                                base + QStringLiteral("  270° rotated"), base};
+    for (int turn = 1; turn <= 4; ++turn) {
+        window_->Ruota90_Click();
+        QCOMPARE(window_->windowTitle(), titles[turn - 1]);
+        QCOMPARE(int(window_->Document().rotation), (turn * 90) % 360);
+        const bool odd = turn % 2 == 1;
+        QCOMPARE(window_->ImageWidth(), odd ? 20 : 30);
+        QCOMPARE(window_->ImageHeight(), odd ? 30 : 20);
+        QCOMPARE(window_->Pic()->size(), QSize(window_->ImageWidth(), window_->ImageHeight()));
+        QCOMPARE(window_->WindowPointer(), kPointerDefault);
+        QCOMPARE(window_->PicPointer(), kPointerDefault);
+        QVERIFY(window_->MenuAction("Denoise")->isEnabled());
+    }
+    QVERIFY(seams_->messages.isEmpty());
+    // Back where it started, pixel for pixel.
+    for (int y = 0; y < 20; y += 3) {
+        for (int x = 0; x < 30; x += 7) {
+            QCOMPARE(PicColor(*window_, x, y), PatternColor(PixelForm::Rgb24, x, y));
+        }
+    }
+
+    // One quarter turn anticlockwise: the right edge becomes the top line.
+    window_->Ruota90_Click();
+    for (int y = 0; y < 30; y += 4) {
+        for (int x = 0; x < 20; x += 3) {
+            QCOMPARE(PicColor(*window_, x, y), PatternColor(PixelForm::Rgb24, 29 - y, x));
+        }
+    }
+    // The document's own pixels turned, not just the view.
+    QCOMPARE(BitmapColor(window_->Document().image, 0, 0), PatternColor(PixelForm::Rgb24, 29, 0));
+}
+
+void MainWindowCommandsTest::rotatingAFittedView() {
+    Open(QStringLiteral("f.png"), 1280, 900);
+    window_->PaintSizeScreenFit_Click();
+    window_->Ruota90_Click();
+    // 900 x 1280 in 640 x 480: 480 / 1280 = 0.375.
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Calmora   f.png  (1280x900)  90° rotated     view size (338x480) (38%)"));
+    QCOMPARE(window_->Document().viewMode, kScreenFit);
+    QVERIFY(window_->MenuAction("PaintSizeScreenFit")->isChecked());
+    QVERIFY(!window_->MenuAction("PaintSizeTrue")->isChecked());
+    QCOMPARE(window_->Pic()->size(), QSize(338, 480));
+    QVERIFY(window_->HScroll1()->isHidden() && window_->VScroll1()->isHidden());
+
+    window_->PaintSizeTrue_Click();
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   f.png  (1280x900)  90° rotated"));
+    QCOMPARE(window_->VScroll1()->value(), 0);
+    QCOMPARE(window_->VScroll1()->maximum(), 1280 - window_->Pic()->height());
+    QCOMPARE(PicColor(*window_, 0, 0), PatternColor(PixelForm::Rgb24, 1279, 0));
+}
+
+void MainWindowCommandsTest::failedRotationChangesNothing_data() {
+    QTest::addColumn<bool>("failImage");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no memory for the turned image") << true
+                                                    << "Insufficient memory for dibIn rotate.";
+    QTest::newRow("no memory for its view") << false << "Insufficient memory for Sin CreaDIB.";
+}
+
+void MainWindowCommandsTest::failedRotationChangesNothing() {
+    QFETCH(bool, failImage);
+    QFETCH(QString, message);
+    Open(QStringLiteral("keep.png"), 900, 700);
+    window_->Ruota90_Click();
+    window_->VScroll1()->setValue(40);
+    const QString title = window_->windowTitle();
+    FIBITMAP* image = window_->Document().image;
+    const QRgb corner = PicColor(*window_, 0, 0);
+    const QSize pic = window_->Pic()->size();
+
+    if (failImage) {
+        Allocation().allocate24 = [](int32_t, int32_t) -> FIBITMAP* { return nullptr; };
+    } else {
+        Allocation().createDisplayBitmap = [](DisplayBitmap&, int32_t, int32_t) { return false; };
+    }
+    window_->Ruota90_Click();
+
+    QCOMPARE(seams_->messages.size(), 1);
+    QCOMPARE(seams_->messages[0].request.text, message);
+    QCOMPARE(window_->windowTitle(), title);
+    QCOMPARE(int(window_->Document().rotation), 90);
+    QCOMPARE(window_->Document().image, image);
+    QCOMPARE(window_->ImageWidth(), 700);
+    QCOMPARE(window_->Pic()->size(), pic);
+    QCOMPARE(window_->VScroll1()->value(), 40);
+    QCOMPARE(PicColor(*window_, 0, 0), corner);
+    QCOMPARE(window_->WindowPointer(), kPointerDefault);
+    QCOMPARE(window_->PicPointer(), kPointerDefault);
+    QVERIFY(window_->MenuAction("FileMenu")->isEnabled());
+    QVERIFY(window_->MenuAction("Denoise")->isEnabled());
+
+    // With memory back, the next turn continues from 90 degrees.
+    RestoreDefaultAllocation();
+    window_->Ruota90_Click();
+    QVERIFY(window_->windowTitle().endsWith(QStringLiteral("  180° rotated")));
+}
+
+void MainWindowCommandsTest::languageSwitchThroughThePreferences() {
+    // Without an image the title stays the program's name.
+    ChooseLanguageInPreferences("OptITA");
+    QCOMPARE(CurrentPreferences().language, int16_t(2));
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora"));
+    QCOMPARE(window_->MenuAction("FileOpen")->text(), QStringLiteral("apri"));
+    QCOMPARE(window_->MenuAction("ShowAbout")->text(), QStringLiteral("Info"));
+
+    Open(QStringLiteral("l.png"), 1280, 900);
+    window_->Ruota90_Click();
+    const QString base = QStringLiteral("Calmora   l.png  (1280x900)");
+    QCOMPARE(window_->windowTitle(), base + QStringLiteral("  ruotata 90°"));
+
+    ChooseLanguageInPreferences("OptENG");
+    QCOMPARE(window_->windowTitle(), base + QStringLiteral("  90° rotated"));
+    QCOMPARE(window_->MenuAction("FileOpen")->text(), QStringLiteral("open"));
+    QCOMPARE(window_->MenuAction("Ruota90")->text(), QStringLiteral("rotate (90° counterclockwise)"));
+
+    window_->PaintSizeScreenFit_Click();
+    const QString fitted = base + QStringLiteral("  90° rotated     view size (338x480) (38%)");
+    QCOMPARE(window_->windowTitle(), fitted);
+    ChooseLanguageInPreferences("OptITA");
+    QCOMPARE(window_->windowTitle(),
+             base + QStringLiteral("  ruotata 90°     ridotta a  (338x480) (38%)"));
+    QCOMPARE(window_->MenuAction("PaintSizeScreenFit")->text(), QStringLiteral("adatta allo schermo"));
+
+    // Choosing the language in use again changes nothing.
+    const QString italian = window_->windowTitle();
+    ChooseLanguageInPreferences("OptITA");
+    QCOMPARE(window_->windowTitle(), italian);
+
+    ChooseLanguageInPreferences("OptENG");
+    QCOMPARE(window_->windowTitle(), fitted);
+    // The choice reaches the file only when the window closes.
+    QVERIFY(sandbox_->Read(QStringLiteral("Pref")).isEmpty());
+}
+
+void MainWindowCommandsTest::helpPageFollowsTheLanguage() {
+    window_->ShowGuida_Click();
+    CurrentPreferences().language = 2;
+    window_->ShowGuida_Click();
+    QCOMPARE(seams_->openedUrls.size(), 2);
+    QCOMPARE(seams_->openedUrls[0], sandbox_->File(QStringLiteral("CmHelp/index_eng.html")));
+    QCOMPARE(seams_->openedUrls[1], sandbox_->File(QStringLiteral("CmHelp/index.html")));
+}
+
+void MainWindowCommandsTest::denoiseHandsTheResultBack() {
+    Open(QStringLiteral("d.png"), 1280, 900);
+    window_->VScroll1()->setValue(30);
+    window_->PaintSizeScreenFit_Click();
+    FIBITMAP* seen = nullptr;
+    window_->SetDenoiseDialogLauncher([&](QWidget* owner, DenoiseHost& host) {
+        QCOMPARE(owner, window_.get());
+        // The dialog starts from the true-size view.
+        QCOMPARE(window_->Document().viewMode, kTrueSize);
+        QVERIFY(window_->MenuAction("PaintSizeTrue")->isChecked());
+        seen = host.Destination();
+        QVERIFY(seen);
+        QCOMPARE(int(FreeImage_GetWidth(seen)), host.ImageWidth());
+        QCOMPARE(int(FreeImage_GetHeight(seen)), host.ImageHeight());
+        QCOMPARE(int(FreeImage_GetBPP(seen)), 24);
+        // A "denoised" picture: the source inverted.
+        const size_t bytes = size_t(FreeImage_GetPitch(seen)) * host.ImageHeight();
+        const uint8_t* source = host.ImageBits();
+        uint8_t* target = FreeImage_GetBits(seen);
+        for (size_t i = 0; i < bytes; ++i) target[i] = uint8_t(255 - source[i]);
+        QVERIFY2(!window_->close(), "closing waits for the dialog");
+        host.AdoptDenoised();
+        host.AppendTitleSuffix(QStringLiteral("   denoised  (Intensity:5)"),
+                               QStringLiteral("   rumore ridotto  (Intensità:5)"));
+    });
+    window_->Denoise_Click();
+
+    QVERIFY(seen);
+    QCOMPARE(window_->Document().image, seen);
+    QCOMPARE(window_->Destination(), nullptr);
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Calmora   d.png  (1280x900)   denoised  (Intensity:5)"));
+    QCOMPARE(window_->VScroll1()->value(), 30);
+    const QRgb original = PatternColor(PixelForm::Rgb24, 0, 30);
+    QCOMPARE(PicColor(*window_, 0, 0), qRgb(255 - qRed(original), 255 - qGreen(original),
+                                            255 - qBlue(original)));
+    QVERIFY(window_->MenuAction("Denoise")->isEnabled());
+
+    // The suffix has its twin in the other language, for both views.
+    CurrentPreferences().language = 2;
+    window_->ApplyItalianCaptions();
+    window_->SwapCaptionLanguage();
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Calmora   d.png  (1280x900)   rumore ridotto  (Intensità:5)"));
+    window_->PaintSizeScreenFit_Click();
+    QVERIFY(window_->windowTitle().startsWith(
+        QStringLiteral("Calmora   d.png  (1280x900)   rumore ridotto  (Intensità:5)     ridotta a  (")));
+    // The fitted picture is made again from the new image.
+    QCOMPARE(PicColor(*window_, 0, 0), qRgb(255 - qRed(PatternColor(PixelForm::Rgb24, 0, 0)),
+                                            255 - qGreen(PatternColor(PixelForm::Rgb24, 0, 0)),
+                                            255 - qBlue(PatternColor(PixelForm::Rgb24, 0, 0))));
+}
+
+void MainWindowCommandsTest::denoiseNotAdoptedReleasesTheDestination() {
+    Open(QStringLiteral("n.png"), 64, 48);
+    const QString title = window_->windowTitle();
+    FIBITMAP* image = window_->Document().image;
+    std::vector<FIBITMAP*> allocated;
+    Allocation().allocate24 = [&](int32_t width, int32_t height) {
+        FIBITMAP* bitmap = FreeImage_AllocateT(FIT_BITMAP, width, height, 24);
+        allocated.push_back(bitmap);
+        return bitmap;
+    };
+    int opened = 0;
+    window_->SetDenoiseDialogLauncher([&](QWidget*, DenoiseHost& host) {
+        ++opened;
+        QCOMPARE(host.Destination(), allocated.back());
+    });
+    window_->Denoise_Click();
+    window_->Denoise_Click();
+    QCOMPARE(opened, 2);
+    QCOMPARE(int(allocated.size()), 2);
+    QCOMPARE(window_->Destination(), nullptr);
+    QCOMPARE(window_->Document().image, image);
+    QCOMPARE(window_->windowTitle(), title);
+    QCOMPARE(PicColor(*window_, 5, 5), PatternColor(PixelForm::Rgb24, 5, 5));
+}
+
+void MainWindowCommandsTest::denoiseWithoutMemoryTellsAndStops() {
+    Open(QStringLiteral("m.png"), 64, 48);
+    Allocation().allocate24 = [](int32_t, int32_t) -> FIBITMAP* { return nullptr; };
+    bool opened = false;
+    window_->SetDenoiseDialogLauncher([&](QWidget*, DenoiseHost&) { opened = true; });
+    window_->Denoise_Click();
+    QVERIFY(!opened);
+    QCOMPARE(seams_->messages.size(), 1);
+    QCOMPARE(seams_->messages[0].request.text, QStringLiteral("Insufficient memory for dib Denoise."));
+    QVERIFY(window_->HasImage());
+}
+
+void MainWindowCommandsTest::closingWritesThePreferences() {
+    CurrentPreferences().language = 1;
+    CurrentPreferences().scrollButton = 2;
+    QVERIFY(window_->close());
+    QCOMPARE(sandbox_->Read(QStringLiteral("Pref")), QByteArray("\"1\",\"2\"\r\n"));
+
+    // The next start reads them back.
+    window_ = std::make_unique<MainWindow>();
+    QCOMPARE(CurrentPreferences().scrollButton, int16_t(2));
+    QCOMPARE(CurrentPreferences().language, int16_t(1));
+}
+
+void MainWindowCommandsTest::closingIsRefusedWhileBusy() {
+    Open(QStringLiteral("c.png"), 64, 48);
+    window_->Document().loadingFlag = true;
+    QVERIFY(!window_->close());
+    QVERIFY(window_->isVisible());
+    QVERIFY(window_->HasImage());
+    QVERIFY(sandbox_->Read(QStringLiteral("Pref")).isEmpty());
+
+    window_->Document().loadingFlag = false;
+    QVERIFY(window_->close());
+    QVERIFY(!window_->HasImage());
+    QCOMPARE(sandbox_->Read(QStringLiteral("Pref")), QByteArray("\"1\",\"1\"\r\n"));
+}
+
+QTEST_MAIN(MainWindowCommandsTest)
+#include "main_window_commands_qtest.moc"
