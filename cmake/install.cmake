@@ -15,7 +15,7 @@ if(TARGET calmora_support)
       "CALMORA_HOMEPAGE=\"${CALMORA_HOMEPAGE}\";CALMORA_CONTACT=\"${CALMORA_CONTACT}\"")
 endif()
 
-foreach(program calmora calmora-denoise)
+foreach(program calmora)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# check_install.sh CMAKE BUILD PREFIX BINDIR LIBDIR DATADIR INCLUDEDIR gui|nogui
+# Installs BUILD into a fresh PREFIX, checks what landed where, that the
+# installed programs resolve libKcDenoise inside PREFIX through their run
+# path, and that the installed batch tool denoises a picture exactly as the
+# one in the build tree does.
+set -euo pipefail
+cmake=$1 build=$2 prefix=$3 bindir=$4 libdir=$5 datadir=$6 includedir=$7 gui=$8
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+need_file() { [ -f "$prefix/$1" ] || fail "$1 was not installed"; }
+
+rm -rf "$prefix" "$prefix.work"
+mkdir -p "$prefix.work"
+if ! "$cmake" --install "$build" --prefix "$prefix" >"$prefix.work/install.log" 2>&1; then
+  cat "$prefix.work/install.log" >&2
+  echo "FAIL: cmake --install failed" >&2
+  exit 1
+fi
+prefix=$(cd "$prefix" && pwd -P)
+
+need_file "$bindir/calmora-denoise"
+need_file "$libdir/libKcDenoise.so"
+need_file "$includedir/KcDenoise.h"
+programs=(calmora-denoise)
+if [ "$gui" = gui ]; then
+  programs+=(calmora)
+  need_file "$bindir/calmora"
+  need_file "$datadir/calmora/CmHelp/index.html"
+  need_file "$datadir/calmora/CmHelp/index_eng.html"
+  need_file "$datadir/icons/hicolor/scalable/apps/calmora.svg"
+  desktop="$prefix/$datadir/applications/calmora.desktop"
+  if [ -f "$desktop" ]; then
+    grep -qx 'Exec=calmora %f' "$desktop" || fail "calmora.desktop does not run 'calmora %f'"
+    grep -qx 'Icon=calmora' "$desktop" || fail "calmora.desktop does not name the icon"
+    for type in image/jpeg image/png image/bmp image/tiff image/gif; do
+      grep -q "^MimeType=.*$type;" "$desktop" || fail "calmora.desktop does not offer to open $type"
+    done
+  else
+    fail "$datadir/applications/calmora.desktop was not installed"
+  fi
+  # The program looks for its help pages in ../share/calmora/CmHelp.
+  [ "$datadir" = share ] || fail "data folder '$datadir' is not the share folder the program looks in"
+fi
+
+# Nothing from the environment may help the loader find the library.
+unset LD_LIBRARY_PATH
+for program in "${programs[@]}"; do
+  binary="$prefix/$bindir/$program"
+  [ -x "$binary" ] || continue
+  runpath=$(readelf -d "$binary" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+  case ":$runpath:" in
+    *":\$ORIGIN/../$libdir:"*) ;;
+    *) fail "$program has run path '$runpath', not \$ORIGIN/../$libdir" ;;
+  esac
+  found=$(ldd "$binary" | awk '$1 == "libKcDenoise.so" { print $3 }')
+  if [ -z "$found" ] || [ "$found" = "not" ]; then
+    fail "$program does not find libKcDenoise.so"
+  else
+    found=$(realpath "$found")
+    [ "$found" = "$prefix/$libdir/libKcDenoise.so" ] ||
+      fail "$program loads $found instead of the installed library"
+  fi
+done
+
+# A noisy 48x32 picture written by hand as a 24-bit BMP (rows of 144 bytes).
+le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))\\x$(printf %02x $(($1 >> 16 & 255)))\\x$(printf %02x $(($1 >> 24 & 255)))"; }
+picture="$prefix.work/noisy.bmp"
+{
+  printf 'BM'; le32 $((54 + 144 * 32)); le32 0; le32 54
+  le32 40; le32 48; le32 32; printf '\x01\x00\x18\x00'; le32 0; le32 $((144 * 32)); le32 2835; le32 2835; le32 0; le32 0
+  head -c $((144 * 32)) /dev/urandom
+} >"$picture"
+
+installed_out="$prefix.work/installed.bmp"
+built_out="$prefix.work/built.bmp"
+if "$prefix/$bindir/calmora-denoise" --quiet -s 40 -r 2 -o "$installed_out" "$picture"; then
+  [ "$(head -c 2 "$installed_out")" = BM ] || fail "the installed batch tool wrote no BMP"
+  cmp -s <(tail -c +55 "$installed_out") <(tail -c +55 "$picture") &&
+    fail "the installed batch tool left the noisy picture unchanged"
+  if "$build/bin/calmora-denoise" --quiet -s 40 -r 2 -o "$built_out" "$picture"; then
+    cmp -s "$installed_out" "$built_out" ||
+      fail "the installed batch tool's result differs from the build tree's"
+  else
+    fail "the built batch tool failed on the test picture"
+  fi
+else
+  fail "the installed batch tool failed on the test picture"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+rm -rf "$prefix.work"
+echo "installed into $prefix: every check passed"
