@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define KC_PAUSE() _mm_pause()
@@ -44,7 +46,7 @@ void RunItems(Job& job) {
 
 class Pool {
 public:
-    explicit Pool(int workers) {
+    explicit Pool(int workers) : owner_(getpid()) {
         threads_.reserve(workers);
         for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { WorkerLoop(); });
     }
@@ -60,6 +62,7 @@ public:
     }
 
     int Workers() const { return static_cast<int>(threads_.size()); }
+    bool InOwnerProcess() const { return getpid() == owner_; }
 
     bool TryRun(Job& job) {
         std::unique_lock<std::mutex> own(busy_, std::try_to_lock);
@@ -126,12 +129,23 @@ private:
     std::atomic<bool> stop_{false};
     Job* job_ = nullptr;
     int sleepers_ = 0;
+    const pid_t owner_;
     std::vector<std::thread> threads_;
 };
 
+// Destroyed at exit or unload, except in a forked child: that has copies of
+// the workers' handles and of their wait state but not the threads, so there
+// is nothing to stop, and waiting on that state would never end.
+struct PoolOwner {
+    Pool* pool;
+    ~PoolOwner() {
+        if (pool->InOwnerProcess()) delete pool;
+    }
+};
+
 Pool& ThePool() {
-    static Pool pool(ConfiguredThreads() - 1);
-    return pool;
+    static PoolOwner owner{new Pool(ConfiguredThreads() - 1)};
+    return *owner.pool;
 }
 
 }  // namespace
@@ -157,7 +171,13 @@ void ParallelFor(int64_t count, int threads, ItemFn fn, void* context) {
     job.count = count;
     const int64_t helpers = threads - 1 < count - 1 ? threads - 1 : count - 1;
     job.workerSeats = static_cast<int>(helpers);
-    if (helpers <= 0 || ThePool().Workers() == 0 || !ThePool().TryRun(job)) RunItems(job);
+    if (helpers <= 0) {
+        RunItems(job);
+        return;
+    }
+    Pool& pool = ThePool();
+    // After a fork the pool's workers and locks belong to the parent.
+    if (pool.Workers() == 0 || !pool.InOwnerProcess() || !pool.TryRun(job)) RunItems(job);
 }
 
 }  // namespace kc
