@@ -85,15 +85,6 @@ private slots:
                               QStringLiteral("https://freeimage.sourceforge.io")}));
     }
 
-    void aLinkThatCannotBeOpenedChangesNothing() {
-        testing::SeamsRecorder seams;
-        seams.openUrlSucceeds = false;
-        FormAbout about;
-        about.LabFreeImage_Click();
-        QCOMPARE(seams.openedUrls.size(), 1);
-        QVERIFY(seams.messages.isEmpty());
-    }
-
     void thePictureIsDrawn() {
         FormAbout about;
         auto* image1 = about.findChild<QLabel*>(QStringLiteral("Image1"));

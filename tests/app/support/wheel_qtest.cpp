@@ -179,13 +179,6 @@ private slots:
         QCOMPARE(window->redraws, 1);
     }
 
-    void systemIsReportedAsUnknown() {
-        QVERIFY(Mouse_CheckForWheel());
-        QVERIFY(getos());
-        QCOMPARE(osVersionCode(), int16_t{0});
-        QCOMPARE(QString::fromLatin1(OsVersionName(osVersionCode())), QStringLiteral("Unknown"));
-    }
-
 private:
     FakeMainWindow* window = nullptr;
 };
