@@ -28,3 +28,9 @@ endforeach()
 add_executable(calmora-dialog-bench ${CMAKE_CURRENT_LIST_DIR}/dialog_bench.cpp)
 target_include_directories(calmora-dialog-bench PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(calmora-dialog-bench PRIVATE calmora_denoise_dialog)
+
+# Drives the real main window and dialog for scripts/screenshot-dialog.sh.
+if(TARGET calmora_main)
+  add_executable(calmora-dialog-shot ${CMAKE_CURRENT_LIST_DIR}/dialog_screenshot.cpp)
+  target_link_libraries(calmora-dialog-shot PRIVATE calmora_main calmora_denoise_dialog)
+endif()

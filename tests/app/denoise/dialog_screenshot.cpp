@@ -1,0 +1,86 @@
+// Drives the real main window and denoise dialog for a screenshot:
+//
+//   calmora-dialog-shot IMAGE OUTPUT.png
+//
+// Opens IMAGE in the main window, chooses Denoise, raises the intensity,
+// selects the preview area, previews it and saves a picture of the screen to
+// OUTPUT.png. Meant for scripts/screenshot-dialog.sh under Xvfb.
+#include <QAction>
+#include <QApplication>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <cstdio>
+
+#include "form_denoise.h"
+#include "main_window.h"
+#include "preferences.h"
+
+namespace {
+
+int exitCode = 1;
+
+void Settle(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+template <typename T>
+T* Find(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    if (!found) std::fprintf(stderr, "calmora-dialog-shot: no %s\n", name);
+    return found;
+}
+
+void DriveDialog(const QString& output) {
+    auto* dialog = qobject_cast<calmora::FormDenoise*>(QApplication::activeModalWidget());
+    if (!dialog) {
+        std::fprintf(stderr, "calmora-dialog-shot: the denoise dialog did not open\n");
+        QApplication::exit(1);
+        return;
+    }
+    Settle(300);
+    if (auto* sigma = Find<QScrollBar>(dialog, "HScrollSigma")) sigma->setValue(25);
+    if (auto* radius = Find<QScrollBar>(dialog, "HScrollrw")) radius->setValue(4);
+    auto* select = Find<QToolButton>(dialog, "CmdSelectArea");
+    if (select && select->isVisible()) select->click();
+    Settle(200);
+    if (auto* preview = Find<QPushButton>(dialog, "CmdPreview")) preview->click();
+    Settle(500);
+    const QPixmap shot = dialog->screen()->grabWindow(0);
+    if (!shot.isNull() && shot.save(output)) exitCode = 0;
+    else std::fprintf(stderr, "calmora-dialog-shot: could not write %s\n", qPrintable(output));
+    dialog->reject();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: calmora-dialog-shot IMAGE OUTPUT.png\n");
+        return 2;
+    }
+    const QString image = QString::fromLocal8Bit(argv[1]);
+    const QString output = QString::fromLocal8Bit(argv[2]);
+    calmora::MainWindow window;
+    calmora::CurrentPreferences().language = 1;
+    window.show();
+    window.OpenFile(image);
+    QTimer::singleShot(500, &window, [&window, output] {
+        auto* denoise = Find<QAction>(&window, "Denoise");
+        if (!denoise || !denoise->isEnabled()) {
+            std::fprintf(stderr, "calmora-dialog-shot: the image did not open\n");
+            QApplication::exit(1);
+            return;
+        }
+        QTimer::singleShot(0, [output] { DriveDialog(output); });
+        denoise->trigger();  // returns when the dialog has closed
+        QApplication::exit(exitCode);
+    });
+    return app.exec();
+}
