@@ -29,8 +29,17 @@ add_executable(calmora-dialog-bench ${CMAKE_CURRENT_LIST_DIR}/dialog_bench.cpp)
 target_include_directories(calmora-dialog-bench PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(calmora-dialog-bench PRIVATE calmora_denoise_dialog)
 
-# Drives the real main window and dialog for scripts/screenshot-dialog.sh.
+# With the real main window: the dialog's hand-back and closing during a run;
+# and the driver of scripts/screenshot-dialog.sh.
 if(TARGET calmora_main)
+  add_executable(dialog_program_itest ${CMAKE_CURRENT_LIST_DIR}/dialog_program_itest.cpp)
+  set_target_properties(dialog_program_itest PROPERTIES AUTOMOC ON)
+  target_include_directories(dialog_program_itest PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+  target_link_libraries(dialog_program_itest PRIVATE calmora_main calmora_denoise_dialog
+    calmora_support_testkit Qt6::Test)
+  add_test(NAME dialog_program_itest COMMAND dialog_program_itest)
+  set_tests_properties(dialog_program_itest PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    TIMEOUT 300)
   add_executable(calmora-dialog-shot ${CMAKE_CURRENT_LIST_DIR}/dialog_screenshot.cpp)
   target_link_libraries(calmora-dialog-shot PRIVATE calmora_main calmora_denoise_dialog)
 endif()

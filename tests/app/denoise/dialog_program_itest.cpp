@@ -1,0 +1,104 @@
+// The dialog inside the real main window: closing the program during a run
+// keeps the image, and a completed run replaces it and extends the title.
+#include <FreeImage.h>
+
+#include <QAction>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app_paths.h"
+#include "dialog_test_host.h"
+#include "form_denoise.h"
+#include "main_window.h"
+#include "preferences.h"
+#include "seams_recorder.h"
+
+using namespace calmora;
+using namespace calmora::testing;
+
+class DialogProgramTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+    QString imagePath_;
+
+    // Runs the Denoise command; `during` is called inside the open dialog.
+    static void Denoise(MainWindow& window, const std::function<void(FormDenoise*)>& during) {
+        QTimer::singleShot(0, [during] {
+            auto* dialog = qobject_cast<FormDenoise*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            during(dialog);
+            if (dialog->isVisible()) dialog->reject();
+        });
+        auto* command = window.findChild<QAction*>(QStringLiteral("Denoise"));
+        QVERIFY(command);
+        command->trigger();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        OverrideSettingsFolder(folder_.path());
+        CurrentPreferences() = Preferences{};
+        FIBITMAP* image = FreeImage_AllocateT(FIT_BITMAP, 240, 180, 24);
+        FillTestPicture(FreeImage_GetBits(image), 240, 180, 5);
+        imagePath_ = folder_.filePath(QStringLiteral("noisy.png"));
+        QVERIFY(FreeImage_Save(FIF_PNG, image, imagePath_.toLocal8Bit().constData(), 0));
+        FreeImage_Unload(image);
+    }
+
+    void closingTheProgramDuringARunKeepsTheImage() {
+        SeamsRecorder seams;
+        MainWindow window;
+        window.show();
+        window.OpenFile(imagePath_);
+        QCOMPARE(window.ImageWidth(), 240);
+        const std::vector<uint8_t> before(window.ImageBits(),
+                                          window.ImageBits() + BufferStride(240) * 180);
+        const QString title = window.windowTitle();
+        bool mainWindowStayed = false, wasRunning = false;
+        Denoise(window, [&](FormDenoise* dialog) {
+            dialog->findChild<QScrollBar*>(QStringLiteral("HScrollSigma"))->setValue(9);
+            QTimer::singleShot(0, dialog, [&, dialog] {
+                wasRunning = dialog->RunActive();
+                QApplication::closeAllWindows();  // what quitting the session does
+                mainWindowStayed = window.isVisible();
+            });
+            dialog->findChild<QPushButton*>(QStringLiteral("CmdOKDenoise"))->click();
+        });
+        QVERIFY(wasRunning);
+        QVERIFY(mainWindowStayed);
+        QVERIFY(window.isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(window.windowTitle(), title);
+        QVERIFY(SamePixels(window.ImageBits(), before.data(), 240, 180));
+        QVERIFY(seams.messages.isEmpty());
+        QVERIFY(window.close());  // with the dialog gone the program may close
+    }
+
+    void completedRunReplacesTheImageAndExtendsTheTitle() {
+        SeamsRecorder seams;
+        MainWindow window;
+        window.show();
+        window.OpenFile(imagePath_);
+        const EngineResult want =
+            EngineRun(window.ImageBits(), 240, 180, 9, 2, 100, 100, 100, false);
+        const QString title = window.windowTitle();
+        Denoise(window, [](FormDenoise* dialog) {
+            dialog->findChild<QScrollBar*>(QStringLiteral("HScrollSigma"))->setValue(9);
+            dialog->findChild<QPushButton*>(QStringLiteral("CmdOKDenoise"))->click();
+        });
+        QVERIFY(SamePixels(window.ImageBits(), want.denoised.data(), 240, 180));
+        QCOMPARE(window.windowTitle(),
+                 title + QStringLiteral("   denoised  (Intensity:9, Radius:2    R:100%, G:100%, "
+                                        "B:100%)"));
+        QVERIFY(seams.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(DialogProgramTest)
+#include "dialog_program_itest.moc"
