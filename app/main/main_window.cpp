@@ -547,8 +547,10 @@ int MainWindow::MakeTrueView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t
 
 int MainWindow::MakeFitView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t width,
                             int32_t height, const FitGeometry& fit) const {
+    const int64_t sourceStride = BufferStride(width);
+    if (sourceStride < 0) return 6;
     if (!Allocation().createDisplayBitmap(bitmap, fit.fitWidth, fit.fitHeight)) return 6;
-    KcNearestResampling(bits, bitmap.bits, width, static_cast<int32_t>(BufferStride(width)), height,
+    KcNearestResampling(bits, bitmap.bits, width, static_cast<int32_t>(sourceStride), height,
                         fit.fitWidth, static_cast<int32_t>(bitmap.stride()), fit.fitHeight);
     return 0;
 }

@@ -26,6 +26,7 @@ private slots:
     void dragScrollsWithThePreferredButton();
     void wideImageScrollsPast16Bits();
     void viewFollowsTheWindowSize();
+    void wheelOverThePictureScrollsDown();
 
 private:
     void Open(const QString& name, int width, int height);
@@ -221,6 +222,25 @@ void MainWindowViewTest::viewFollowsTheWindowSize() {
     QCOMPARE(window_->Pic()->geometry(), QRect(50, 50, 1000, 800));
     QCOMPARE(PicColor(*window_, 0, 0), PatternColor(PixelForm::Rgb24, 0, 0));
     QVERIFY(seams_->messages.isEmpty());
+}
+
+void MainWindowViewTest::wheelOverThePictureScrollsDown() {
+    Open(QStringLiteral("tall.png"), 600, 2000);
+    QScrollBar* v = window_->VScroll1();
+    QVERIFY(!v->isHidden());
+    PictureBox* pic = window_->Pic();
+    const auto turn = [pic](int delta) {
+        const QPoint at(pic->width() / 2, pic->height() / 2);
+        QWheelEvent event(QPointF(at), QPointF(pic->mapToGlobal(at)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(pic, &event);
+    };
+    turn(-120);  // towards the user: down the picture
+    QCOMPARE(v->value(), v->pageStep());
+    QCOMPARE(PicColor(*window_, 0, 0), PatternColor(PixelForm::Rgb24, 0, v->pageStep()));
+    turn(120);
+    QCOMPARE(v->value(), 0);
+    QCOMPARE(PicColor(*window_, 0, 0), PatternColor(PixelForm::Rgb24, 0, 0));
 }
 
 QTEST_MAIN(MainWindowViewTest)

@@ -31,6 +31,8 @@ TrueSizeLayout Layout(int left, int top, int width, int height, int hMax, int vM
     return l;
 }
 
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.desc; }
+
 class LayoutTrueSizeTable : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(LayoutTrueSizeTable, PlacesViewAndBars) {
@@ -85,6 +87,8 @@ struct FitCase {
     float scale;
     int width, height, left, top, percent;
 };
+
+void PrintTo(const FitCase& c, std::ostream* os) { *os << c.desc; }
 
 class ComputeFitTable : public ::testing::TestWithParam<FitCase> {};
 
