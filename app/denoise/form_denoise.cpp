@@ -277,6 +277,7 @@ bool FormDenoise::Load() {
     imageBits_ = host_.ImageBits();
     imageWidth_ = host_.ImageWidth();
     imageHeight_ = host_.ImageHeight();
+    if (!imageBits_ || imageWidth_ <= 0 || imageHeight_ <= 0) return false;  // nothing to denoise
     if (owner_) titleTail_ = TitleTail(owner_->window()->windowTitle());
     language_ = CurrentPreferences().language;
     ApplyTexts();

@@ -131,6 +131,9 @@ bool FormDenoise::CreateBitmapsAndDraw() {
     FillBitmap(outlineBmp_, 255, 255, 255);
     if (!areaMode_)
         std::memcpy(areaOrigBmp_.bits, imageBits_, static_cast<size_t>(areaOrigBmp_.info.sizeImage));
+    // The dialog opens in scroll mode: its button is the dark one.
+    SetButtonBackground(CmdScroll, kActiveMode);
+    SetButtonBackground(CmdSelectArea, kIdleMode);
     return true;
 }
 

@@ -31,9 +31,9 @@ struct AreaCase {
     bool fits;
 };
 
-class AreaLayoutTable : public ::testing::TestWithParam<AreaCase> {};
+class DialogAreaLayout : public ::testing::TestWithParam<AreaCase> {};
 
-TEST_P(AreaLayoutTable, PlacesTheView) {
+TEST_P(DialogAreaLayout, PlacesTheView) {
     const AreaCase& c = GetParam();
     const AreaLayout out = ComputeAreaLayout(c.in);
     EXPECT_EQ(out.pic.left, c.pic.left);
@@ -52,7 +52,7 @@ AreaLayoutInput Area(int32_t w, int32_t h, int32_t innerW = 1000, int32_t innerH
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, AreaLayoutTable,
+    Dialog, DialogAreaLayout,
     ::testing::Values(
         AreaCase{"large image fills the space", Area(3000, 2000), {273, 30, 721, 670}, 3, 2279,
                  1330, false},
@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {273, 30, 1, 1}, 3, 2999, 1999, false}),
     [](const ::testing::TestParamInfo<AreaCase>& info) { return std::to_string(info.index); });
 
-TEST(WholeImageLayout, PanesInOneRowTwoPixelsApart) {
+TEST(DialogWholeImageLayout, PanesInOneRowTwoPixelsApart) {
     const WholeImageLayout out = ComputeWholeImageLayout({252, 286, 6, 24, 200, 150});
     EXPECT_EQ(out.innerWidth, 624);  // 3 * 200 + 4 between + 2 * 10 margin
     EXPECT_EQ(out.picR, (Box{10, 321, 200, 150}));
@@ -79,7 +79,7 @@ TEST(WholeImageLayout, PanesInOneRowTwoPixelsApart) {
     EXPECT_GT(out.innerHeight, 321 + 150);
 }
 
-TEST(WholeImageLayout, SmallImageCentredUnderTheWiderFrame) {
+TEST(DialogWholeImageLayout, SmallImageCentredUnderTheWiderFrame) {
     const WholeImageLayout out = ComputeWholeImageLayout({252, 286, 6, 24, 10, 10});
     EXPECT_EQ(out.innerWidth, 272);
     EXPECT_EQ(out.frameLeft, 10);
@@ -88,14 +88,14 @@ TEST(WholeImageLayout, SmallImageCentredUnderTheWiderFrame) {
     EXPECT_EQ(out.picNoise.left, 143);
 }
 
-TEST(PreviewArea, PaneSizeCutToAViewSmallerThanAPane) {
+TEST(DialogPreviewArea, PaneSizeCutToAViewSmallerThanAPane) {
     EXPECT_EQ(PreviewAreaSize(184, 138, 721, 670).width, 184);
     EXPECT_EQ(PreviewAreaSize(184, 138, 721, 670).height, 138);
     EXPECT_EQ(PreviewAreaSize(184, 138, 300, 100).height, 100);
     EXPECT_EQ(PreviewAreaSize(184, 138, 120, 100).width, 120);
 }
 
-TEST(Rectangle, RangeKeepsTheAreaInsideTheView) {
+TEST(DialogRectangle, RangeKeepsTheAreaInsideTheView) {
     RectangleRange r = ComputeRectangleRange(721, 670, 186, 140);
     EXPECT_EQ(r.lowX, 0);
     EXPECT_EQ(r.highX, 536);
@@ -107,7 +107,7 @@ TEST(Rectangle, RangeKeepsTheAreaInsideTheView) {
     EXPECT_EQ(r.highX, 115);
 }
 
-TEST(Rectangle, StartsCentred) {
+TEST(DialogRectangle, StartsCentred) {
     RectanglePlace p = CentredRectangle(201, 150, 186, 140);
     EXPECT_EQ(p.left, 8);  // 7.5 rounds to even
     EXPECT_EQ(p.top, 5);
@@ -118,7 +118,7 @@ TEST(Rectangle, StartsCentred) {
     EXPECT_EQ(p.top, -1);
 }
 
-TEST(Rectangle, FollowsTheMouseAndStopsAtTheEdges) {
+TEST(DialogRectangle, FollowsTheMouseAndStopsAtTheEdges) {
     struct Step { int32_t mouse; int32_t start; int32_t anchor; };
     // From start 10, anchor 50, on a range 0..100.
     int32_t start = 10, anchor = 50;
@@ -138,7 +138,7 @@ TEST(Rectangle, FollowsTheMouseAndStopsAtTheEdges) {
     }
 }
 
-TEST(ImageDrag, WholeViewMovesAcrossTheWholeImage) {
+TEST(DialogImageDrag, WholeViewMovesAcrossTheWholeImage) {
     struct Step { int32_t mouse; int32_t offset; int32_t anchor; int32_t moved; };
     // View 500 wide over an image 2000 wide: one pixel of mouse is 4 of image.
     int32_t offset = 0, anchor = 100;
@@ -159,7 +159,7 @@ TEST(ImageDrag, WholeViewMovesAcrossTheWholeImage) {
     }
 }
 
-TEST(ImageDrag, StepBelowHalfAPixelKeepsTheAnchor) {
+TEST(DialogImageDrag, StepBelowHalfAPixelKeepsTheAnchor) {
     int32_t offset = 10, anchor = 100;
     // 1 pixel of mouse over a view 1000 wide on an image 400 wide is 0.4.
     EXPECT_EQ(DragImageAxis(101, anchor, offset, 100, 1000, 400), 0);
@@ -169,7 +169,7 @@ TEST(ImageDrag, StepBelowHalfAPixelKeepsTheAnchor) {
     EXPECT_EQ(DragImageAxis(50, anchor, offset, 100, 0, 400), 0);  // no view
 }
 
-TEST(Rectangle, InsideCountsTheOutline) {
+TEST(DialogRectangle, InsideCountsTheOutline) {
     EXPECT_TRUE(InsideRectangle(10, 20, 10, 20, 186, 140));
     EXPECT_TRUE(InsideRectangle(195, 159, 10, 20, 186, 140));
     EXPECT_FALSE(InsideRectangle(196, 100, 10, 20, 186, 140));

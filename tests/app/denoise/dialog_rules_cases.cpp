@@ -6,7 +6,7 @@
 namespace calmora {
 namespace {
 
-TEST(FieldEdit, TypingKeepsOnlyDigits) {
+TEST(DialogFieldEdit, TypingKeepsOnlyDigits) {
     struct Case {
         const char* desc;
         const char* text;
@@ -40,13 +40,13 @@ TEST(FieldEdit, TypingKeepsOnlyDigits) {
     }
 }
 
-TEST(FieldEdit, NonLatinDigitsAreNotDigits) {
+TEST(DialogFieldEdit, NonLatinDigitsAreNotDigits) {
     const FieldEdit e = ApplyFieldEdit(QString::fromUtf8("1\u0663"), 2, 0, 200);  // Arabic three
     EXPECT_EQ(e.text, QStringLiteral("1"));
     EXPECT_EQ(e.value, 1);
 }
 
-TEST(RadiusField, LeavingItEmptyOrTooSmallGivesTwo) {
+TEST(DialogRadiusField, LeavingItEmptyOrTooSmallGivesTwo) {
     EXPECT_EQ(RadiusFieldOnLeave(QString(), 2), QStringLiteral("2"));
     EXPECT_EQ(RadiusFieldOnLeave(QStringLiteral("  "), 2), QStringLiteral("2"));
     EXPECT_EQ(RadiusFieldOnLeave(QStringLiteral("1"), 2), QStringLiteral("2"));
@@ -55,7 +55,7 @@ TEST(RadiusField, LeavingItEmptyOrTooSmallGivesTwo) {
     EXPECT_EQ(RadiusFieldOnLeave(QStringLiteral("12"), 2), QStringLiteral("12"));
 }
 
-TEST(EnablingRule, RunsNeedIntensityAChannelAndInAreaModeASelection) {
+TEST(DialogEnablingRule, RunsNeedIntensityAChannelAndInAreaModeASelection) {
     struct Case {
         const char* desc;
         int16_t sigma;
@@ -84,7 +84,7 @@ TEST(EnablingRule, RunsNeedIntensityAChannelAndInAreaModeASelection) {
     }
 }
 
-TEST(TitleSuffix, BothLanguagesExactly) {
+TEST(DialogTitleSuffix, BothLanguagesExactly) {
     const TitleSuffix s = DenoisedTitleSuffix(15, 3, 100, 70, 0);
     EXPECT_EQ(s.english,
               QStringLiteral("   denoised  (Intensity:15, Radius:3    R:100%, G:70%, B:0%)"));
@@ -93,7 +93,7 @@ TEST(TitleSuffix, BothLanguagesExactly) {
                              "B:0%)"));
 }
 
-TEST(TitleTail, WhatFollowsTheProgramName) {
+TEST(DialogTitleTail, WhatFollowsTheProgramName) {
     EXPECT_EQ(TitleTail(QStringLiteral("Calmora   a.png  (640x480)")),
               QStringLiteral("   a.png  (640x480)"));
     EXPECT_EQ(TitleTail(QStringLiteral("Calmora")), QString());
