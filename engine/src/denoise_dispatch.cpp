@@ -1,11 +1,11 @@
 // The one place that chooses how a denoise call is computed.
 //
 // Pixels whose patch can be clamped sideways (the first and last s+p columns)
-// go through the reference; every other pixel of any row goes through the
-// fastest interior kernel the processor runs. Both end in Finish::Pixel and add
-// the same terms in the same order, so the bytes never depend on the path, the
-// processor or the number of threads. KCDENOISE_FORCE_REFERENCE=1 sends
-// everything through the reference.
+// go through the border sums; every other pixel of any row goes through the
+// fastest interior kernel the processor runs. All add the reference's terms in
+// the reference's order and end in Finish::Pixel, so the bytes never depend on
+// the path, the processor or the number of threads.
+// KCDENOISE_FORCE_REFERENCE=1 sends everything through the reference.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -38,16 +38,16 @@ struct Plan {
     int32_t bandsPerRow;
 };
 
-void RunFast(const Plan& plan, int32_t y, int32_t x0, int32_t x1) {
+// Columns [x0, x1) of row y through kernel, a tile at a time.
+void RunSums(const Plan& plan, InteriorKernel kernel, int32_t y, int32_t x0, int32_t x1) {
     const DenoiseCall& c = *plan.call;
-    const int32_t W = c.job->width, H = c.job->height;
-    const int32_t p = c.params->patchRadius, s = c.params->searchRadius;
-    const int64_t stride = RowStride(W);
-    const RowGeometry g = MakeRowGeometry(y, H, p, s);
+    const int64_t stride = RowStride(c.job->width);
+    const RowGeometry g =
+        MakeRowGeometry(y, c.job->height, c.params->patchRadius, c.params->searchRadius);
     double num[3 * kFastTilePixels], den[3 * kFastTilePixels];
     for (int32_t x = x0; x < x1; x += kFastTilePixels) {
         const int32_t n = std::min(kFastTilePixels, x1 - x);
-        plan.kernel(c, g, x, n, num, den);
+        kernel(c, g, x, n, num, den);
         for (int32_t i = 0; i < n; ++i)
             plan.finish->Pixel(c, static_cast<size_t>(y * stride + 3 * (int64_t{x} + i)),
                                num + 3 * i, den + 3 * i);
@@ -65,9 +65,9 @@ void RunSpan(const Plan& plan, int32_t y, int32_t x0, int32_t x1) {
     const int32_t in0 = static_cast<int32_t>(std::clamp<int64_t>(reach, x0, x1));
     const int32_t in1 =
         static_cast<int32_t>(std::clamp<int64_t>(int64_t{c.job->width} - reach, in0, x1));
-    if (x0 < in0) DenoiseReferenceSpan(c, *plan.finish, y, x0, in0);
-    if (in0 < in1) RunFast(plan, y, in0, in1);
-    if (in1 < x1) DenoiseReferenceSpan(c, *plan.finish, y, in1, x1);
+    if (x0 < in0) RunSums(plan, &BorderSums, y, x0, in0);
+    if (in0 < in1) RunSums(plan, plan.kernel, y, in0, in1);
+    if (in1 < x1) RunSums(plan, &BorderSums, y, in1, x1);
 }
 
 void RunItem(void* context, int64_t item) {

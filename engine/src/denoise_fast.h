@@ -61,6 +61,11 @@ void InteriorSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, in
                       double* num, double* den);
 #endif
 
+// Sums of n pixels starting at column x0 of row g.y, for any pixels, those
+// near the left and right edges included (at most kFastTilePixels).
+void BorderSums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, double* num,
+                double* den);
+
 // The best kernel this processor runs (see cpu_features.cpp).
 InteriorKernel SelectInteriorKernel();
 

@@ -55,3 +55,65 @@ void InteriorSumsGeneric(const DenoiseCall& c, const RowGeometry& g, int32_t x0,
 }
 
 }  // namespace kc
+
+namespace kc {
+
+// Any pixels of a row, those whose patch is clamped sideways included. The
+// reference shrinks the patch while it scans; worked out, the extents of
+// candidate (cy, cx) of pixel x are
+//   rows    -pUp .. PatchDown(cy)                  (see denoise_fast.h)
+//   columns -min(p, max(x-s, 0)) .. pRight, where pRight is
+//           min(p, W-1-max(x, cx)) in the first candidate row and
+//           min(p, W-1-min(x+s, W-1)) in every later one,
+// because each extent only ever shrinks and the first row's scan already
+// reaches the window's right edge. With the extents known in advance the
+// column sums of one offset serve every pixel of the run, as in the interior.
+void BorderSums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, double* num,
+                double* den) {
+    const int32_t W = c.job->width, H = c.job->height, N = c.job->tableLength;
+    const int32_t p = c.params->patchRadius, s = c.params->searchRadius;
+    const int64_t stride = RowStride(W);
+    const uint8_t* src = c.source;
+    const float* table = c.table;
+    const int32_t c0 = std::max(x0 - p, 0), c1 = std::min(x0 + n + p, W);
+    int32_t colSum[3 * (kFastTilePixels + 2 * kFastMaxPatch)];
+    std::fill(num, num + 3 * n, 0.0);
+    std::fill(den, den + 3 * n, 0.0);
+
+    for (int32_t cy = g.y - g.up; cy <= g.y + g.down; ++cy) {
+        const bool firstRow = cy == g.y - g.up;
+        const int32_t pDown = PatchDown(p, H, g.y, cy);
+        for (int32_t dx = -s; dx <= s; ++dx) {
+            // Columns whose candidate column x+dx is inside the image.
+            const int32_t lo = std::max(c0, -dx), hi = std::min(c1, W - dx);
+            for (int32_t xc = lo; xc < hi; ++xc)
+                for (int ch = 0; ch < 3; ++ch) {
+                    int32_t acc = 0;
+                    for (int32_t r = -g.pUp; r <= pDown; ++r) {
+                        const int32_t diff = src[(g.y + r) * stride + 3 * int64_t{xc} + ch] -
+                                             src[(cy + r) * stride + 3 * (int64_t{xc} + dx) + ch];
+                        acc += diff * diff;
+                    }
+                    colSum[3 * (xc - c0) + ch] = acc;
+                }
+            for (int32_t i = 0; i < n; ++i) {
+                const int32_t x = x0 + i, cx = x + dx;
+                if (dx < -std::min(s, x) || dx > std::min(s, W - 1 - x)) continue;
+                const int32_t pLeft = std::min(p, std::max(x - s, 0));
+                const int32_t pRight = firstRow ? std::min(p, W - 1 - std::max(x, cx))
+                                                : std::min(p, W - 1 - std::min(x + s, W - 1));
+                const uint8_t* cand = src + cy * stride + 3 * int64_t{cx};
+                for (int ch = 0; ch < 3; ++ch) {
+                    int32_t d = 0;
+                    for (int32_t k = -pLeft; k <= pRight; ++k) d += colSum[3 * (x + k - c0) + ch];
+                    if (d >= N) continue;
+                    const double w = table[d];
+                    num[3 * i + ch] += w * cand[ch];
+                    den[3 * i + ch] += w;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace kc
