@@ -14,15 +14,6 @@ TEST(DialogMode, WholeImageUpTo200By150) {
         EXPECT_EQ(UsesAreaMode(c.w, c.h), c.area) << c.w << "x" << c.h;
 }
 
-TEST(DialogRounding, HalvesGoToEven) {
-    EXPECT_EQ(RoundToEven(7.5), 8);
-    EXPECT_EQ(RoundToEven(8.5), 8);
-    EXPECT_EQ(RoundToEven(-0.5), 0);
-    EXPECT_EQ(RoundToEven(-1.5), -2);
-    EXPECT_EQ(RoundToEven(2.4999), 2);
-    EXPECT_EQ(RoundToEven(1e12), INT32_MAX);
-}
-
 struct AreaCase {
     const char* desc;
     AreaLayoutInput in;
