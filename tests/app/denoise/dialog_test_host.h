@@ -131,8 +131,9 @@ inline std::vector<float> ReferenceTable(int sigma) {
     return table;
 }
 
-// The engine run over every row at once, for comparison with the dialog's
-// row-by-row run. Factors as percentages; all 100 uses the whole-pixel form.
+// The engine run row by row, one call per row as the dialog makes them, for
+// comparison with the dialog's results. Factors as percentages; all 100 uses
+// the whole-pixel form.
 struct EngineResult {
     std::vector<uint8_t> denoised, noise;
 };
@@ -141,18 +142,20 @@ inline EngineResult EngineRun(const uint8_t* source, int32_t width, int32_t heig
     const size_t size = static_cast<size_t>(BufferStride(width) * height);
     EngineResult out{std::vector<uint8_t>(size), std::vector<uint8_t>(size)};
     const std::vector<float> table = ReferenceTable(sigma);
-    const DenoiseJob job{0, height - 1, width, height, 14 * sigma * sigma};
+    DenoiseJob job{0, -1, width, height, 14 * sigma * sigma};
     const DenoiseParams params{1, static_cast<int16_t>(radius), static_cast<int16_t>(wantNoise),
                                0};
-    if (red == 100 && green == 100 && blue == 100) {
-        KcDenoiseCompleta(&job, &params, source, out.denoised.data(), table.data(),
-                          out.noise.data());
-    } else {
-        const ChannelFactors factors{static_cast<float>(blue / 100.0),
-                                     static_cast<float>(green / 100.0),
-                                     static_cast<float>(red / 100.0)};
-        KcDenoisePerCanale(&job, &params, source, out.denoised.data(), table.data(),
-                           out.noise.data(), &factors);
+    const ChannelFactors factors{static_cast<float>(blue / 100.0), static_cast<float>(green / 100.0),
+                                 static_cast<float>(red / 100.0)};
+    const bool whole = red == 100 && green == 100 && blue == 100;
+    for (int32_t row = 0; row < height; ++row) {
+        job.firstRow = job.lastRow = row;
+        if (whole)
+            KcDenoiseCompleta(&job, &params, source, out.denoised.data(), table.data(),
+                              out.noise.data());
+        else
+            KcDenoisePerCanale(&job, &params, source, out.denoised.data(), table.data(),
+                               out.noise.data(), &factors);
     }
     return out;
 }
