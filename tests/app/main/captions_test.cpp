@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QStringList>
 
 using namespace calmora;
 
@@ -48,19 +47,6 @@ TEST(Captions, TitleFollowsTheLanguageSwitch) {
               "Calmora   x.png");
     // A title in the language being left only is switched, never the other one.
     EXPECT_EQ(SwappedTitle(caption.italian, kEnglish, kItalian, caption, fit), caption.italian);
-}
-
-TEST(Captions, ControlTableInSettingOrder) {
-    QStringList names;
-    for (const ControlCaption& c : kControlCaptions) names << QString::fromLatin1(c.control);
-    EXPECT_EQ(S(names.join(QLatin1Char(','))),
-              "FileOpen,FileSave,PaintSize,PaintSizeTrue,PaintSizeScreenFit,ImageMenu,Ruota90,"
-              "Denoise,ShowGuida,ShowAbout,FrameTIFF,UncompressedTIFFOpt,AnnullaTif,"
-              "FrameJPGQuality,AnnullajpgQual,PrefMenu");
-    EXPECT_STREQ(kControlCaptions[4].italian, "adatta allo schermo");
-    EXPECT_STREQ(kControlCaptions[6].english, "rotate (90° counterclockwise)");
-    EXPECT_STREQ(kControlCaptions[6].italian, "ruota (90° antiorari)");
-    EXPECT_STREQ(kControlCaptions[13].italian, "Qualità JPG");
 }
 
 }  // namespace
