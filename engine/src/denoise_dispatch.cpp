@@ -28,15 +28,53 @@ bool ForceReference() {
 // Below this many candidate visits a call runs on the caller's thread: waking
 // a worker would cost more than it saves.
 constexpr int64_t kInlineVisits = 40000;
-// Narrowest column band handed to a thread.
-constexpr int32_t kMinBandPixels = 64;
+// Narrowest column band handed to a thread, in interior pixels' worth of work.
+constexpr int64_t kMinBandCost = 32;
+// An edge pixel costs about this many interior pixels on the fast path.
+constexpr int64_t kEdgeCost = 8;
+constexpr int kMaxBands = 64;
 
 struct Plan {
     const DenoiseCall* call;
     const Finish* finish;
     InteriorKernel kernel;  // null: reference only
-    int32_t bandsPerRow;
+    int32_t bandsPerRow = 1;
+    int32_t bandStart[kMaxBands + 1];  // column where each band starts, then the width
 };
+
+// Work of columns [0, x) of a row, counting edge pixels at their cost.
+int64_t CostBefore(int64_t x, int64_t width, int64_t reach) {
+    const int64_t in0 = std::min(reach, width), in1 = std::max(in0, width - reach);
+    const int64_t edges = std::min(x, in0) + std::max<int64_t>(0, x - in1);
+    return x + (kEdgeCost - 1) * edges;
+}
+
+// Bands of one row for calls of few rows: each takes a share of the work
+// still left, so they shrink along the row and the last ones, which decide
+// how long the threads wait for each other, are short.
+void MakeBands(Plan& plan, int threads) {
+    const int64_t W = plan.call->job->width;
+    const int64_t reach = int64_t{plan.call->params->searchRadius} + plan.call->params->patchRadius;
+    const int64_t total = CostBefore(W, W, reach);
+    int n = 0;
+    int64_t x = 0;
+    plan.bandStart[0] = 0;
+    while (x < W && n < kMaxBands) {
+        const int64_t done = CostBefore(x, W, reach);
+        int64_t target = std::max(kMinBandCost, (total - done) / (2 * threads));
+        if (n == kMaxBands - 1) target = total - done;
+        // Smallest end whose band reaches the target.
+        int64_t lo = x + 1, hi = W;
+        while (lo < hi) {
+            const int64_t mid = (lo + hi) / 2;
+            if (CostBefore(mid, W, reach) - done >= target) hi = mid;
+            else lo = mid + 1;
+        }
+        x = lo;
+        plan.bandStart[++n] = static_cast<int32_t>(x);
+    }
+    plan.bandsPerRow = n;
+}
 
 // Columns [x0, x1) of row y through kernel, a tile at a time.
 void RunSums(const Plan& plan, InteriorKernel kernel, int32_t y, int32_t x0, int32_t x1) {
@@ -74,10 +112,12 @@ void RunItem(void* context, int64_t item) {
     const Plan& plan = *static_cast<const Plan*>(context);
     const int32_t W = plan.call->job->width;
     const int32_t y = plan.call->job->firstRow + static_cast<int32_t>(item / plan.bandsPerRow);
+    if (plan.bandsPerRow == 1) {
+        RunSpan(plan, y, 0, W);
+        return;
+    }
     const int64_t band = item % plan.bandsPerRow;
-    const int32_t x0 = static_cast<int32_t>(W * band / plan.bandsPerRow);
-    const int32_t x1 = static_cast<int32_t>(W * (band + 1) / plan.bandsPerRow);
-    RunSpan(plan, y, x0, x1);
+    RunSpan(plan, y, plan.bandStart[band], plan.bandStart[band + 1]);
 }
 
 bool FastPathFits(const DenoiseCall& c) {
@@ -92,7 +132,10 @@ void Denoise(const DenoiseCall& c) {
     const DenoiseJob& job = *c.job;
     if (job.lastRow < job.firstRow) return;
     const Finish finish(c);
-    Plan plan{&c, &finish, nullptr, 1};
+    Plan plan;
+    plan.call = &c;
+    plan.finish = &finish;
+    plan.kernel = nullptr;
     if (!ForceReference() && FastPathFits(c)) plan.kernel = SelectInteriorKernel();
 
     const int64_t rows = int64_t{job.lastRow} - job.firstRow + 1;
@@ -100,13 +143,8 @@ void Denoise(const DenoiseCall& c) {
     const int64_t visits = rows * std::max(job.width, 1) * side * side;
     const int threads = ConfiguredThreads();
     if (threads > 1 && visits >= kInlineVisits && job.width >= 1) {
-        // Enough items for the threads to even out the costly border columns.
-        const int64_t wanted = 4 * int64_t{threads};
-        if (rows < wanted) {
-            const int64_t bands = (wanted + rows - 1) / rows;
-            plan.bandsPerRow = static_cast<int32_t>(
-                std::max<int64_t>(1, std::min<int64_t>(bands, job.width / kMinBandPixels)));
-        }
+        // Whole rows when there are plenty, else bands of columns.
+        if (rows < 8 * int64_t{threads}) MakeBands(plan, threads);
         ParallelFor(rows * plan.bandsPerRow, threads, RunItem, &plan);
         return;
     }

@@ -74,7 +74,19 @@ public:
             if (sleepers_ > 0) wake_.notify_all();
         }
         RunItems(job);
-        while (job.done.load(std::memory_order_acquire) < job.count) KC_PAUSE();
+        // Items still running on workers: usually brief. Sleep when they are
+        // not, for instance when a worker lost its core to another process.
+        const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
+        for (int n = 0; job.done.load(std::memory_order_acquire) < job.count; ++n) {
+            KC_PAUSE();
+            if ((n & 63) == 63 && std::chrono::steady_clock::now() > spinUntil) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                finished_.wait(lock, [&] {
+                    return job.done.load(std::memory_order_acquire) >= job.count;
+                });
+                break;
+            }
+        }
         for (;;) {
             std::lock_guard<std::mutex> lock(mutex_);
             job_ = nullptr;
@@ -85,7 +97,9 @@ public:
 
 private:
     void WorkerLoop() {
-        uint64_t seen = generation_.load(std::memory_order_acquire);
+        // From 0, not the current value: the call that made the pool may have
+        // published its job before this thread got to run.
+        uint64_t seen = 0;
         for (;;) {
             WaitForNews(seen);
             if (stop_.load(std::memory_order_acquire)) return;
@@ -101,6 +115,7 @@ private:
             RunItems(*job);
             std::lock_guard<std::mutex> lock(mutex_);
             --job->workersInside;
+            finished_.notify_all();  // the caller may be asleep on the last items
         }
     }
 
@@ -124,7 +139,8 @@ private:
 
     std::mutex busy_;  // held by the one call that owns the workers
     std::mutex mutex_;
-    std::condition_variable wake_;
+    std::condition_variable wake_;      // workers: a new job or stop
+    std::condition_variable finished_;  // caller: a worker left its job
     std::atomic<uint64_t> generation_{0};
     std::atomic<bool> stop_{false};
     Job* job_ = nullptr;
