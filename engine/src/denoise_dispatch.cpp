@@ -27,7 +27,7 @@ bool ForceReference() {
 
 // Below this many candidate visits a call runs on the caller's thread: waking
 // a worker would cost more than it saves.
-constexpr int64_t kInlineVisits = 40000;
+constexpr double kInlineVisits = 40000;
 // Narrowest column band handed to a thread, in interior pixels' worth of work.
 constexpr int64_t kMinBandCost = 32;
 // An edge pixel costs about this many interior pixels on the fast path.
@@ -139,8 +139,8 @@ void Denoise(const DenoiseCall& c) {
     if (!ForceReference() && FastPathFits(c)) plan.kernel = SelectInteriorKernel();
 
     const int64_t rows = int64_t{job.lastRow} - job.firstRow + 1;
-    const int64_t side = 2 * int64_t{std::max<int16_t>(c.params->searchRadius, 0)} + 1;
-    const int64_t visits = rows * std::max(job.width, 1) * side * side;
+    const double side = 2.0 * std::max<int16_t>(c.params->searchRadius, 0) + 1;
+    const double visits = double(rows) * std::max(job.width, 1) * side * side;
     const int threads = ConfiguredThreads();
     if (threads > 1 && visits >= kInlineVisits && job.width >= 1) {
         // Whole rows when there are plenty, else bands of columns.
