@@ -111,6 +111,9 @@ private:
     void LoadImageFile();
     void FailLoad(int message, bool hidePaintSize);
     void ReleaseDocument();
+    // A load once held back the system's screen-saver keys while it ran; the
+    // desktops this runs on have no such switch, so the calls stay in place
+    // and do nothing.
     void SuspendSystemKeys() {}
     void ResumeSystemKeys() {}
 
