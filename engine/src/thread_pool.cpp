@@ -31,8 +31,8 @@ struct Job {
     int64_t count;
     std::atomic<int64_t> next{0};
     std::atomic<int64_t> done{0};
-    int workersInside = 0;  // guarded by the pool mutex
-    int workerSeats;        // workers allowed to join
+    std::atomic<int> workersInside{0};  // joined under the pool mutex
+    int workerSeats;                    // workers allowed to join; pool mutex
 };
 
 void RunItems(Job& job) {
@@ -40,7 +40,7 @@ void RunItems(Job& job) {
         const int64_t i = job.next.fetch_add(1, std::memory_order_relaxed);
         if (i >= job.count) return;
         job.fn(job.context, i);
-        job.done.fetch_add(1, std::memory_order_release);
+        job.done.fetch_add(1, std::memory_order_seq_cst);
     }
 }
 
@@ -81,17 +81,20 @@ public:
             KC_PAUSE();
             if ((n & 63) == 63 && std::chrono::steady_clock::now() > spinUntil) {
                 std::unique_lock<std::mutex> lock(mutex_);
+                callerAsleep_.store(true, std::memory_order_seq_cst);
                 finished_.wait(lock, [&] {
-                    return job.done.load(std::memory_order_acquire) >= job.count;
+                    return job.done.load(std::memory_order_seq_cst) >= job.count;
                 });
+                callerAsleep_.store(false, std::memory_order_relaxed);
                 break;
             }
         }
-        for (;;) {
+        {
             std::lock_guard<std::mutex> lock(mutex_);
-            job_ = nullptr;
-            if (job.workersInside == 0) break;
+            job_ = nullptr;  // no worker joins from here on
         }
+        // A worker may still be between its last item and leaving.
+        while (job.workersInside.load(std::memory_order_acquire) != 0) KC_PAUSE();
         return true;
     }
 
@@ -110,12 +113,15 @@ private:
                 job = job_;
                 if (!job || job->workerSeats == 0) continue;
                 --job->workerSeats;
-                ++job->workersInside;
+                job->workersInside.fetch_add(1, std::memory_order_relaxed);
             }
             RunItems(*job);
-            std::lock_guard<std::mutex> lock(mutex_);
-            --job->workersInside;
-            finished_.notify_all();  // the caller may be asleep on the last items
+            job->workersInside.fetch_sub(1, std::memory_order_release);  // job may end now
+            // Pairs with the caller's flag-then-check: one of the two sees the other.
+            if (callerAsleep_.load(std::memory_order_seq_cst)) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                finished_.notify_all();
+            }
         }
     }
 
@@ -143,6 +149,7 @@ private:
     std::condition_variable finished_;  // caller: a worker left its job
     std::atomic<uint64_t> generation_{0};
     std::atomic<bool> stop_{false};
+    std::atomic<bool> callerAsleep_{false};
     Job* job_ = nullptr;
     int sleepers_ = 0;
     const pid_t owner_;
