@@ -29,7 +29,7 @@ bool ForceReference() {
 // a worker would cost more than it saves.
 constexpr double kInlineVisits = 40000;
 // Narrowest column band handed to a thread, in interior pixels' worth of work.
-constexpr int64_t kMinBandCost = 32;
+constexpr int64_t kMinBandCost = 64;
 // An edge pixel costs about this many interior pixels on the fast path.
 constexpr int64_t kEdgeCost = 8;
 constexpr int kMaxBands = 64;
@@ -49,9 +49,10 @@ int64_t CostBefore(int64_t x, int64_t width, int64_t reach) {
     return x + (kEdgeCost - 1) * edges;
 }
 
-// Bands of one row for calls of few rows: each takes a share of the work
-// still left, so they shrink along the row and the last ones, which decide
-// how long the threads wait for each other, are short.
+// Bands of one row for calls of few rows: each takes a thread's share of the
+// work still left, so they halve along the row (for two threads) and the last
+// ones, which decide how long the threads wait for each other, are short,
+// while the few bands keep the per-band cost of the kernels low.
 void MakeBands(Plan& plan, int threads) {
     const int64_t W = plan.call->job->width;
     const int64_t reach = int64_t{plan.call->params->searchRadius} + plan.call->params->patchRadius;
@@ -61,7 +62,7 @@ void MakeBands(Plan& plan, int threads) {
     plan.bandStart[0] = 0;
     while (x < W && n < kMaxBands) {
         const int64_t done = CostBefore(x, W, reach);
-        int64_t target = std::max(kMinBandCost, (total - done) / (2 * threads));
+        int64_t target = std::max(kMinBandCost, (total - done) / threads);
         if (n == kMaxBands - 1) target = total - done;
         // Smallest end whose band reaches the target.
         int64_t lo = x + 1, hi = W;
@@ -70,7 +71,10 @@ void MakeBands(Plan& plan, int threads) {
             if (CostBefore(mid, W, reach) - done >= target) hi = mid;
             else lo = mid + 1;
         }
-        x = lo;
+        // Interior runs in whole 8-pixel steps keep the kernels off their
+        // one-lane-at-a-time tails.
+        const int64_t in0 = std::min(reach, W);
+        x = lo > in0 ? std::min(W, in0 + (lo - in0 + 7) / 8 * 8) : lo;
         plan.bandStart[++n] = static_cast<int32_t>(x);
     }
     plan.bandsPerRow = n;
