@@ -94,7 +94,10 @@ public:
             job_ = nullptr;  // no worker joins from here on
         }
         // A worker may still be between its last item and leaving.
-        while (job.workersInside.load(std::memory_order_acquire) != 0) KC_PAUSE();
+        for (int n = 0; job.workersInside.load(std::memory_order_acquire) != 0; ++n) {
+            KC_PAUSE();
+            if ((n & 63) == 63) std::this_thread::yield();  // it may have lost its core
+        }
         return true;
     }
 
