@@ -153,6 +153,7 @@ private:
     void CmdDenoisedImg_Click();
     void CmdNoiseImg_Click();
     void Combo1_Click(int index);
+    void RedrawViewInChannel(int previousChannel, int newChannel);
     void ViewRefresh(int previousChannel, int newChannel);
     void FullRefresh(int previousChannel, int newChannel);
     void RedrawPanesInChannel(int channel);
@@ -251,6 +252,7 @@ private:
     bool stopFlag_ = false;
     bool closeRequest_ = false;
     bool runActive_ = false;
+    bool previewStarted_ = false;  // some preview ran in this dialog
     bool handedBack_ = false;
     int progressFullWidth_ = 0;
     bool progressShown_ = false;
