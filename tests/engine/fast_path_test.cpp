@@ -272,6 +272,26 @@ TEST(FastPath, ReadsStayInsideTheImage) {
                 ASSERT_TRUE(diff.empty()) << diff;
             }
         }
+        // The widest window the dialog offers reaches furthest sideways.
+        for (int32_t width : {26, 27, 33, 97, 130}) {
+            Case k{};
+            k.width = width;
+            k.height = 27;
+            k.firstRow = 0;
+            k.lastRow = k.height - 1;
+            k.patch = 1;
+            k.search = 12;
+            k.wantNoise = 1;
+            k.viewChannel = 0;
+            k.tableLength = 100000;
+            k.table = kc_oracle::RandomTable(k.tableLength, 6, 0.0);
+            k.factors = {1.0f, 1.0f, 1.0f};
+            k.form = Form::Completa;
+            k.seed = static_cast<uint64_t>(width);
+            k.amplitude = 40;
+            const std::string diff = Check(k, false, at);
+            ASSERT_TRUE(diff.empty()) << diff;
+        }
     }
 }
 
