@@ -1,10 +1,11 @@
 // Drives the real main window and denoise dialog for a screenshot:
 //
-//   calmora-dialog-shot IMAGE OUTPUT.png
+//   calmora-dialog-shot IMAGE OUTPUT.png [LANGUAGE]
 //
 // Opens IMAGE in the main window, chooses Denoise, raises the intensity,
 // selects the preview area, previews it and saves a picture of the screen to
-// OUTPUT.png. Meant for scripts/screenshot-dialog.sh under Xvfb.
+// OUTPUT.png. LANGUAGE is 1 for English (the default) or 2 for Italian.
+// Meant for scripts/screenshot-dialog.sh under Xvfb.
 #include <QAction>
 #include <QApplication>
 #include <QPixmap>
@@ -61,14 +62,15 @@ void DriveDialog(const QString& output) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: calmora-dialog-shot IMAGE OUTPUT.png\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: calmora-dialog-shot IMAGE OUTPUT.png [LANGUAGE]\n");
         return 2;
     }
     const QString image = QString::fromLocal8Bit(argv[1]);
     const QString output = QString::fromLocal8Bit(argv[2]);
     calmora::MainWindow window;
-    calmora::CurrentPreferences().language = 1;
+    calmora::CurrentPreferences().language =
+        static_cast<int16_t>(argc == 4 && QByteArray(argv[3]) == "2" ? 2 : 1);
     window.show();
     window.OpenFile(image);
     QTimer::singleShot(500, &window, [&window, output] {
