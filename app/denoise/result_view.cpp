@@ -67,39 +67,46 @@ void FormDenoise::CmdNoiseImg_Click() {
 void FormDenoise::Combo1_Click(int index) {
     if (index == currentChannel_ || index < 0) return;
     const int previous = currentChannel_;
-    if (runActive_) {
-        // A preview picks the channel up row by row and the controls stay
-        // locked until the run ends; only the image view follows now.
-        currentChannel_ = index;
-        ViewRefresh(previous, index);
-        return;
+    // During a run the controls stay locked until it ends: an unlock here
+    // would let the settings change under the run. The pictures follow the
+    // channel as they do when idle (a preview in progress is not valid yet
+    // and takes the channel up row by row).
+    const bool running = runActive_;
+    if (!running) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ControlLock();
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    ControlLock();
     if (previewValid_)
         FullRefresh(previous, index);
     else
         ViewRefresh(previous, index);
-    ControlUnlock();
-    QApplication::restoreOverrideCursor();
+    if (!running) {
+        ControlUnlock();
+        QApplication::restoreOverrideCursor();
+    }
     currentChannel_ = index;
 }
 
-void FormDenoise::ViewRefresh(int previousChannel, int newChannel) {
-    const int32_t picWidth = Pic->width(), picHeight = Pic->height();
+void FormDenoise::RedrawViewInChannel(int previousChannel, int newChannel) {
+    // The view bitmaps have Pic's inner size.
+    const int32_t viewWidth = viewBmp_.width(), viewHeight = viewBmp_.height();
     if (previousChannel != 0) {
         // While a channel was shown, dragging kept only the channel view current.
-        CopyImageBlock(viewBmp_.bits, 0, 0, picWidth, picHeight, imageBits_, scrollX_, scrollY_,
+        CopyImageBlock(viewBmp_.bits, 0, 0, viewWidth, viewHeight, imageBits_, scrollX_, scrollY_,
                        imageWidth_, imageHeight_);
     }
     const DisplayBitmap* source = &viewBmp_;
     if (newChannel != 0) {
         ExtractChannel(newChannel, imageBits_, imageChanBmp_.bits, imageWidth_, imageHeight_);
-        ExtractChannel(newChannel, viewBmp_.bits, viewChanBmp_.bits, picWidth, picHeight);
+        ExtractChannel(newChannel, viewBmp_.bits, viewChanBmp_.bits, viewWidth, viewHeight);
         source = &viewChanBmp_;
     }
-    Pic->BitBlt(0, 0, picWidth, picHeight, *source, 0, 0);
+    Pic->BitBlt(0, 0, viewWidth, viewHeight, *source, 0, 0);
     Pic->Refresh();
+}
+
+void FormDenoise::ViewRefresh(int previousChannel, int newChannel) {
+    RedrawViewInChannel(previousChannel, newChannel);
     if (rectangleShown_) {
         SaveRectangleSurroundings();
         DrawRectangle();
@@ -123,18 +130,7 @@ void FormDenoise::RedrawPanesInChannel(int channel) {
 }
 
 void FormDenoise::FullRefresh(int previousChannel, int newChannel) {
-    const int32_t picWidth = Pic->width(), picHeight = Pic->height();
-    if (previousChannel != 0)
-        CopyImageBlock(viewBmp_.bits, 0, 0, picWidth, picHeight, imageBits_, scrollX_, scrollY_,
-                       imageWidth_, imageHeight_);
-    const DisplayBitmap* source = &viewBmp_;
-    if (newChannel != 0) {
-        ExtractChannel(newChannel, imageBits_, imageChanBmp_.bits, imageWidth_, imageHeight_);
-        ExtractChannel(newChannel, viewBmp_.bits, viewChanBmp_.bits, picWidth, picHeight);
-        source = &viewChanBmp_;
-    }
-    Pic->BitBlt(0, 0, picWidth, picHeight, *source, 0, 0);
-    Pic->Refresh();
+    RedrawViewInChannel(previousChannel, newChannel);
     if (rectangleShown_) SaveRectangleSurroundings();
     RedrawPanesInChannel(newChannel);
     if (areaMode_) {

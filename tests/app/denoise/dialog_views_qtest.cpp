@@ -152,6 +152,32 @@ private slots:
         QVERIFY(ShowsChannel(d.c<PictureBox>("Pic"), 0, 0, d.dialog->AreaOriginal(), kGreen));
         QVERIFY(d.c<QLineEdit>("TxtSigma")->isEnabled());
     }
+
+    void channelChangedDuringAFullRunTurnsTheLastPreview() {
+        OpenDialog d(240, 180);  // area mode, the whole image in view
+        QVERIFY(d.Load());
+        QVERIFY(d.dialog->RectangleShown());
+        Preview(d, 10);
+        QVERIFY(d.dialog->PreviewValid());
+        bool lockedAfterChange = false;
+        d.dialog->SetBeforeRowHookForTest([&](int32_t row, int32_t) {
+            if (row == 5) {
+                d.ChooseChannel(kBlue);
+                lockedAfterChange = !d.c<QLineEdit>("TxtSigma")->isEnabled() &&
+                                    !d.c<QToolButton>("CmdOrigImg")->isEnabled();
+            }
+            if (row == 6) d.c<QPushButton>("CmdInterrompiDenoise")->click();
+        });
+        d.c<QPushButton>("CmdOKDenoise")->click();
+        QVERIFY(lockedAfterChange);
+        QVERIFY(d.host->ImageUnchanged());
+        QCOMPARE(d.dialog->CurrentChannel(), int(kBlue));
+        const int ax = d.dialog->RectLeft() + 1, ay = d.dialog->RectTop() + 1;
+        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0, d.dialog->AreaDenoised(), kBlue));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("PicNoise"), 0, 0, d.dialog->AreaNoise(), kBlue));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("Pic"), ax, ay, d.dialog->AreaDenoised(), kBlue));
+        QVERIFY(d.c<QToolButton>("CmdOrigImg")->isEnabled());
+    }
 };
 
 QTEST_MAIN(DialogViewsTest)
