@@ -43,6 +43,7 @@ void FormDenoise::ShowPreviewRow(int32_t row, int16_t channel) {
 void FormDenoise::CmdPreview_Click() {
     if (runActive_ || !CanRun(settings_)) return;
     runActive_ = true;
+    previewStarted_ = true;
     // A stop pressed while the previous run finished its last row is stale.
     stopFlag_ = false;
     // The buffers are about to be overwritten row by row.
@@ -126,7 +127,9 @@ void FormDenoise::CmdOKDenoise_Click() {
         static_cast<int32_t>(FreeImage_GetWidth(destination)) != imageWidth_ ||
         static_cast<int32_t>(FreeImage_GetHeight(destination)) != imageHeight_)
         return;
-    setCursor(Qt::BusyCursor);
+    // Once the dialog has previewed, a full run keeps the normal pointer as
+    // the previews do; the progress bar and Stop show that it works.
+    if (!previewStarted_) setCursor(Qt::WaitCursor);
     runActive_ = true;
     stopFlag_ = false;
     CmdInterrompiDenoise->setEnabled(true);
@@ -142,6 +145,7 @@ void FormDenoise::CmdOKDenoise_Click() {
         settings_, image, [this](int32_t row, int32_t height) { return BeforeRow(row, height); });
 
     runActive_ = false;
+    // Also after a stop: an idle dialog must not look busy.
     unsetCursor();
     if (result.end == RunEnd::Completed) {
         // The destination becomes the main window's image; the dialog must

@@ -178,6 +178,15 @@ private slots:
         QVERIFY(PaneLineShows(picR, d.dialog->AreaDenoised(), 0));
         QVERIFY(d.c<QWidget>("TxtRed")->isEnabled());
         QVERIFY(d.c<QWidget>("CmdOrigImg")->isEnabled());
+
+        // A dialog that has previewed shows no hourglass during a full run.
+        Qt::CursorShape cursor = Qt::WaitCursor;
+        d.dialog->SetBeforeRowHookForTest([&](int32_t row, int32_t) {
+            if (row == 3) cursor = d.dialog->cursor().shape();
+        });
+        d.c<QPushButton>("CmdOKDenoise")->click();
+        QCOMPARE(cursor, Qt::ArrowCursor);
+        QCOMPARE(d.host->adopted, 1);
     }
 
     void fullRunEqualsTheEngineAndHandsBack_data() {
@@ -202,6 +211,12 @@ private slots:
             << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:30%, G:0%, B:100%)")
             << QString::fromUtf8("   rumore ridotto  (Intensit\xc3\xa0:9, Raggio:3    R:30%, "
                                  "G:0%, B:100%)");
+        // Factors whose hundredfold is not a whole number in floating point.
+        QTest::newRow("29/57/1 whole percents")
+            << 29 << 57 << 1 << 2
+            << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:29%, G:57%, B:1%)")
+            << QString::fromUtf8("   rumore ridotto  (Intensit\xc3\xa0:9, Raggio:3    R:29%, "
+                                 "G:57%, B:1%)");
     }
 
     void fullRunEqualsTheEngineAndHandsBack() {
@@ -254,7 +269,7 @@ private slots:
             QCOMPARE(frameShown, large);
             if (large)
                 QCOMPARE(barWidth, int(double(full) / size.height() * (size.height() / 2)));
-            QCOMPARE(cursor, Qt::BusyCursor);
+            QCOMPARE(cursor, Qt::WaitCursor);
             QCOMPARE(d.host->adopted, 1);
         }
     }
