@@ -3,6 +3,7 @@
 #include <FreeImage.h>
 
 #include <QAction>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -80,23 +81,53 @@ private slots:
         QVERIFY(window.close());  // with the dialog gone the program may close
     }
 
+    void completedRunReplacesTheImageAndExtendsTheTitle_data() {
+        QTest::addColumn<int>("blue");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("whole pixel")
+            << 100
+            << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:100%, G:100%, B:100%)");
+        QTest::newRow("per channel")
+            << 99 << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:100%, G:100%, B:99%)");
+    }
+
+    // The batch tool promises the dialog's full run: same pixels from the same file.
     void completedRunReplacesTheImageAndExtendsTheTitle() {
+        QFETCH(int, blue);
+        QFETCH(QString, suffix);
         SeamsRecorder seams;
         MainWindow window;
         window.show();
         window.OpenFile(imagePath_);
-        const EngineResult want =
-            EngineRun(window.ImageBits(), 240, 180, 9, 2, 100, 100, 100, false);
+        const EngineResult want = EngineRun(window.ImageBits(), 240, 180, 9, 3, 100, 100, blue, false);
         const QString title = window.windowTitle();
-        Denoise(window, [](FormDenoise* dialog) {
+        Denoise(window, [blue](FormDenoise* dialog) {
             dialog->findChild<QScrollBar*>(QStringLiteral("HScrollSigma"))->setValue(9);
+            dialog->findChild<QScrollBar*>(QStringLiteral("HScrollrw"))->setValue(3);
+            dialog->findChild<QScrollBar*>(QStringLiteral("HScrollBlue"))->setValue(blue);
             dialog->findChild<QPushButton*>(QStringLiteral("CmdOKDenoise"))->click();
         });
         QVERIFY(SamePixels(window.ImageBits(), want.denoised.data(), 240, 180));
-        QCOMPARE(window.windowTitle(),
-                 title + QStringLiteral("   denoised  (Intensity:9, Radius:2    R:100%, G:100%, "
-                                        "B:100%)"));
+        QCOMPARE(window.windowTitle(), title + suffix);
         QVERIFY(seams.messages.isEmpty());
+
+#ifdef CALMORA_DENOISE_EXE
+        const QString out = folder_.filePath(QStringLiteral("batch-%1.png").arg(blue));
+        QProcess tool;
+        tool.start(QStringLiteral(CALMORA_DENOISE_EXE),
+                   {QStringLiteral("--quiet"), QStringLiteral("--intensity"), QStringLiteral("9"),
+                    QStringLiteral("--radius"), QStringLiteral("3"), QStringLiteral("--blue"),
+                    QString::number(blue), QStringLiteral("-o"), out, imagePath_});
+        QVERIFY(tool.waitForFinished(120000));
+        QCOMPARE(tool.exitCode(), 0);
+        FIBITMAP* batch = FreeImage_Load(FIF_PNG, out.toLocal8Bit().constData(), 0);
+        QVERIFY(batch);
+        const bool same = FreeImage_GetBPP(batch) == 24 && FreeImage_GetWidth(batch) == 240 &&
+                          FreeImage_GetHeight(batch) == 180 &&
+                          SamePixels(FreeImage_GetBits(batch), window.ImageBits(), 240, 180);
+        FreeImage_Unload(batch);
+        QVERIFY(same);
+#endif
     }
 };
 

@@ -40,6 +40,11 @@ if(TARGET calmora_main)
   add_test(NAME dialog_program_itest COMMAND dialog_program_itest)
   set_tests_properties(dialog_program_itest PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     TIMEOUT 300)
+  if(TARGET calmora-denoise)
+    target_compile_definitions(dialog_program_itest PRIVATE
+      CALMORA_DENOISE_EXE="$<TARGET_FILE:calmora-denoise>")
+    add_dependencies(dialog_program_itest calmora-denoise)
+  endif()
   add_executable(calmora-dialog-shot ${CMAKE_CURRENT_LIST_DIR}/dialog_screenshot.cpp)
   target_link_libraries(calmora-dialog-shot PRIVATE calmora_main calmora_denoise_dialog)
 endif()
