@@ -14,7 +14,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyle>
 #include <QToolButton>
 
 #include "app_paths.h"
@@ -398,15 +397,23 @@ void FormDenoise::LayoutAreaMode() {
     Pic->setToolTip(QString());
 
     // The window is maximised: lay out for the screen's free area less the
-    // window frame, which is known for certain only once the window manager
-    // has drawn it.
+    // window manager's frame. The owner window wears the same frame, so its
+    // margins tell the title bar and borders exactly; guessing them from the
+    // style left part of the view under the window's bottom edge (or a strip
+    // unused) wherever the real title bar was higher (or lower).
     const QScreen* screen = owner_ ? owner_->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-    const int titleHeight = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-    const int frameWidth = 2 * style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
+    QMargins frame;
+    if (owner_) {
+        const QWidget* top = owner_->window();
+        const QRect outer = top->frameGeometry(), client = top->geometry();
+        frame = QMargins(client.left() - outer.left(), client.top() - outer.top(),
+                         outer.right() - client.right(), outer.bottom() - client.bottom());
+    }
     const int menuHeight = menuBar_->sizeHint().height();
-    const QSize inner(std::max(400, available.width() - frameWidth),
-                      std::max(300, available.height() - titleHeight - frameWidth - menuHeight));
+    const QSize inner(
+        std::max(400, available.width() - frame.left() - frame.right()),
+        std::max(300, available.height() - frame.top() - frame.bottom() - menuHeight));
 
     AreaLayoutInput in;
     in.innerWidth = inner.width();
@@ -432,7 +439,7 @@ void FormDenoise::LayoutAreaMode() {
 }
 
 void FormDenoise::CentreComboOverPic() {
-    Combo1->move(Pic->x() + (Pic->width() - Combo1->width()) / 2, Combo1->y());
+    Combo1->move(Pic->x() + RoundToEven((Pic->width() - Combo1->width()) / 2.0), Combo1->y());
 }
 
 // Settings and their fields ------------------------------------------------
