@@ -567,9 +567,14 @@ void MainWindow::DropFitBitmap() {
     doc_.fitBitmapExists = false;
 }
 
+// Each view sets the Size menu's marks itself: a view may be shown again from
+// an event that arrives while another command is half way (a resize during
+// screen fit), and the marks must name the view on screen.
 void MainWindow::ShowTrueView() {
     const TrueSizeLayout& layout = doc_.layout;
     doc_.viewMode = kTrueSize;
+    paintSizeTrue_->setChecked(true);
+    paintSizeScreenFit_->setChecked(false);
     SetTitle(doc_.caption.In(CurrentLanguage()));
     PlacePic(layout.viewLeft, layout.viewTop, layout.viewWidth, layout.viewHeight);
     pic_->BitBlt(0, 0, layout.viewWidth, layout.viewHeight, doc_.viewBitmap, 0, 0);
@@ -581,6 +586,8 @@ void MainWindow::ShowTrueView() {
 
 void MainWindow::ShowFitView() {
     const FitGeometry& fit = doc_.fit;
+    paintSizeScreenFit_->setChecked(true);
+    paintSizeTrue_->setChecked(false);
     hScroll_->hide();
     vScroll_->hide();
     PlacePic(fit.fitLeft, fit.fitTop, fit.fitWidth, fit.fitHeight);
@@ -625,10 +632,13 @@ void MainWindow::PaintSizeScreenFit_Click() {
 
 void MainWindow::PaintSizeTrue_Click() {
     if (!HasImage() || paintSizeTrue_->isChecked()) return;
-    paintSizeScreenFit_->setChecked(false);
-    paintSizeTrue_->setChecked(true);
     pic_->hide();
     ShowTrueView();
+    // The fitted view left only the bars it had hidden usable. A turn or a
+    // resize made while fitted may have brought in the other bar: both come
+    // back usable, or a bar would show that neither clicks nor the wheel move.
+    hScroll_->setEnabled(true);
+    vScroll_->setEnabled(true);
     // The bars keep their values while hidden; show the block they point at.
     RedrawView();
 }
@@ -709,8 +719,6 @@ void MainWindow::RelayoutForClientSize() {
     if (doc_.viewMode == kTrueSize) {
         ShowTrueView();
     } else {
-        paintSizeTrue_->setChecked(false);
-        paintSizeScreenFit_->setChecked(true);
         ShowFitView();
     }
 }
@@ -856,8 +864,6 @@ void MainWindow::Ruota90_Click() {
     if (doc_.viewMode == kTrueSize) {
         ShowTrueView();
     } else {
-        paintSizeScreenFit_->setChecked(true);
-        paintSizeTrue_->setChecked(false);
         ShowFitView();
     }
     SetWindowPointer(kPointerDefault);
@@ -893,10 +899,7 @@ void MainWindow::AdoptDenoised() {
     destination_ = nullptr;
     doc_.imageBits = FreeImage_GetBits(doc_.image);
     DropFitBitmap();
-    paintSizeTrue_->setChecked(true);
-    paintSizeScreenFit_->setChecked(false);
     if (doc_.viewMode != kTrueSize) ShowTrueView();
-    doc_.viewMode = kTrueSize;
     RedrawView();
 }
 
@@ -942,8 +945,11 @@ void MainWindow::ShowAbout_Click() {
 // ---------------------------------------------------------------- closing
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // A load in progress or an open denoise dialog still works on the image.
-    if (doc_.loadingFlag || denoiseDialogOpen_) {
+    // A load in progress or an open denoise dialog still works on the image,
+    // and so does any command that shows the busy pointer while it lets
+    // pending events run (screen fit, writing a file): closing under it would
+    // free the image the command goes on to read.
+    if (doc_.loadingFlag || denoiseDialogOpen_ || windowPointer_ == kPointerBusy) {
         event->ignore();
         return;
     }

@@ -125,22 +125,28 @@ void MainWindowCommandsTest::rotatingFourTimesComesBack() {
 }
 
 void MainWindowCommandsTest::rotatingAFittedView() {
-    Open(QStringLiteral("f.png"), 1280, 900);
+    // Wide and low: only the horizontal bar at true size; turned, only the
+    // vertical one, which the fitted view never had.
+    Open(QStringLiteral("f.png"), 1280, 400);
+    QVERIFY(!window_->HScroll1()->isHidden() && window_->VScroll1()->isHidden());
     window_->PaintSizeScreenFit_Click();
     window_->Ruota90_Click();
-    // 900 x 1280 in 640 x 480: 480 / 1280 = 0.375.
+    // 400 x 1280 in 640 x 480: 480 / 1280 = 0.375.
     QCOMPARE(window_->windowTitle(),
-             QStringLiteral("Calmora   f.png  (1280x900)  90° rotated     view size (338x480) (38%)"));
+             QStringLiteral("Calmora   f.png  (1280x400)  90° rotated     view size (150x480) (38%)"));
     QCOMPARE(window_->Document().viewMode, kScreenFit);
     QVERIFY(window_->MenuAction("PaintSizeScreenFit")->isChecked());
     QVERIFY(!window_->MenuAction("PaintSizeTrue")->isChecked());
-    QCOMPARE(window_->Pic()->size(), QSize(338, 480));
+    QCOMPARE(window_->Pic()->size(), QSize(150, 480));
     QVERIFY(window_->HScroll1()->isHidden() && window_->VScroll1()->isHidden());
 
     window_->PaintSizeTrue_Click();
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   f.png  (1280x900)  90° rotated"));
-    QCOMPARE(window_->VScroll1()->value(), 0);
-    QCOMPARE(window_->VScroll1()->maximum(), 1280 - window_->Pic()->height());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   f.png  (1280x400)  90° rotated"));
+    QScrollBar* v = window_->VScroll1();
+    QVERIFY(!v->isHidden() && window_->HScroll1()->isHidden());
+    QVERIFY2(v->isEnabled(), "the bar that came with the turn can be used");
+    QCOMPARE(v->value(), 0);
+    QCOMPARE(v->maximum(), 1280 - window_->Pic()->height());
     QCOMPARE(PicColor(*window_, 0, 0), PatternColor(PixelForm::Rgb24, 1279, 0));
 }
 

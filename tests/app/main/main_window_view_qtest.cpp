@@ -22,6 +22,7 @@ private slots:
     void cleanup();
 
     void screenFitAndBack();
+    void eventsDuringScreenFit();
     void dragScrollsWithThePreferredButton_data();
     void dragScrollsWithThePreferredButton();
     void wideImageScrollsPast16Bits();
@@ -111,6 +112,35 @@ void MainWindowViewTest::screenFitAndBack() {
     window_->PaintSizeScreenFit_Click();
     QCOMPARE(window_->Document().fitBitmap.bits, fitted);
     QCOMPARE(PicColor(*window_, 100, 200), PatternColor(PixelForm::Rgb24, 200, 400));
+}
+
+// Screen fit lets pending events run half way; whatever arrives then must
+// neither pull the image from under it nor leave the Size marks wrong.
+void MainWindowViewTest::eventsDuringScreenFit() {
+    Open(QStringLiteral("busy.png"), 1280, 900);
+    bool closed = true;
+    QTimer::singleShot(0, window_.get(), [&] { closed = window_->close(); });
+    window_->PaintSizeScreenFit_Click();
+    QVERIFY2(!closed, "closing waits for the fitted view");
+    QVERIFY(window_->HasImage());
+    QCOMPARE(window_->Document().viewMode, kScreenFit);
+    QCOMPARE(PicColor(*window_, 100, 200), PatternColor(PixelForm::Rgb24, 200, 400));
+
+    // A window resized meanwhile: the fitted view is made for the new size
+    // and the marks name it, so that "true" still brings the true size back.
+    window_->PaintSizeTrue_Click();
+    QTimer::singleShot(0, window_.get(), [&] { QVERIFY(ShowWithClientSize(*window_, 800, 600)); });
+    window_->PaintSizeScreenFit_Click();
+    QVERIFY(Checked("PaintSizeScreenFit") && !Checked("PaintSizeTrue"));
+    QVERIFY2(window_->windowTitle().endsWith(QStringLiteral("view size (800x562) (62%)")),
+             qPrintable(window_->windowTitle()));
+    QCOMPARE(window_->Pic()->geometry(), QRect(0, 19, 800, 562));
+    window_->PaintSizeTrue_Click();
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   busy.png  (1280x900)"));
+    QCOMPARE(window_->Document().viewMode, kTrueSize);
+
+    QVERIFY(seams_->messages.isEmpty());
+    QVERIFY(window_->close());
 }
 
 void MainWindowViewTest::dragScrollsWithThePreferredButton_data() {
