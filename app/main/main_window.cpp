@@ -22,6 +22,7 @@
 #include "file_dialogs.h"
 #include "form_pref.h"
 #include "image_file.h"
+#include "main_menus.h"
 #include "message_catalogue.h"
 #include "picture_box.h"
 #include "preferences.h"
@@ -303,18 +304,15 @@ QAction* MainWindow::MenuAction(const char* objectName) const {
 
 // ---------------------------------------------------------------- menus and pointers
 
-void MainWindow::DisableMainMenus() {
-    for (QAction* action : {fileMenu_->menuAction(), paintSizeMenu_->menuAction(), showAbout_,
-                            showGuida_, denoise_, prefMenu_}) {
-        action->setEnabled(false);
-    }
+QList<QAction*> MainWindow::LockedMenus() const {
+    return {fileMenu_->menuAction(), paintSizeMenu_->menuAction(), showAbout_, showGuida_,
+            denoise_, prefMenu_};
 }
 
+void MainWindow::DisableMainMenus() { calmora::DisableMainMenus(LockedMenus()); }
+
 void MainWindow::EnableMainMenus() {
-    for (QAction* action : {fileMenu_->menuAction(), paintSizeMenu_->menuAction(), showAbout_,
-                            showGuida_, prefMenu_}) {
-        action->setEnabled(true);
-    }
+    calmora::EnableMainMenus(LockedMenus());
     // Without an image there is nothing for the denoise dialog to work on.
     denoise_->setEnabled(HasImage());
 }
@@ -742,33 +740,22 @@ void MainWindow::Pic_MouseDown(Qt::MouseButton button, QPointF position) {
     }
 }
 
+bool MainWindow::DragAxis(QScrollBar* bar, double position, int32_t& start, int32_t extent) {
+    if (bar->isHidden()) return false;
+    const int64_t delta = DragDelta(position, start, extent, bar->maximum() - bar->minimum());
+    if (delta == 0) return false;
+    doc_.viewReadyFlag = false;
+    bar->setValue(ApplyDragDelta(bar->value(), delta, bar->minimum(), bar->maximum()));
+    start = static_cast<int32_t>(RoundHalfEven(position));
+    return true;
+}
+
 void MainWindow::Pic_MouseMove(QPointF position) {
     if (picPointer_ != kPointerSizeAll || !AnyScrollBarShown()) return;
-    bool moved = false;
-    if (!vScroll_->isHidden()) {
-        const int64_t delta = DragDelta(position.y(), doc_.dragStartY, pic_->height(),
-                                        vScroll_->maximum() - vScroll_->minimum());
-        if (delta != 0) {
-            doc_.viewReadyFlag = false;
-            vScroll_->setValue(
-                ApplyDragDelta(vScroll_->value(), delta, vScroll_->minimum(), vScroll_->maximum()));
-            doc_.dragStartY = static_cast<int32_t>(RoundHalfEven(position.y()));
-            moved = true;
-        }
-    }
-    if (!hScroll_->isHidden()) {
-        const int64_t delta = DragDelta(position.x(), doc_.dragStartX, pic_->width(),
-                                        hScroll_->maximum() - hScroll_->minimum());
-        if (delta != 0) {
-            doc_.viewReadyFlag = false;
-            hScroll_->setValue(
-                ApplyDragDelta(hScroll_->value(), delta, hScroll_->minimum(), hScroll_->maximum()));
-            doc_.dragStartX = static_cast<int32_t>(RoundHalfEven(position.x()));
-            moved = true;
-        }
-    }
+    const bool vertical = DragAxis(vScroll_, position.y(), doc_.dragStartY, pic_->height());
+    const bool horizontal = DragAxis(hScroll_, position.x(), doc_.dragStartX, pic_->width());
     doc_.viewReadyFlag = true;
-    if (moved) RedrawView();
+    if (vertical || horizontal) RedrawView();
 }
 
 void MainWindow::Pic_Mouseup() {

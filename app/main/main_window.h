@@ -3,6 +3,7 @@
 // rotates it, and starts the denoise, preferences and About windows.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QPoint>
 #include <functional>
@@ -100,6 +101,9 @@ protected:
 
 private:
     void CreateMenus();
+    // FileMenu, PaintSize, ShowAbout, ShowGuida, Denoise, PrefMenu: in the
+    // order the lock sets them.
+    [[nodiscard]] QList<QAction*> LockedMenus() const;
     void CreateClientArea();
     void ApplyCaptions(int language);
     void ShowStartPicture();
@@ -142,6 +146,9 @@ private:
     void Pic_MouseMove(QPointF position);
     void Pic_Mouseup();
     [[nodiscard]] bool AnyScrollBarShown() const;
+    // One axis of a drag: moves bar by the mouse's travel from start over a
+    // picture extent long; true when the bar moved (start then follows).
+    bool DragAxis(QScrollBar* bar, double position, int32_t& start, int32_t extent);
     void HScroll1_Change();
     void Vscroll1_Change();
 
