@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFrame>
@@ -571,7 +572,11 @@ void FormDenoise::reject() {
 
 bool FormDenoise::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Txtrw && event->type() == QEvent::FocusOut) {
-        Txtrw_LostFocus();
+        // Only when the focus goes to another control: opening a menu or
+        // switching to another window must not fill in a field being retyped.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            Txtrw_LostFocus();
     } else if (watched == Pic) {
         switch (event->type()) {
             case QEvent::MouseButtonPress: {

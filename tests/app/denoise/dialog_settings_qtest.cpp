@@ -121,6 +121,12 @@ private slots:
         QTest::keyClick(field, Qt::Key_Backspace);
         QCOMPARE(field->text(), QString());
         QCOMPARE(slider->value(), 6);  // below the minimum: nothing follows yet
+        // A menu opened or another window activated: the field is still being edited.
+        for (Qt::FocusReason away : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+            QFocusEvent aside(QEvent::FocusOut, away);
+            QApplication::sendEvent(field, &aside);
+            QCOMPARE(field->text(), QString());
+        }
         QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(field, &leave);
         QCOMPARE(field->text(), QStringLiteral("2"));
