@@ -185,6 +185,8 @@ void FormDenoise::Pic_MouseDown(const QPoint& position, Qt::MouseButton button) 
         CurrentPreferences().scrollButton == 2 ? Qt::RightButton : Qt::LeftButton;
     if (button != dragButton) return;
     if (selectionMode_ == 0) {
+        // The whole image is on show: a drag pointer would promise a move
+        // that can never come.
         if (!areaMode_) return;
         if (dragging_) {
             SetDragging(false);  // a drag whose release was lost ends here
