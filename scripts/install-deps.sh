@@ -6,6 +6,7 @@ PACKAGES=(
   qt6-base-dev libfreeimage-dev libjpeg-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick
+  desktop-file-utils
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -37,6 +37,12 @@ if [ "$gui" = gui ]; then
     for type in image/jpeg image/png image/bmp image/tiff image/gif; do
       grep -q "^MimeType=.*$type;" "$desktop" || fail "calmora.desktop does not offer to open $type"
     done
+    # Debian's desktop-file-utils (scripts/install-deps.sh) knows the rules menus go by.
+    if command -v desktop-file-validate >/dev/null; then
+      desktop-file-validate "$desktop" >&2 || fail "calmora.desktop does not validate"
+    else
+      fail "desktop-file-validate is missing (scripts/install-deps.sh installs desktop-file-utils)"
+    fi
   else
     fail "$datadir/applications/calmora.desktop was not installed"
   fi
@@ -87,6 +93,25 @@ if "$prefix/$bindir/calmora-denoise" --quiet -s 40 -r 2 -o "$installed_out" "$pi
   fi
 else
   fail "the installed batch tool failed on the test picture"
+fi
+
+# The installed window program, started as "Open with" starts it, must come up
+# with the picture and keep running; it remembers the picture's folder as it
+# opens it. It stops itself only when closed, so it is ended after a while.
+if [ "$gui" = gui ] && [ -x "$prefix/$bindir/calmora" ]; then
+  folder="$prefix.work/photos è"
+  mkdir -p "$folder" "$prefix.work/home"
+  cp "$picture" "$folder/noisy photo.bmp"
+  status=0
+  HOME="$prefix.work/home" XDG_CONFIG_HOME="$prefix.work/home/.config" QT_QPA_PLATFORM=offscreen \
+    timeout 3 "$prefix/$bindir/calmora" "$folder/noisy photo.bmp" >"$prefix.work/calmora.log" 2>&1 || status=$?
+  if [ "$status" -ne 124 ]; then
+    cat "$prefix.work/calmora.log" >&2
+    fail "the installed calmora ended by itself (status $status) instead of showing the picture"
+  fi
+  remembered=$(cat "$prefix/$bindir/InitFoldername" "$prefix.work/home/.config/calmora/InitFoldername" 2>/dev/null || true)
+  [ "$remembered" = "\"$folder\""$'\r' ] ||
+    fail "the installed calmora did not open the picture named on its command line"
 fi
 
 if [ "$failures" -ne 0 ]; then
