@@ -225,8 +225,17 @@ void MainWindow::CreateMenus() {
 #ifdef CALMORA_HAVE_SAVE_COMMAND
     connect(fileSave_, &QAction::triggered, this, &MainWindow::FileSave_Click);
 #endif
-    connect(paintSizeTrue_, &QAction::triggered, this, &MainWindow::PaintSizeTrue_Click);
-    connect(paintSizeScreenFit_, &QAction::triggered, this, &MainWindow::PaintSizeScreenFit_Click);
+    // Qt flips a checkable item's mark before it reports the click; the two
+    // views set their marks themselves, and a click on the view already shown
+    // must find its mark still set, so the flip is undone first.
+    const auto viewCommand = [this](QAction* action, void (MainWindow::*command)()) {
+        connect(action, &QAction::triggered, this, [this, action, command](bool checked) {
+            action->setChecked(!checked);
+            (this->*command)();
+        });
+    };
+    viewCommand(paintSizeTrue_, &MainWindow::PaintSizeTrue_Click);
+    viewCommand(paintSizeScreenFit_, &MainWindow::PaintSizeScreenFit_Click);
     connect(ruota90_, &QAction::triggered, this, &MainWindow::Ruota90_Click);
     connect(denoise_, &QAction::triggered, this, &MainWindow::Denoise_Click);
     connect(prefMenu_, &QAction::triggered, this, &MainWindow::PrefMenu_Click);

@@ -81,7 +81,10 @@ void MainWindowViewTest::screenFitAndBack() {
     const QString trueTitle = QStringLiteral("Calmora   wide.png  (1280x900)");
     QCOMPARE(window_->windowTitle(), trueTitle);
 
-    window_->PaintSizeScreenFit_Click();
+    // Through the menu items, as a click on them reaches the window.
+    QAction* screenFit = window_->MenuAction("PaintSizeScreenFit");
+    QAction* trueSize = window_->MenuAction("PaintSizeTrue");
+    screenFit->trigger();
     // 640 / 1280 = 0.5 beats 480 / 900: 640 x 450, centred vertically.
     QCOMPARE(window_->windowTitle(), trueTitle + QStringLiteral("     view size (640x450) (50%)"));
     QCOMPARE(window_->Pic()->geometry(), QRect(0, 15, 640, 450));
@@ -97,19 +100,23 @@ void MainWindowViewTest::screenFitAndBack() {
 
     // A second "screen fit" changes nothing; going back and forth reuses the picture.
     const uint8_t* fitted = window_->Document().fitBitmap.bits;
-    window_->PaintSizeScreenFit_Click();
+    screenFit->trigger();
     QCOMPARE(window_->Document().fitBitmap.bits, fitted);
+    QVERIFY(Checked("PaintSizeScreenFit") && !Checked("PaintSizeTrue"));
 
     window_->HScroll1()->setValue(7);  // scrolled while hidden, seen on return
-    window_->PaintSizeTrue_Click();
+    trueSize->trigger();
     QCOMPARE(window_->windowTitle(), trueTitle);
     QVERIFY(Checked("PaintSizeTrue") && !Checked("PaintSizeScreenFit"));
     QVERIFY(!window_->HScroll1()->isHidden() && !window_->VScroll1()->isHidden());
     QCOMPARE(window_->Pic()->pos(), QPoint(0, 0));
     QCOMPARE(PicColor(*window_, 0, 0), PatternColor(PixelForm::Rgb24, 7, 0));
     QVERIFY(window_->HScroll1()->isEnabled() && window_->VScroll1()->isEnabled());
+    trueSize->trigger();
+    QVERIFY(Checked("PaintSizeTrue") && !Checked("PaintSizeScreenFit"));
+    QCOMPARE(window_->Document().viewMode, kTrueSize);
 
-    window_->PaintSizeScreenFit_Click();
+    screenFit->trigger();
     QCOMPARE(window_->Document().fitBitmap.bits, fitted);
     QCOMPARE(PicColor(*window_, 100, 200), PatternColor(PixelForm::Rgb24, 200, 400));
 }
