@@ -3,7 +3,7 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev libfreeimage-dev libjpeg-dev
+  qt6-base-dev libfreeimage-dev libjpeg-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick
   desktop-file-utils
