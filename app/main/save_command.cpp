@@ -188,8 +188,11 @@ SaveResult SaveCommand::WriteImage(SaveFormat format, const SaveOptions& options
 
 void SaveCommand::ReportFailure(const SaveResult& result) {
     if (result.ok) return;
-    ShowText(SaveFailedText(saveName_, QString::fromStdString(result.reason), CurrentLanguage()),
-             MessageIcon::Critical);
+    // The reason in the interface's language, not the batch tool's English.
+    const int language = CurrentLanguage();
+    const QString reason =
+        QString::fromStdString(DescribeSaveError(result.error, result.systemError, language));
+    ShowText(SaveFailedText(saveName_, reason, language), MessageIcon::Critical);
 }
 
 void SaveCommand::ShowText(const QString& text, MessageIcon icon) {

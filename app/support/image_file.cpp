@@ -1,10 +1,14 @@
 #include "image_file.h"
 
+#include "image_file_exif.h"
+#include "image_file_exif_io.h"
 #include "image_guard.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -87,40 +91,6 @@ bool IsReadFormat(FREE_IMAGE_FORMAT format) {
 
 uint32_t Le16(const unsigned char* p) { return uint32_t{p[0]} | (uint32_t{p[1]} << 8); }
 uint32_t Le32(const unsigned char* p) { return Le16(p) | (Le16(p + 2) << 16); }
-
-// FreeImage cannot read a GIF header alone, and it allocates the first
-// frame's size (not the logical screen), so that is the size to check.
-ImageProbe ProbeGif(const std::string& path) {
-    ImageProbe probe;
-    probe.format = FIF_GIF;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {ImageFileError::CannotOpen, FIF_GIF, 0, 0};
-    auto read = [&in](unsigned char* into, std::streamsize n) {
-        return static_cast<bool>(in.read(reinterpret_cast<char*>(into), n));
-    };
-    unsigned char screen[13];
-    if (!read(screen, sizeof screen)) return {ImageFileError::Truncated, FIF_GIF, 0, 0};
-    if (screen[10] & 0x80) in.seekg(3 * (2 << (screen[10] & 7)), std::ios::cur);
-    for (;;) {
-        unsigned char block = 0;
-        if (!read(&block, 1)) return {ImageFileError::Truncated, FIF_GIF, 0, 0};
-        if (block == 0x2C) {  // image descriptor: left, top, width, height
-            unsigned char frame[8];
-            if (!read(frame, sizeof frame)) return {ImageFileError::Truncated, FIF_GIF, 0, 0};
-            probe.width = Le16(frame + 4);
-            probe.height = Le16(frame + 6);
-            return probe;
-        }
-        if (block != 0x21) return {ImageFileError::Corrupt, FIF_GIF, 0, 0};  // trailer or junk
-        unsigned char label = 0, length = 0;
-        if (!read(&label, 1)) return {ImageFileError::Truncated, FIF_GIF, 0, 0};
-        for (;;) {
-            if (!read(&length, 1)) return {ImageFileError::Truncated, FIF_GIF, 0, 0};
-            if (length == 0) break;
-            in.seekg(length, std::ios::cur);
-        }
-    }
-}
 
 // FreeImage reads uncompressed BMP pixels without checking that they were
 // all there, which would turn a cut-off file into a picture with a black band.
@@ -207,7 +177,173 @@ int DLL_CALLCONV SeekProc(fi_handle handle, long offset, int origin) {
 }
 long DLL_CALLCONV TellProc(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
 
-std::string ErrnoText(int error) { return std::strerror(error); }
+// Starts the file again and writes image as PNG without its colour profile,
+// which is put back afterwards.
+bool WritePngWithoutProfile(FIBITMAP* image, FreeImageIO& io, FILE* file) {
+    const FIICCPROFILE* icc = FreeImage_GetICCProfile(image);
+    const std::vector<uint8_t> profile(static_cast<const uint8_t*>(icc->data),
+                                       static_cast<const uint8_t*>(icc->data) + icc->size);
+    const WORD flags = icc->flags;
+    errno = 0;
+    if (std::fflush(file) != 0 || ftruncate(fileno(file), 0) != 0 || fseeko(file, 0, SEEK_SET) != 0)
+        return false;
+    FreeImage_DestroyICCProfile(image);
+    const bool written = FreeImage_SaveToHandle(FIF_PNG, image, &io, file, PNG_DEFAULT) != FALSE;
+    const int error = errno;
+    if (FIICCPROFILE* back = FreeImage_CreateICCProfile(image, const_cast<uint8_t*>(profile.data()),
+                                                        static_cast<long>(profile.size())))
+        back->flags = flags;
+    errno = error;
+    return written;
+}
+
+// A TIFF read through FreeImage with one entry of its first directory
+// changed on the way in (see exif::TiffExif).
+struct TiffSource {
+    FILE* file = nullptr;
+    const exif::TiffExif* hide = nullptr;
+};
+
+unsigned DLL_CALLCONV TiffReadProc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    auto* source = static_cast<TiffSource*>(handle);
+    const off_t start = ftello(source->file);
+    const size_t items = std::fread(buffer, size, count, source->file);
+    if (start >= 0 && source->hide->pointerType) {
+        const uint64_t end = static_cast<uint64_t>(start) + uint64_t{items} * size;
+        for (uint64_t i = 0; i < 2; ++i) {
+            const uint64_t at = *source->hide->pointerType + i;
+            if (at >= static_cast<uint64_t>(start) && at < end)
+                static_cast<uint8_t*>(buffer)[at - static_cast<uint64_t>(start)] = source->hide->ignoredType[i];
+        }
+    }
+    return static_cast<unsigned>(items);
+}
+unsigned DLL_CALLCONV TiffWriteProc(void*, unsigned, unsigned, fi_handle) { return 0; }
+int DLL_CALLCONV TiffSeekProc(fi_handle handle, long offset, int origin) {
+    return fseeko(static_cast<TiffSource*>(handle)->file, offset, origin);
+}
+long DLL_CALLCONV TiffTellProc(fi_handle handle) {
+    return static_cast<long>(ftello(static_cast<TiffSource*>(handle)->file));
+}
+
+BitmapPtr LoadTiff(const std::string& path, int flags, const exif::TiffExif& exif) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) return nullptr;
+    TiffSource source{file.get(), &exif};
+    FreeImageIO io{TiffReadProc, TiffWriteProc, TiffSeekProc, TiffTellProc};
+    return BitmapPtr(FreeImage_LoadFromHandle(FIF_TIFF, &io, &source, flags));
+}
+
+// FreeImage_Load, except that a TIFF is read as LoadTiff reads it.
+BitmapPtr Decode(FREE_IMAGE_FORMAT format, const std::string& path, int flags,
+                 const exif::TiffExif& tiffExif) {
+    if (format == FIF_TIFF) return LoadTiff(path, flags, tiffExif);
+    return BitmapPtr(FreeImage_Load(format, path.c_str(), flags));
+}
+
+// The system's wording, in English whatever the locale: the Italian texts
+// come from SystemErrorItalian.
+std::string ErrnoText(int error) {
+    static const locale_t english = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return english ? strerror_l(error, english) : std::strerror(error);
+}
+
+std::string SystemErrorItalian(int error) {
+    switch (error) {
+        case EACCES: case EPERM: return "permesso negato";
+        case ENOSPC: return "spazio esaurito sul dispositivo";
+        case EDQUOT: return "quota del disco superata";
+        case EROFS: return "file system in sola lettura";
+        case ENOENT: return "file o cartella inesistente";
+        case ENOTDIR: return "non \xC3\xA8 una cartella";
+        case EISDIR: return "\xC3\xA8 una cartella";
+        case EFBIG: return "file troppo grande";
+        case EIO: return "errore di input/output";
+        case ENAMETOOLONG: return "nome del file troppo lungo";
+        case EMFILE: case ENFILE: return "troppi file aperti";
+        case ENOMEM: return "memoria insufficiente";
+        case EBUSY: case ETXTBSY: return "file o dispositivo occupato";
+        case ELOOP: return "troppi collegamenti simbolici";
+        case EEXIST: return "il file esiste gi\xC3\xA0";
+        default: return "errore di sistema " + std::to_string(error);
+    }
+}
+
+// A new file beside the one being saved, removed again unless it takes that
+// file's place.
+class TempFile {
+public:
+    TempFile() = default;
+    ~TempFile() { Discard(); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    // 0, or the errno that stopped it.
+    int Create(const std::string& folder, mode_t mode) {
+        path_ = folder + "/.calmora-save-XXXXXX";
+        const int fd = mkstemp(path_.data());
+        if (fd < 0) {
+            const int error = errno;
+            path_.clear();
+            return error;
+        }
+        fchmod(fd, mode);
+        file_ = fdopen(fd, "w+b");
+        if (!file_) {
+            const int error = errno;
+            close(fd);
+            Discard();
+            return error;
+        }
+        return 0;
+    }
+
+    [[nodiscard]] std::FILE* File() const { return file_; }
+
+    // Flushes everything to the disk and closes; 0 or the errno.
+    int Close() {
+        int error = 0;
+        errno = 0;
+        if (std::fflush(file_) != 0 || std::ferror(file_)) error = errno ? errno : EIO;
+        if (!error && fsync(fileno(file_)) != 0) error = errno;
+        if (std::fclose(file_) != 0 && !error) error = errno ? errno : EIO;
+        file_ = nullptr;
+        return error;
+    }
+
+    // Puts the closed file in target's place; 0 or the errno.
+    int Replace(const std::string& target) {
+        if (std::rename(path_.c_str(), target.c_str()) != 0) return errno;
+        path_.clear();
+        return 0;
+    }
+
+    void Discard() {
+        if (file_) std::fclose(file_);
+        file_ = nullptr;
+        if (!path_.empty()) unlink(path_.c_str());
+        path_.clear();
+    }
+
+    void Swap(TempFile& other) {
+        std::swap(path_, other.path_);
+        std::swap(file_, other.file_);
+    }
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
+
+SaveResult Failure(SaveError error, int systemError = 0) {
+    SaveResult result;
+    result.error = error;
+    result.systemError = systemError;
+    result.reason = DescribeSaveError(error, systemError, 1);
+    return result;
+}
+
+int ErrnoOr(int fallback) { return errno ? errno : fallback; }
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -235,6 +371,7 @@ const char* DescribeImageFileError(ImageFileError error) {
         case ImageFileError::Truncated: return "file is truncated";
         case ImageFileError::Corrupt: return "damaged image data";
         case ImageFileError::ConversionFailed: return "cannot convert the image to 24 bits";
+        case ImageFileError::NotEnoughMemory: return "image too large for this computer's memory";
     }
     return "unknown error";
 }
@@ -258,44 +395,111 @@ ImageFileError CheckImageSize(int64_t width, int64_t height) {
     return ImageFileError::None;
 }
 
-ImageProbe ProbeImageFile(const std::string& path) {
+uint64_t LoadingMemoryNeed(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0) return 0;
+    const uint64_t w = static_cast<uint64_t>(width), h = static_cast<uint64_t>(height);
+    if (w > (UINT64_MAX - 3) / 3) return UINT64_MAX;
+    const uint64_t stride = (w * 3 + 3) & ~uint64_t{3};
+    if (stride > UINT64_MAX / 2 / h) return UINT64_MAX;
+    // A 24-bit file decodes straight into the image, anything else into a
+    // copy of its own that is converted; counting two 24-bit buffers
+    // covers both without claiming precision the decoders do not offer.
+    return 2 * stride * h;
+}
+
+ImageFileError CheckImageMemory(int64_t width, int64_t height, uint64_t memoryBytes) {
+    if (memoryBytes == 0) return ImageFileError::None;
+    return LoadingMemoryNeed(width, height) <= memoryBytes ? ImageFileError::None
+                                                           : ImageFileError::NotEnoughMemory;
+}
+
+namespace {
+
+// A number from a control-group file, or nothing for "max" or no file.
+std::optional<uint64_t> ReadLimit(const std::string& path) {
+    std::ifstream in(path);
+    std::string text;
+    if (!(in >> text) || text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0') return std::nullopt;
+    return value;
+}
+
+// The memory (and swap) limit of the process's own cgroup v2 group.
+std::optional<uint64_t> ControlGroupLimit(uint64_t systemSwap) {
+    std::ifstream groups("/proc/self/cgroup");
+    std::string line;
+    while (std::getline(groups, line)) {
+        if (line.rfind("0::", 0) != 0) continue;
+        const std::string folder = "/sys/fs/cgroup" + line.substr(3);
+        const auto memory = ReadLimit(folder + "/memory.max");
+        if (!memory) return std::nullopt;
+        const auto swap = ReadLimit(folder + "/memory.swap.max");
+        return *memory + std::min(swap.value_or(systemSwap), systemSwap);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+uint64_t SystemMemoryBytes() {
+    struct sysinfo info {};
+    if (sysinfo(&info) != 0) return 0;
+    const uint64_t unit = info.mem_unit ? info.mem_unit : 1;
+    const uint64_t swap = uint64_t{info.totalswap} * unit;
+    uint64_t total = uint64_t{info.totalram} * unit + swap;
+    if (const auto limit = ControlGroupLimit(swap)) total = std::min(total, *limit);
+    return total;
+}
+
+ImageProbe ProbeImageFile(const std::string& path) { return ProbeImageFile(path, SystemMemoryBytes()); }
+
+ImageProbe ProbeImageFile(const std::string& path, uint64_t memoryBytes) {
     if (!FileReadable(path)) return {ImageFileError::CannotOpen, FIF_UNKNOWN, 0, 0};
     const FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
     if (!IsReadFormat(format)) return {ImageFileError::UnknownFormat, format, 0, 0};
 
     // Our own header check comes before FreeImage reads anything: FreeImage's
     // header-only JPEG load decodes every scan of a progressive file, and some
-    // headers make its decoders write out of bounds.
+    // headers make its decoders write out of bounds. For JPEG and GIF its
+    // size is the one FreeImage will allocate (a GIF's first frame, not its
+    // logical screen).
     const GuardVerdict guard = InspectBeforeDecode(path, format);
     if (guard.outcome == GuardOutcome::kTooLarge)
         return {ImageFileError::TooLarge, format, guard.width, guard.height};
     if (!guard.accepted()) return {ImageFileError::Corrupt, format, guard.width, guard.height};
 
     ImageProbe probe;
-    if (format == FIF_JPEG) {
-        probe.format = format;
+    probe.format = format;
+    if (format == FIF_JPEG || format == FIF_GIF) {
         probe.width = guard.width;
         probe.height = guard.height;
-    } else if (format == FIF_GIF) {
-        probe = ProbeGif(path);
     } else {
+        // FreeImage's own reading of the header also refuses what its
+        // decoder would, before any pixel memory is taken.
         DecoderMessages quiet;  // header errors are reported as Corrupt below
-        BitmapPtr header(FreeImage_Load(format, path.c_str(), FIF_LOAD_NOPIXELS));
+        const exif::TiffExif tiffExif = format == FIF_TIFF ? exif::ReadTiffExif(path) : exif::TiffExif{};
+        BitmapPtr header = Decode(format, path, FIF_LOAD_NOPIXELS, tiffExif);
         if (!header) return {ImageFileError::Corrupt, format, 0, 0};
-        probe.format = format;
         probe.width = FreeImage_GetWidth(header.get());
         probe.height = FreeImage_GetHeight(header.get());
     }
-    if (probe.error != ImageFileError::None) return probe;
     probe.error = CheckImageSize(probe.width, probe.height);
+    if (probe.error == ImageFileError::None)
+        probe.error = CheckImageMemory(probe.width, probe.height, memoryBytes);
     if (probe.error == ImageFileError::None && format == FIF_BMP && BmpPixelsMissing(path))
         probe.error = ImageFileError::Truncated;
     return probe;
 }
 
-LoadedImage LoadImageFile(const std::string& path) {
+LoadedImage LoadImageFile(const std::string& path) { return LoadImageFile(path, SystemMemoryBytes()); }
+
+LoadedImage LoadImageFile(const std::string& path, uint64_t memoryBytes) {
     LoadedImage result;
-    const ImageProbe probe = ProbeImageFile(path);
+    const ImageProbe probe = ProbeImageFile(path, memoryBytes);
     result.format = probe.format;
     if (probe.error != ImageFileError::None) {
         result.error = probe.error;
@@ -304,7 +508,8 @@ LoadedImage LoadImageFile(const std::string& path) {
 
     DecoderMessages messages;
     const int flags = probe.format == FIF_JPEG ? JPEG_ACCURATE : 0;
-    BitmapPtr decoded(FreeImage_Load(probe.format, path.c_str(), flags));
+    const exif::TiffExif tiffExif = probe.format == FIF_TIFF ? exif::ReadTiffExif(path) : exif::TiffExif{};
+    BitmapPtr decoded = Decode(probe.format, path, flags, tiffExif);
     if (!decoded || !FreeImage_HasPixels(decoded.get())) {
         result.error = ImageFileError::Corrupt;
         return result;
@@ -321,10 +526,22 @@ LoadedImage LoadImageFile(const std::string& path) {
     if (FreeImage_GetImageType(decoded.get()) == FIT_BITMAP &&
         FreeImage_GetBPP(decoded.get()) == 24) {
         result.image = std::move(decoded);
-        return result;
+    } else {
+        result.image = ConvertTo24(decoded.get());
+        if (!result.image) {
+            result.error = ImageFileError::ConversionFailed;
+            return result;
+        }
     }
-    result.image = ConvertTo24(decoded.get());
-    if (!result.image) result.error = ImageFileError::ConversionFailed;
+    // EXIF that FreeImage leaves out (a PNG's eXIf chunk) or misreads (a
+    // TIFF's EXIF directory) is attached as if it had come from a JPEG. A
+    // damaged or unreadable block only costs the EXIF, never the picture.
+    if (!tiffExif.block.empty())
+        exif::AttachExifBlock(result.image.get(), tiffExif.block.data(), tiffExif.block.size());
+    if (probe.format == FIF_PNG && !exif::HasRawExif(result.image.get())) {
+        if (const auto block = exif::ReadPngExif(path))
+            exif::AttachExifBlock(result.image.get(), block->data(), block->size());
+    }
     return result;
 }
 
@@ -347,17 +564,46 @@ std::optional<SaveFormat> SaveFormatFromExtension(const std::string& extension) 
     return std::nullopt;
 }
 
+std::string DescribeSaveError(SaveError error, int systemError, int language) {
+    const bool italian = language == 2;
+    auto because = [&](const char* english, const char* italiano) {
+        std::string text = italian ? italiano : english;
+        if (systemError != 0)
+            text += ": " + (italian ? SystemErrorItalian(systemError) : ErrnoText(systemError));
+        return text;
+    };
+    switch (error) {
+        case SaveError::None: return italian ? "nessun errore" : "no error";
+        case SaveError::NoImage: return italian ? "nessuna immagine da salvare" : "no image to save";
+        case SaveError::NoFileName: return italian ? "manca il nome del file" : "no file name";
+        case SaveError::BadJpegQuality:
+            return italian ? "la qualit\xC3\xA0 JPEG deve essere compresa tra 1 e 100"
+                           : "JPEG quality must lie between 1 and 100";
+        case SaveError::IsFolder: return italian ? "\xC3\xA8 una cartella" : "is a folder";
+        case SaveError::CannotCreate:
+            return because("cannot create a file in its folder",
+                           "impossibile creare un file nella sua cartella");
+        case SaveError::WriteFailed: return because("writing failed", "scrittura non riuscita");
+        case SaveError::EncoderFailed:
+            return italian ? "il codificatore non ha potuto scrivere questa immagine"
+                           : "the encoder could not write this image";
+        case SaveError::CannotReplace:
+            return because("cannot replace the file", "impossibile sostituire il file");
+    }
+    return italian ? "errore sconosciuto" : "unknown error";
+}
+
 SaveResult SaveImageFile(FIBITMAP* image, const std::string& path, SaveFormat format,
                          const SaveOptions& options) {
-    if (!image || !FreeImage_HasPixels(image)) return {false, "no image to save"};
-    if (path.empty()) return {false, "no file name"};
+    if (!image || !FreeImage_HasPixels(image)) return Failure(SaveError::NoImage);
+    if (path.empty()) return Failure(SaveError::NoFileName);
 
     FREE_IMAGE_FORMAT fif = FIF_BMP;
     int flags = 0;
     switch (format) {
         case SaveFormat::Jpeg:
             if (options.jpegQuality < 1 || options.jpegQuality > 100)
-                return {false, "JPEG quality must lie between 1 and 100"};
+                return Failure(SaveError::BadJpegQuality);
             fif = FIF_JPEG;
             flags = options.jpegQuality;
             break;
@@ -380,40 +626,73 @@ SaveResult SaveImageFile(FIBITMAP* image, const std::string& path, SaveFormat fo
     }
     struct stat targetStat {};
     if (stat(target.c_str(), &targetStat) == 0 && S_ISDIR(targetStat.st_mode))
-        return {false, "is a folder"};
+        return Failure(SaveError::IsFolder);
 
     const std::string folder = FolderOf(target);
-    std::string temp = folder + "/.calmora-save-XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return {false, "cannot write in folder " + folder + ": " + ErrnoText(errno)};
-    fchmod(fd, NewFileMode(target));
-    FILE* file = fdopen(fd, "w+b");
-    if (!file) {
-        const int error = errno;
-        close(fd);
-        unlink(temp.c_str());
-        return {false, "cannot write: " + ErrnoText(error)};
-    }
+    const mode_t mode = NewFileMode(target);
+    TempFile temp;
+    if (const int error = temp.Create(folder, mode)) return Failure(SaveError::CannotCreate, error);
 
     DecoderMessages messages;  // keeps encoder complaints off the terminal
+
+    // FreeImage's JPEG writer writes EXIF only from a raw block, which an
+    // image read from a TIFF does not have: it gets one built from its tags
+    // for the length of the save.
+    bool lentRawExif = false;
+    if (format == SaveFormat::Jpeg && !exif::HasRawExif(image)) {
+        const std::vector<uint8_t> block = exif::ExifBlockOf(image);
+        if (!block.empty() && block.size() <= exif::kMaxJpegExifBlock) {
+            exif::SetRawExif(image, block);
+            lentRawExif = true;
+        }
+    }
     FreeImageIO io{ReadProc, WriteProc, SeekProc, TellProc};
-    bool written = FreeImage_SaveToHandle(fif, image, &io, file, flags) != FALSE;
-    int error = 0;
-    if (std::fflush(file) != 0 || std::ferror(file)) error = errno ? errno : EIO;
-    if (!error && fsync(fileno(file)) != 0) error = errno;
-    if (std::fclose(file) != 0 && !error) error = errno ? errno : EIO;
-    written = written && error == 0;
-    if (!written) {
-        unlink(temp.c_str());
-        return {false, error ? "writing failed: " + ErrnoText(error)
-                             : std::string("the encoder could not write this image")};
+    errno = 0;
+    bool encoded = FreeImage_SaveToHandle(fif, image, &io, temp.File(), flags) != FALSE;
+    int encodeErrno = errno;
+    if (!encoded && format == SaveFormat::Png && !std::ferror(temp.File()) &&
+        FreeImage_GetICCProfile(image)->size > 0) {
+        // libpng refuses to write any file for a colour profile it finds
+        // malformed; the picture is worth more than the profile.
+        encoded = WritePngWithoutProfile(image, io, temp.File());
+        encodeErrno = errno;
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        const int renameError = errno;
-        unlink(temp.c_str());
-        return {false, "cannot replace the file: " + ErrnoText(renameError)};
+    if (lentRawExif) exif::SetRawExif(image, {});
+    if (!encoded) {
+        // A refused write shows on the stream; anything else is the encoder's.
+        if (std::ferror(temp.File()))
+            return Failure(SaveError::WriteFailed, encodeErrno ? encodeErrno : EIO);
+        return Failure(SaveError::EncoderFailed);
     }
-    return {true, {}};
+
+    if (format == SaveFormat::Tiff) {
+        errno = 0;
+        if (exif::AddExifToTiff(temp.File(), image) == exif::FileEdit::WriteError)
+            return Failure(SaveError::WriteFailed, ErrnoOr(EIO));
+    }
+    if (format == SaveFormat::Png) {
+        const std::vector<uint8_t> block = exif::ExifBlockOf(image);
+        if (!block.empty()) {
+            // libpng writes chunks only through FreeImage, which has none for
+            // EXIF: the finished file is copied, with the chunk, into a second
+            // temporary file that takes the first one's place.
+            errno = 0;
+            if (std::fflush(temp.File()) != 0) return Failure(SaveError::WriteFailed, ErrnoOr(EIO));
+            TempFile withExif;
+            if (const int error = withExif.Create(folder, mode))
+                return Failure(SaveError::CannotCreate, error);
+            errno = 0;
+            if (!exif::CopyPngWithExif(temp.File(), withExif.File(), block))
+                return Failure(SaveError::WriteFailed, ErrnoOr(EIO));
+            temp.Swap(withExif);
+        }
+    }
+
+    if (const int error = temp.Close()) return Failure(SaveError::WriteFailed, error);
+    if (const int error = temp.Replace(target)) return Failure(SaveError::CannotReplace, error);
+    SaveResult saved;
+    saved.ok = true;
+    return saved;
 }
 
 }  // namespace calmora

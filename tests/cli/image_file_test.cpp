@@ -7,8 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "test_images.h"
 
@@ -193,6 +198,61 @@ TEST(ImageFile, SizeLimits) {
     EXPECT_EQ(CheckImageSize(1, 1), ImageFileError::None);
 }
 
+struct MemoryCase {
+    const char* desc;
+    int64_t width, height;
+    uint64_t memory;
+    ImageFileError want;
+};
+
+class MemoryFit : public ::testing::TestWithParam<MemoryCase> {};
+
+TEST_P(MemoryFit, TwoTwentyFourBitCopiesMustFit) {
+    const MemoryCase& c = GetParam();
+    EXPECT_EQ(CheckImageMemory(c.width, c.height, c.memory), c.want);
+}
+
+constexpr uint64_t kGiB = uint64_t{1} << 30;
+
+INSTANTIATE_TEST_SUITE_P(
+    ImageFile, MemoryFit,
+    ::testing::Values(
+        MemoryCase{"ExactlyTwoCopies", 1000, 1000, 6'000'000, ImageFileError::None},
+        MemoryCase{"OneByteShort", 1000, 1000, 5'999'999, ImageFileError::NotEnoughMemory},
+        // A row of one pixel takes four bytes, not three.
+        MemoryCase{"PaddedRowsFit", 1, 1000, 8'000, ImageFileError::None},
+        MemoryCase{"PaddedRowsCounted", 1, 1000, 7'999, ImageFileError::NotEnoughMemory},
+        MemoryCase{"LargestPictureOnASmallMachine", 20000, 10000, 1 * kGiB, ImageFileError::NotEnoughMemory},
+        MemoryCase{"LargestPictureOnAnOrdinaryMachine", 20000, 10000, 8 * kGiB, ImageFileError::None},
+        MemoryCase{"UnknownMemoryRefusesNothing", 65535, 3051, 0, ImageFileError::None},
+        MemoryCase{"AbsurdClaimsDoNotWrapAround", INT64_MAX, INT64_MAX, uint64_t{1} << 62,
+                   ImageFileError::NotEnoughMemory},
+        MemoryCase{"WrapToSmallIsCaught", int64_t{1} << 32, int64_t{1} << 31, 64 * kGiB,
+                   ImageFileError::NotEnoughMemory}),
+    [](const auto& info) { return std::string(info.param.desc); });
+
+TEST(ImageFile, PicturesLargerThanMemoryAreRefusedFromTheirHeaders) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(300, 200);
+    BitmapPtr paletted(FreeImage_ColorQuantize(photo.get(), FIQ_WUQUANT));
+    calmora_test::WriteImage(photo.get(), FIF_JPEG, dir / "a.jpg", 90);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "a.png");
+    calmora_test::WriteImage(photo.get(), FIF_BMP, dir / "a.bmp");
+    calmora_test::WriteImage(photo.get(), FIF_TIFF, dir / "a.tif");
+    calmora_test::WriteImage(paletted.get(), FIF_GIF, dir / "a.gif");
+    const uint64_t need = LoadingMemoryNeed(300, 200);
+    EXPECT_EQ(need, 2u * 900u * 200u);
+    for (const char* name : {"a.jpg", "a.png", "a.bmp", "a.tif", "a.gif"}) {
+        EXPECT_EQ(ProbeImageFile(dir / name, need - 1).error, ImageFileError::NotEnoughMemory) << name;
+        const LoadedImage refused = LoadImageFile(dir / name, need - 1);
+        EXPECT_EQ(refused.error, ImageFileError::NotEnoughMemory) << name;
+        EXPECT_FALSE(refused.image) << name;
+        EXPECT_EQ(ProbeImageFile(dir / name, need).error, ImageFileError::None) << name;
+    }
+    EXPECT_EQ(CatalogueMessageFor(ImageFileError::NotEnoughMemory), 2);
+    EXPECT_GT(SystemMemoryBytes(), uint64_t{64} << 20);
+}
+
 TEST(ImageFile, MissingUnknownTruncatedAndDamagedFilesAreNamedAsSuch) {
     ScratchDir dir;
     EXPECT_EQ(LoadImageFile(dir / "absent.png").error, ImageFileError::CannotOpen);
@@ -329,6 +389,8 @@ TEST(ImageFile, SaveIntoAMissingFolderFailsWithAReason) {
     const BitmapPtr pattern = calmora_test::Pattern24(8, 8);
     const SaveResult underFile = SaveImageFile(pattern.get(), dir / "plain/out.png", SaveFormat::Png, {});
     EXPECT_FALSE(underFile.ok);
+    EXPECT_EQ(underFile.error, SaveError::CannotCreate);
+    EXPECT_EQ(underFile.systemError, ENOTDIR);
     EXPECT_NE(underFile.reason.find("Not a directory"), std::string::npos) << underFile.reason;
     EXPECT_FALSE(SaveImageFile(pattern.get(), dir / "no/such/folder.png", SaveFormat::Png, {}).ok);
     EXPECT_FALSE(SaveImageFile(pattern.get(), dir.Path(), SaveFormat::Png, {}).ok);
@@ -351,27 +413,76 @@ TEST(ImageFile, SaveIntoAReadOnlyFolderLeavesTheOldFileIntact) {
     EXPECT_EQ(calmora_test::ReadFile(folder + "/keep.png"), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
 
+// Size of the file the save writes, without writing it where the test looks.
+uintmax_t SavedSize(FIBITMAP* image, SaveFormat format) {
+    ScratchDir elsewhere;
+    const std::string path = elsewhere / "probe";
+    if (!SaveImageFile(image, path, format, {}).ok) return 0;
+    return std::filesystem::file_size(path);
+}
+
+void AttachRawExif(FIBITMAP* image, const std::vector<uint8_t>& exif);
+std::vector<uint8_t> ExifWithMake(const std::string& make);
+
 TEST(ImageFile, AWriteFailureHalfWayLeavesTheOldFileIntactAndNoLeftovers) {
-    // A file-size limit makes the encoder's writes fail even for root.
-    ScratchDir dir;
-    const std::string target = dir / "keep.bmp";
-    calmora_test::WriteFile(target, {'o', 'l', 'd'});
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const BitmapPtr big = calmora_test::Pattern24(300, 200);  // 180 kB as BMP
-        const SaveResult saved = SaveImageFile(big.get(), target, SaveFormat::Bmp, {});
-        _exit(saved.ok ? 1 : (saved.reason.empty() ? 2 : 0));
+    // A file-size limit makes the writes fail even for root. With EXIF the
+    // limit is set just above the size FreeImage's own file takes, so that
+    // it is the EXIF step (appending to the TIFF, copying the PNG into a
+    // second temporary file) that fails.
+    const BitmapPtr big = calmora_test::Pattern24(300, 200);  // 180 kB as BMP
+    BitmapPtr tagged = calmora_test::Pattern24(300, 200);
+    AttachRawExif(tagged.get(), ExifWithMake("Calmora Test Camera"));
+    struct Case { const char* name; FIBITMAP* image; SaveFormat format; rlim_t limit; };
+    const Case cases[] = {
+        {"keep.bmp", big.get(), SaveFormat::Bmp, 4096},
+        {"keep.png", tagged.get(), SaveFormat::Png, SavedSize(big.get(), SaveFormat::Png) + 16},
+        {"keep.tif", tagged.get(), SaveFormat::Tiff, SavedSize(big.get(), SaveFormat::Tiff) + 16},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        const std::string target = dir / c.name;
+        calmora_test::WriteFile(target, {'o', 'l', 'd'});
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{c.limit, c.limit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            const SaveResult saved = SaveImageFile(c.image, target, c.format, {});
+            if (saved.ok) _exit(1);
+            _exit(saved.error == SaveError::WriteFailed && saved.systemError == EFBIG ? 0 : 2);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << c.name << " 1: reported success, 2: not a write failure (EFBIG)";
+        EXPECT_EQ(calmora_test::ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'})) << c.name;
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{c.name});
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported success, 2: no reason";
-    EXPECT_EQ(calmora_test::ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.bmp"});
+}
+
+TEST(ImageFile, SaveErrorsAreDescribedInEitherLanguage) {
+    EXPECT_EQ(DescribeSaveError(SaveError::WriteFailed, ENOSPC, 1), "writing failed: No space left on device");
+    EXPECT_EQ(DescribeSaveError(SaveError::WriteFailed, ENOSPC, 2),
+              "scrittura non riuscita: spazio esaurito sul dispositivo");
+    EXPECT_EQ(DescribeSaveError(SaveError::CannotCreate, EACCES, 2),
+              "impossibile creare un file nella sua cartella: permesso negato");
+    EXPECT_EQ(DescribeSaveError(SaveError::CannotReplace, 9999, 2),
+              "impossibile sostituire il file: errore di sistema 9999");
+    EXPECT_EQ(DescribeSaveError(SaveError::IsFolder, 0, 2), "\xC3\xA8 una cartella");
+    for (SaveError error : {SaveError::NoImage, SaveError::NoFileName, SaveError::BadJpegQuality,
+                            SaveError::IsFolder, SaveError::CannotCreate, SaveError::WriteFailed,
+                            SaveError::EncoderFailed, SaveError::CannotReplace}) {
+        const std::string english = DescribeSaveError(error, EIO, 1);
+        const std::string italian = DescribeSaveError(error, EIO, 2);
+        EXPECT_FALSE(english.empty());
+        EXPECT_FALSE(italian.empty());
+        EXPECT_NE(english, italian);
+    }
+    // The reason given with a failed save is the English description.
+    const SaveResult none = SaveImageFile(nullptr, "/tmp/x.png", SaveFormat::Png, {});
+    EXPECT_EQ(none.error, SaveError::NoImage);
+    EXPECT_EQ(none.reason, DescribeSaveError(SaveError::NoImage, 0, 1));
 }
 
 // --- Metadata -----------------------------------------------------------------
@@ -390,6 +501,18 @@ std::vector<uint8_t> ExifWithMake(const std::string& make) {
     return b;
 }
 
+// As FreeImage keeps the EXIF of a JPEG it reads.
+void AttachRawExif(FIBITMAP* image, const std::vector<uint8_t>& exif) {
+    FITAG* raw = FreeImage_CreateTag();
+    FreeImage_SetTagKey(raw, "ExifRaw");
+    FreeImage_SetTagType(raw, FIDT_BYTE);
+    FreeImage_SetTagCount(raw, static_cast<DWORD>(exif.size()));
+    FreeImage_SetTagLength(raw, static_cast<DWORD>(exif.size()));
+    FreeImage_SetTagValue(raw, exif.data());
+    FreeImage_SetMetadata(FIMD_EXIF_RAW, image, "ExifRaw", raw);
+    FreeImage_DeleteTag(raw);
+}
+
 std::string MakeTag(FIBITMAP* image) {
     FITAG* tag = nullptr;
     if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, image, "Make", &tag) || !tag) return {};
@@ -399,15 +522,7 @@ std::string MakeTag(FIBITMAP* image) {
 TEST(ImageFile, ExifSurvivesLoadDenoiseCopyAndJpegSave) {
     ScratchDir dir;
     BitmapPtr camera = calmora_test::Pattern24(64, 48, true);
-    std::vector<uint8_t> exif = ExifWithMake("Calmora Test Camera");
-    FITAG* raw = FreeImage_CreateTag();
-    FreeImage_SetTagKey(raw, "ExifRaw");
-    FreeImage_SetTagType(raw, FIDT_BYTE);
-    FreeImage_SetTagCount(raw, static_cast<DWORD>(exif.size()));
-    FreeImage_SetTagLength(raw, static_cast<DWORD>(exif.size()));
-    FreeImage_SetTagValue(raw, exif.data());
-    FreeImage_SetMetadata(FIMD_EXIF_RAW, camera.get(), "ExifRaw", raw);
-    FreeImage_DeleteTag(raw);
+    AttachRawExif(camera.get(), ExifWithMake("Calmora Test Camera"));
     calmora_test::WriteImage(camera.get(), FIF_JPEG, dir / "camera.jpg", 90);
 
     const LoadedImage loaded = LoadImageFile(dir / "camera.jpg");
@@ -453,6 +568,22 @@ TEST(ImageFile, RgbColourProfileIsKeptAndOthersAreDropped) {
     ASSERT_EQ(FreeImage_GetBPP(converted.image.get()), 24u);
     EXPECT_EQ(FreeImage_GetICCProfile(converted.image.get())->size, 132);
 
+    // libpng writes no file at all for a profile it finds malformed, such as
+    // this one without a tag table: the PNG is saved without it, the EXIF
+    // still in, and the image keeps its profile.
+    BitmapPtr badProfile = calmora_test::Pattern24(16, 16);
+    FreeImage_CreateICCProfile(badProfile.get(), rgb.data(), static_cast<long>(rgb.size()));
+    AttachRawExif(badProfile.get(), ExifWithMake("Calmora Test Camera"));
+    const SaveResult png = SaveImageFile(badProfile.get(), dir / "bad-profile.png", SaveFormat::Png, {});
+    ASSERT_TRUE(png.ok) << png.reason;
+    const LoadedImage reread = LoadImageFile(dir / "bad-profile.png");
+    ASSERT_EQ(reread.error, ImageFileError::None);
+    EXPECT_EQ(PixelBytes(reread.image.get()), PixelBytes(badProfile.get()));
+    EXPECT_EQ(FreeImage_GetICCProfile(reread.image.get())->size, 0);
+    EXPECT_EQ(MakeTag(reread.image.get()), "Calmora Test Camera");
+    EXPECT_EQ(FreeImage_GetICCProfile(badProfile.get())->size, 132);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"bad-profile.png", "deep.tif", "icc.tif"}));
+
     // A CMYK profile no longer describes pixels converted to RGB.
     BitmapPtr cmykTagged = calmora_test::Pattern24(16, 16);
     std::vector<uint8_t> cmyk = FakeIccProfile("CMYK");
@@ -460,6 +591,414 @@ TEST(ImageFile, RgbColourProfileIsKeptAndOthersAreDropped) {
     BitmapPtr target = calmora_test::Pattern24(16, 16);
     CopyImageMetadata(target.get(), cmykTagged.get());
     EXPECT_EQ(FreeImage_GetICCProfile(target.get())->size, 0);
+}
+
+// --- EXIF in TIFF and PNG --------------------------------------------------------
+
+struct HandTag {
+    uint16_t id, type;
+    std::vector<uint8_t> value;  // little-endian
+    uint32_t count;
+};
+
+HandTag Ascii(uint16_t id, const std::string& text) {
+    std::vector<uint8_t> value(text.begin(), text.end());
+    value.push_back(0);
+    return {id, 2, value, static_cast<uint32_t>(value.size())};
+}
+HandTag Short(uint16_t id, uint16_t v) { return {id, 3, {uint8_t(v), uint8_t(v >> 8)}, 1}; }
+HandTag Raw(uint16_t id, uint16_t type, std::vector<uint8_t> value) {
+    const auto count = static_cast<uint32_t>(value.size());
+    return {id, type, std::move(value), count};
+}
+std::vector<uint8_t> Le32Bytes(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+HandTag Rationals(uint16_t id, const std::vector<std::pair<uint32_t, uint32_t>>& values) {
+    std::vector<uint8_t> bytes;
+    for (const auto& [numerator, denominator] : values) {
+        for (uint8_t b : Le32Bytes(numerator)) bytes.push_back(b);
+        for (uint8_t b : Le32Bytes(denominator)) bytes.push_back(b);
+    }
+    return {id, 5, bytes, static_cast<uint32_t>(values.size())};
+}
+
+// "Exif\0\0" and a little-endian TIFF structure laid out by hand: IFD0
+// (tags in ascending order), then the EXIF and GPS directories it points to.
+std::vector<uint8_t> HandMadeExif(std::vector<HandTag> main, const std::vector<HandTag>& exif,
+                                  const std::vector<HandTag>& gps) {
+    auto size = [](const std::vector<HandTag>& dir) {
+        uint32_t bytes = 2 + 12 * static_cast<uint32_t>(dir.size()) + 4;
+        for (const HandTag& t : dir)
+            if (t.value.size() > 4) bytes += (static_cast<uint32_t>(t.value.size()) + 1) & ~1u;
+        return bytes;
+    };
+    main.push_back(Raw(0x8769, 4, {0, 0, 0, 0}));
+    main.back().count = 1;
+    main.push_back(Raw(0x8825, 4, {0, 0, 0, 0}));
+    main.back().count = 1;
+    const uint32_t exifAt = 8 + size(main);
+    const uint32_t gpsAt = exifAt + size(exif);
+    main[main.size() - 2].value = Le32Bytes(exifAt);
+    main.back().value = Le32Bytes(gpsAt);
+
+    std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto put16 = [&out](uint32_t v) { out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8)}); };
+    auto put = [&](const std::vector<HandTag>& dir, uint32_t at) {
+        put16(static_cast<uint32_t>(dir.size()));
+        uint32_t values = at + 2 + 12 * static_cast<uint32_t>(dir.size()) + 4;
+        for (const HandTag& t : dir) {
+            put16(t.id);
+            put16(t.type);
+            for (uint8_t b : Le32Bytes(t.count)) out.push_back(b);
+            std::vector<uint8_t> field = t.value;
+            if (field.size() > 4) {
+                field = Le32Bytes(values);
+                values += (static_cast<uint32_t>(t.value.size()) + 1) & ~1u;
+            }
+            field.resize(4, 0);
+            out.insert(out.end(), field.begin(), field.end());
+        }
+        for (uint8_t b : Le32Bytes(0)) out.push_back(b);
+        for (const HandTag& t : dir) {
+            if (t.value.size() <= 4) continue;
+            out.insert(out.end(), t.value.begin(), t.value.end());
+            if (t.value.size() % 2) out.push_back(0);
+        }
+    };
+    put(main, 8);
+    put(exif, exifAt);
+    put(gps, gpsAt);
+    out.insert(out.begin(), {'E', 'x', 'i', 'f', 0, 0});
+    return out;
+}
+
+// A photograph as a camera writes it: a JPEG whose EXIF names the camera,
+// the photographer, the exposure and the place.
+std::string WriteCameraJpeg(const ScratchDir& dir) {
+    const std::vector<uint8_t> exif = HandMadeExif(
+        {Ascii(0x010F, "Calmora Test Camera"), Ascii(0x0110, "CT-1"), Ascii(0x0131, "Firmware 1.0"),
+         Ascii(0x0132, "2021:06:05 14:30:00"), Ascii(0x013B, "Ada Fotografa"),
+         Ascii(0x8298, "(c) 2021 Ada Fotografa")},
+        {Rationals(0x829A, {{1, 250}}), Rationals(0x829D, {{28, 10}}), Short(0x8827, 400),
+         Raw(0x9000, 7, {'0', '2', '3', '1'}), Ascii(0x9003, "2021:06:05 14:30:00"),
+         Rationals(0x920A, {{50, 1}})},
+        {Raw(0x0000, 1, {2, 3, 0, 0}), Ascii(0x0001, "N"), Rationals(0x0002, {{45, 1}, {30, 1}, {0, 1}})});
+    BitmapPtr photo = calmora_test::Pattern24(64, 48, true);
+    AttachRawExif(photo.get(), exif);
+    const std::string path = dir / "camera.jpg";
+    calmora_test::WriteImage(photo.get(), FIF_JPEG, path, 90);
+    return path;
+}
+
+FITAG* FindTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key) {
+    FITAG* tag = nullptr;
+    if (!image || !FreeImage_GetMetadata(model, image, key, &tag)) return nullptr;
+    return tag;
+}
+
+std::string TextTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key) {
+    FITAG* tag = FindTag(image, model, key);
+    if (!tag || FreeImage_GetTagType(tag) != FIDT_ASCII) return "(missing)";
+    const auto* text = static_cast<const char*>(FreeImage_GetTagValue(tag));
+    return std::string(text, strnlen(text, FreeImage_GetTagLength(tag)));
+}
+
+double RationalTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key) {
+    FITAG* tag = FindTag(image, model, key);
+    if (!tag || FreeImage_GetTagType(tag) != FIDT_RATIONAL) return std::nan("");
+    const auto* parts = static_cast<const DWORD*>(FreeImage_GetTagValue(tag));
+    return parts[1] ? double(parts[0]) / double(parts[1]) : std::nan("");
+}
+
+long NumberTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key) {
+    FITAG* tag = FindTag(image, model, key);
+    if (!tag) return -1;
+    if (FreeImage_GetTagType(tag) == FIDT_SHORT) return *static_cast<const WORD*>(FreeImage_GetTagValue(tag));
+    if (FreeImage_GetTagType(tag) == FIDT_LONG) return long(*static_cast<const DWORD*>(FreeImage_GetTagValue(tag)));
+    return -1;
+}
+
+struct Step {
+    SaveFormat format;
+    bool lzw;
+    const char* extension;
+};
+constexpr Step kTiff{SaveFormat::Tiff, false, ".tif"};
+constexpr Step kTiffLzw{SaveFormat::Tiff, true, ".tif"};
+constexpr Step kPng{SaveFormat::Png, false, ".png"};
+constexpr Step kJpeg{SaveFormat::Jpeg, false, ".jpg"};
+
+struct ExifChain {
+    const char* desc;
+    std::vector<Step> steps;
+    bool gpsKept;  // FreeImage reads no GPS directory from a TIFF
+};
+
+class ExifChains : public ::testing::TestWithParam<ExifChain> {};
+
+// Each step saves the image and opens the file again, as a user moving a
+// photograph through formats would.
+TEST_P(ExifChains, CameraTagsSurviveEverySaveAndReopening) {
+    const ExifChain& c = GetParam();
+    ScratchDir dir;
+    const LoadedImage camera = LoadImageFile(WriteCameraJpeg(dir));
+    ASSERT_EQ(camera.error, ImageFileError::None);
+    ASSERT_EQ(TextTag(camera.image.get(), FIMD_EXIF_MAIN, "Make"), "Calmora Test Camera") << "test file has no EXIF";
+
+    // A denoise run's result is a fresh bitmap given the photograph's metadata.
+    BitmapPtr image(FreeImage_Allocate(64, 48, 24));
+    ASSERT_TRUE(CopyImageMetadata(image.get(), camera.image.get()));
+    int n = 0;
+    for (const Step& step : c.steps) {
+        const std::string path = dir / ("step" + std::to_string(++n) + step.extension);
+        SaveOptions options;
+        options.tiffLzw = step.lzw;
+        options.jpegQuality = 85;
+        const SaveResult saved = SaveImageFile(image.get(), path, step.format, options);
+        ASSERT_TRUE(saved.ok) << path << ": " << saved.reason;
+        LoadedImage back = LoadImageFile(path);
+        ASSERT_EQ(back.error, ImageFileError::None) << path;
+        image = std::move(back.image);
+    }
+    FIBITMAP* last = image.get();
+    EXPECT_EQ(TextTag(last, FIMD_EXIF_MAIN, "Make"), "Calmora Test Camera");
+    EXPECT_EQ(TextTag(last, FIMD_EXIF_MAIN, "Model"), "CT-1");
+    EXPECT_EQ(TextTag(last, FIMD_EXIF_MAIN, "Artist"), "Ada Fotografa");
+    EXPECT_EQ(TextTag(last, FIMD_EXIF_MAIN, "Copyright"), "(c) 2021 Ada Fotografa");
+    EXPECT_EQ(TextTag(last, FIMD_EXIF_EXIF, "DateTimeOriginal"), "2021:06:05 14:30:00");
+    EXPECT_NEAR(RationalTag(last, FIMD_EXIF_EXIF, "ExposureTime"), 1.0 / 250, 1e-9);
+    EXPECT_NEAR(RationalTag(last, FIMD_EXIF_EXIF, "FNumber"), 2.8, 1e-6);
+    EXPECT_NEAR(RationalTag(last, FIMD_EXIF_EXIF, "FocalLength"), 50.0, 1e-9);
+    EXPECT_EQ(NumberTag(last, FIMD_EXIF_EXIF, "ISOSpeedRatings"), 400);
+    if (c.gpsKept) {
+        EXPECT_EQ(TextTag(last, FIMD_EXIF_GPS, "GPSLatitudeRef"), "N");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ImageFile, ExifChains,
+    ::testing::Values(ExifChain{"Tiff", {kTiff}, false}, ExifChain{"TiffLzw", {kTiffLzw}, false},
+                      ExifChain{"Png", {kPng}, true}, ExifChain{"Jpeg", {kJpeg}, true},
+                      ExifChain{"TiffThenJpeg", {kTiffLzw, kJpeg}, false},
+                      ExifChain{"PngThenJpeg", {kPng, kJpeg}, true},
+                      ExifChain{"PngThenPng", {kPng, kPng}, true},
+                      ExifChain{"PngThenTiff", {kPng, kTiff}, false},
+                      ExifChain{"TiffThenPng", {kTiff, kPng}, false}),
+    [](const auto& info) { return std::string(info.param.desc); });
+
+// --- What other programs find in the files ---
+
+struct TiffEntry {
+    uint16_t type = 0;
+    uint32_t count = 0;
+    uint32_t value = 0;  // inline value or offset
+};
+
+// A little-endian TIFF directory at `offset`, read without FreeImage.
+std::map<uint16_t, TiffEntry> TiffDirectory(const std::vector<uint8_t>& file, uint32_t offset) {
+    std::map<uint16_t, TiffEntry> entries;
+    auto u16 = [&](size_t at) { return uint32_t(file.at(at)) | uint32_t(file.at(at + 1)) << 8; };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    const uint32_t count = u16(offset);
+    for (uint32_t i = 0; i < count; ++i) {
+        const size_t at = offset + 2 + 12 * size_t{i};
+        TiffEntry& e = entries[static_cast<uint16_t>(u16(at))];
+        e.type = static_cast<uint16_t>(u16(at + 2));
+        e.count = u32(at + 4);
+        e.value = e.type == 3 && e.count == 1 ? u16(at + 8) : u32(at + 8);
+    }
+    return entries;
+}
+
+struct PngChunk {
+    std::string type;
+    std::vector<uint8_t> data;
+    bool crcRight;
+};
+
+std::vector<PngChunk> PngChunks(const std::vector<uint8_t>& file) {
+    std::vector<PngChunk> chunks;
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const uint32_t length = uint32_t(file[at]) << 24 | uint32_t(file[at + 1]) << 16 |
+                                uint32_t(file[at + 2]) << 8 | file[at + 3];
+        if (at + 12 + length > file.size()) break;
+        PngChunk chunk{std::string(file.begin() + at + 4, file.begin() + at + 8),
+                       std::vector<uint8_t>(file.begin() + at + 8, file.begin() + at + 8 + length), false};
+        const size_t crcAt = at + 8 + length;
+        const uint32_t stored = uint32_t(file[crcAt]) << 24 | uint32_t(file[crcAt + 1]) << 16 |
+                                uint32_t(file[crcAt + 2]) << 8 | file[crcAt + 3];
+        chunk.crcRight = crc32(0, file.data() + at + 4, static_cast<uInt>(4 + length)) == stored;
+        chunks.push_back(std::move(chunk));
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+// The EXIF a JPEG carries: its APP1 "Exif" segment without that name.
+std::vector<uint8_t> JpegExifBlock(const std::vector<uint8_t>& jpeg) {
+    for (size_t at = 2; at + 4 <= jpeg.size() && jpeg[at] == 0xFF;) {
+        const size_t length = size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
+        if (jpeg[at + 1] == 0xE1 && length > 8 && std::memcmp(&jpeg[at + 4], "Exif\0\0", 6) == 0)
+            return std::vector<uint8_t>(jpeg.begin() + at + 10, jpeg.begin() + at + 2 + length);
+        if (jpeg[at + 1] == 0xDA) break;
+        at += 2 + length;
+    }
+    return {};
+}
+
+// One line from ImageMagick's identify; nothing when it is not installed.
+std::optional<std::string> Identify(const std::string& format, const std::string& path) {
+    const std::string command = "identify -format '" + format + "' '" + path + "' 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return std::nullopt;
+    std::string out;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    return pclose(pipe) == 0 ? std::optional<std::string>(out) : std::nullopt;
+}
+
+std::string SamplePhotograph() {
+    const char* env = std::getenv("CALMORA_TESTDATA");
+    return std::string(env ? env : CALMORA_TESTDATA_DIR) +
+           "/python3-skimage/usr/lib/python3/dist-packages/skimage/data/hubble_deep_field.jpg";
+}
+
+TEST(ImageFile, TiffCarriesTheExifDirectoryWhereOtherReadersLook) {
+    ScratchDir dir;
+    const LoadedImage camera = LoadImageFile(WriteCameraJpeg(dir));
+    ASSERT_EQ(camera.error, ImageFileError::None);
+    for (const bool lzw : {false, true}) {
+        const std::string path = dir / (lzw ? "lzw.tif" : "none.tif");
+        SaveOptions options;
+        options.tiffLzw = lzw;
+        ASSERT_TRUE(SaveImageFile(camera.image.get(), path, SaveFormat::Tiff, options).ok);
+        const std::vector<uint8_t> file = calmora_test::ReadFile(path);
+        ASSERT_TRUE(file.size() > 8 && file[0] == 'I' && file[1] == 'I');
+        const uint32_t first = file[4] | file[5] << 8 | file[6] << 16 | uint32_t(file[7]) << 24;
+        const auto main = TiffDirectory(file, first);
+        EXPECT_EQ(main.at(259).value, lzw ? 5u : 1u) << path;  // compression as chosen
+        EXPECT_EQ(main.at(256).value, 64u);                     // FreeImage's own tags kept
+        EXPECT_TRUE(main.count(273) && main.count(279));
+        ASSERT_TRUE(main.count(0x010F) && main.count(0x8769) && main.count(0x8825)) << path;
+        const auto exifDir = TiffDirectory(file, main.at(0x8769).value);
+        ASSERT_TRUE(exifDir.count(0x829A));
+        const uint32_t at = exifDir.at(0x829A).value;
+        EXPECT_EQ(file[at], 1);  // exposure 1/250, as written by the camera
+        EXPECT_EQ(file[at + 4], 250);
+        EXPECT_EQ(TiffDirectory(file, main.at(0x8825).value).at(0x0001).value, uint32_t{'N'});
+        // Tags come in ascending order, as readers require.
+        uint16_t previous = 0;
+        for (const auto& [tag, entry] : TiffDirectory(file, first)) EXPECT_GT(tag, previous), previous = tag;
+
+        const auto seen = Identify("%[tiff:make]|%[tiff:model]|%[exif:DateTimeOriginal]|%[exif:ISOSpeedRatings]", path);
+        if (!seen) {
+            ADD_FAILURE() << "ImageMagick's identify (scripts/install-deps.sh) is missing";
+            continue;
+        }
+        EXPECT_EQ(*seen, "Calmora Test Camera|CT-1|2021:06:05 14:30:00|400") << path;
+    }
+}
+
+TEST(ImageFile, SamplePhotographKeepsItsExifAndProfileInTiffAndPng) {
+    const std::string sample = SamplePhotograph();
+    if (!std::filesystem::exists(sample))
+        GTEST_SKIP() << "scikit-image's sample photographs are not unpacked (scripts/fetch-test-data.sh)";
+    const LoadedImage photo = LoadImageFile(sample);
+    ASSERT_EQ(photo.error, ImageFileError::None);
+    const std::vector<uint8_t> original = JpegExifBlock(calmora_test::ReadFile(sample));
+    ASSERT_FALSE(original.empty());
+    FIICCPROFILE* profile = FreeImage_GetICCProfile(photo.image.get());
+    ASSERT_GT(profile->size, 0);
+    const std::vector<uint8_t> icc(static_cast<uint8_t*>(profile->data),
+                                   static_cast<uint8_t*>(profile->data) + profile->size);
+
+    ScratchDir dir;
+    for (const Step& step : {kTiff, kTiffLzw, kPng}) {
+        const std::string path = dir / (std::string(step.lzw ? "lzw" : "plain") + step.extension);
+        SaveOptions options;
+        options.tiffLzw = step.lzw;
+        ASSERT_TRUE(SaveImageFile(photo.image.get(), path, step.format, options).ok) << path;
+        const LoadedImage back = LoadImageFile(path);
+        ASSERT_EQ(back.error, ImageFileError::None) << path;
+        EXPECT_EQ(PixelBytes(back.image.get()), PixelBytes(photo.image.get())) << path;
+        EXPECT_EQ(TextTag(back.image.get(), FIMD_EXIF_MAIN, "Software"), "Adobe Photoshop CS5 Macintosh") << path;
+        EXPECT_EQ(NumberTag(back.image.get(), FIMD_EXIF_EXIF, "PixelXDimension"), 1000) << path;
+        EXPECT_EQ(NumberTag(back.image.get(), FIMD_EXIF_EXIF, "ColorSpace"), 1) << path;
+
+        if (step.format == SaveFormat::Tiff) {
+            FIICCPROFILE* kept = FreeImage_GetICCProfile(back.image.get());
+            EXPECT_EQ(std::vector<uint8_t>(static_cast<uint8_t*>(kept->data),
+                                           static_cast<uint8_t*>(kept->data) + kept->size),
+                      icc) << path;
+            const auto seen = Identify("%[compression]|%[tiff:software]|%[tiff:timestamp]|%[exif:PixelXDimension]", path);
+            ASSERT_TRUE(seen) << "ImageMagick's identify (scripts/install-deps.sh) is missing";
+            EXPECT_EQ(*seen, std::string(step.lzw ? "LZW" : "None") +
+                                 "|Adobe Photoshop CS5 Macintosh|2012-09-17T15:53:45-04:00|1000");
+        } else {
+            // The chunk holds the photograph's EXIF byte for byte, before
+            // the pixels, with a checksum zlib agrees with.
+            const std::vector<PngChunk> chunks = PngChunks(calmora_test::ReadFile(path));
+            const auto exifChunk = std::find_if(chunks.begin(), chunks.end(),
+                                                [](const PngChunk& c) { return c.type == "eXIf"; });
+            const auto pixels = std::find_if(chunks.begin(), chunks.end(),
+                                             [](const PngChunk& c) { return c.type == "IDAT"; });
+            ASSERT_NE(exifChunk, chunks.end());
+            EXPECT_LT(exifChunk - chunks.begin(), pixels - chunks.begin());
+            EXPECT_EQ(exifChunk->data, original);
+            EXPECT_TRUE(exifChunk->crcRight);
+            EXPECT_EQ(std::count_if(chunks.begin(), chunks.end(), [](const PngChunk& c) { return c.type == "eXIf"; }), 1);
+            EXPECT_TRUE(std::all_of(chunks.begin(), chunks.end(), [](const PngChunk& c) { return c.crcRight; }));
+            EXPECT_EQ(chunks.back().type, "IEND");
+            EXPECT_EQ(std::count_if(chunks.begin(), chunks.end(), [](const PngChunk& c) { return c.type == "iCCP"; }), 1);
+        }
+    }
+}
+
+// A PNG with an eXIf chunk inserted before its pixels.
+std::vector<uint8_t> PngWithChunk(const std::vector<uint8_t>& png, const std::vector<uint8_t>& data,
+                                  bool rightChecksum) {
+    std::vector<uint8_t> chunk = {uint8_t(data.size() >> 24), uint8_t(data.size() >> 16),
+                                  uint8_t(data.size() >> 8), uint8_t(data.size()), 'e', 'X', 'I', 'f'};
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    uint32_t crc = crc32(0, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4));
+    if (!rightChecksum) crc ^= 1;
+    chunk.insert(chunk.end(), {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)});
+    const size_t ihdrEnd = 8 + 12 + 13;
+    std::vector<uint8_t> out(png.size() + chunk.size());
+    std::memcpy(out.data(), png.data(), ihdrEnd);
+    std::memcpy(out.data() + ihdrEnd, chunk.data(), chunk.size());
+    std::memcpy(out.data() + ihdrEnd + chunk.size(), png.data() + ihdrEnd, png.size() - ihdrEnd);
+    return out;
+}
+
+TEST(ImageFile, PngExifChunksFromOtherWritersAndDamagedOnes) {
+    ScratchDir dir;
+    const BitmapPtr pattern = calmora_test::Pattern24(kW, kH);
+    calmora_test::WriteImage(pattern.get(), FIF_PNG, dir / "plain.png");
+    const std::vector<uint8_t> png = calmora_test::ReadFile(dir / "plain.png");
+    const std::vector<uint8_t> exif = ExifWithMake("Calmora Test Camera");  // with "Exif\0\0"
+    const std::vector<uint8_t> block(exif.begin() + 6, exif.end());
+    std::vector<uint8_t> endless = block;
+    endless[14] = 0xFF;  // the directory claims 255 entries in a few bytes
+    struct Case { const char* name; std::vector<uint8_t> data; bool rightChecksum; const char* make; };
+    const Case cases[] = {
+        {"plain-block.png", block, true, "Calmora Test Camera"},
+        {"with-exif-name.png", exif, true, "Calmora Test Camera"},  // some writers keep the JPEG prefix
+        {"bad-checksum.png", block, false, ""},
+        {"not-exif.png", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'}, true, ""},
+        {"cut-directory.png", endless, true, nullptr},  // whatever FreeImage makes of it
+        {"too-big.png", std::vector<uint8_t>(70000, 'I'), true, ""},
+    };
+    for (const Case& c : cases) {
+        calmora_test::WriteFile(dir / c.name, PngWithChunk(png, c.data, c.rightChecksum));
+        const LoadedImage loaded = LoadImageFile(dir / c.name);
+        ASSERT_EQ(loaded.error, ImageFileError::None) << c.name;
+        EXPECT_EQ(PixelBytes(loaded.image.get()), PixelBytes(pattern.get())) << c.name;
+        if (c.make) EXPECT_EQ(MakeTag(loaded.image.get()), c.make) << c.name;
+        // Whatever was attached is written out again without harm.
+        ASSERT_TRUE(SaveImageFile(loaded.image.get(), dir / (std::string(c.name) + ".out.png"), SaveFormat::Png, {}).ok) << c.name;
+        ASSERT_TRUE(SaveImageFile(loaded.image.get(), dir / (std::string(c.name) + ".out.tif"), SaveFormat::Tiff, {}).ok) << c.name;
+        ASSERT_TRUE(SaveImageFile(loaded.image.get(), dir / (std::string(c.name) + ".out.jpg"), SaveFormat::Jpeg, {}).ok) << c.name;
+    }
 }
 
 }  // namespace
