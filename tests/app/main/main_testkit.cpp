@@ -9,6 +9,7 @@
 #include "main_window.h"
 #include "picture_box.h"
 #include "preferences.h"
+#include "seams_recorder.h"
 
 namespace calmora::testing {
 
@@ -133,6 +134,31 @@ bool ShowWithClientSize(MainWindow& window, int width, int height) {
 
 QRgb PicColor(const MainWindow& window, int x, int y) {
     return window.Pic()->Surface().pixel(x, y) | 0xff000000u;
+}
+
+MainWindowTestBase::~MainWindowTestBase() { StopWindow(); }
+
+bool MainWindowTestBase::StartWindow() {
+    sandbox_ = std::make_unique<SettingsSandbox>();
+    seams_ = std::make_unique<SeamsRecorder>();
+    images_ = std::make_unique<QTemporaryDir>();
+    window_ = std::make_unique<MainWindow>();
+    return ShowWithClientSize(*window_, 640, 480);
+}
+
+void MainWindowTestBase::StopWindow() {
+    window_.reset();
+    images_.reset();
+    seams_.reset();
+    sandbox_.reset();
+    RestoreDefaultAllocation();
+}
+
+bool MainWindowTestBase::OpenPattern(const QString& name, int width, int height) {
+    const QString path = images_->filePath(name);
+    if (!WritePatternImage(path, FIF_PNG, PixelForm::Rgb24, width, height)) return false;
+    window_->OpenFile(path);
+    return window_->HasImage() && seams_->messages.isEmpty();
 }
 
 }  // namespace calmora::testing

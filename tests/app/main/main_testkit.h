@@ -5,6 +5,7 @@
 #pragma once
 
 #include <FreeImage.h>
+#include <QObject>
 #include <QRgb>
 #include <QString>
 #include <QTemporaryDir>
@@ -15,6 +16,8 @@ class MainWindow;
 }
 
 namespace calmora::testing {
+
+class SeamsRecorder;
 
 // How the pixels of a test image are stored in its file.
 enum class PixelForm {
@@ -61,5 +64,26 @@ bool ShowWithClientSize(MainWindow& window, int width, int height);
 
 // The colour Pic shows at (x, y) of its own area.
 [[nodiscard]] QRgb PicColor(const MainWindow& window, int x, int y);
+
+// What the main-window tests start from: a settings sandbox, the seams
+// recorder, a folder for the test's images and a window whose client area is
+// 640 x 480. Test classes derive from it, start in init() and stop in cleanup().
+class MainWindowTestBase : public QObject {
+public:
+    ~MainWindowTestBase() override;
+
+protected:
+    [[nodiscard]] bool StartWindow();
+    // Lets everything go and puts the default image allocation back.
+    void StopWindow();
+    // Writes the pattern as a width x height PNG named name into the image
+    // folder and opens it; false unless it opened without a message.
+    [[nodiscard]] bool OpenPattern(const QString& name, int width, int height);
+
+    std::unique_ptr<SettingsSandbox> sandbox_;
+    std::unique_ptr<SeamsRecorder> seams_;
+    std::unique_ptr<QTemporaryDir> images_;
+    std::unique_ptr<MainWindow> window_;
+};
 
 }  // namespace calmora::testing

@@ -18,7 +18,7 @@
 using namespace calmora;
 using namespace calmora::testing;
 
-class MainWindowCommandsTest : public QObject {
+class MainWindowCommandsTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
@@ -38,37 +38,16 @@ private slots:
     void closingIsRefusedWhileBusy();
 
 private:
-    void Open(const QString& name, int width, int height);
     // Answers the preferences window with the given language and Apply.
     void ChooseLanguageInPreferences(const char* option);
-
-    std::unique_ptr<SettingsSandbox> sandbox_;
-    std::unique_ptr<SeamsRecorder> seams_;
-    std::unique_ptr<QTemporaryDir> images_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void MainWindowCommandsTest::init() {
-    sandbox_ = std::make_unique<SettingsSandbox>();
-    seams_ = std::make_unique<SeamsRecorder>();
-    images_ = std::make_unique<QTemporaryDir>();
-    window_ = std::make_unique<MainWindow>();
-    QVERIFY(ShowWithClientSize(*window_, 640, 480));
+    QVERIFY(StartWindow());
 }
 
 void MainWindowCommandsTest::cleanup() {
-    window_.reset();
-    images_.reset();
-    seams_.reset();
-    sandbox_.reset();
-    RestoreDefaultAllocation();
-}
-
-void MainWindowCommandsTest::Open(const QString& name, int width, int height) {
-    const QString path = images_->filePath(name);
-    QVERIFY(WritePatternImage(path, FIF_PNG, PixelForm::Rgb24, width, height));
-    window_->OpenFile(path);
-    QVERIFY(window_->HasImage());
+    StopWindow();
 }
 
 void MainWindowCommandsTest::ChooseLanguageInPreferences(const char* option) {
@@ -88,7 +67,7 @@ void MainWindowCommandsTest::ChooseLanguageInPreferences(const char* option) {
 }
 
 void MainWindowCommandsTest::rotatingFourTimesComesBack() {
-    Open(QStringLiteral("r.png"), 30, 20);
+    QVERIFY(OpenPattern(QStringLiteral("r.png"), 30, 20));
     const QString base = QStringLiteral("Calmora   r.png  (30x20)");
     const QStringList titles = {base + QStringLiteral("  90° rotated"),
                                 base + QStringLiteral("  180° rotated"),
@@ -127,7 +106,7 @@ void MainWindowCommandsTest::rotatingFourTimesComesBack() {
 void MainWindowCommandsTest::rotatingAFittedView() {
     // Wide and low: only the horizontal bar at true size; turned, only the
     // vertical one, which the fitted view never had.
-    Open(QStringLiteral("f.png"), 1280, 400);
+    QVERIFY(OpenPattern(QStringLiteral("f.png"), 1280, 400));
     QVERIFY(!window_->HScroll1()->isHidden() && window_->VScroll1()->isHidden());
     window_->PaintSizeScreenFit_Click();
     window_->Ruota90_Click();
@@ -161,7 +140,7 @@ void MainWindowCommandsTest::failedRotationChangesNothing_data() {
 void MainWindowCommandsTest::failedRotationChangesNothing() {
     QFETCH(bool, failImage);
     QFETCH(QString, message);
-    Open(QStringLiteral("keep.png"), 900, 700);
+    QVERIFY(OpenPattern(QStringLiteral("keep.png"), 900, 700));
     window_->Ruota90_Click();
     window_->VScroll1()->setValue(40);
     const QString title = window_->windowTitle();
@@ -204,7 +183,7 @@ void MainWindowCommandsTest::languageSwitchThroughThePreferences() {
     QCOMPARE(window_->MenuAction("FileOpen")->text(), QStringLiteral("apri"));
     QCOMPARE(window_->MenuAction("ShowAbout")->text(), QStringLiteral("Info"));
 
-    Open(QStringLiteral("l.png"), 1280, 900);
+    QVERIFY(OpenPattern(QStringLiteral("l.png"), 1280, 900));
     window_->Ruota90_Click();
     const QString base = QStringLiteral("Calmora   l.png  (1280x900)");
     QCOMPARE(window_->windowTitle(), base + QStringLiteral("  ruotata 90°"));
@@ -243,7 +222,7 @@ void MainWindowCommandsTest::helpPageFollowsTheLanguage() {
 }
 
 void MainWindowCommandsTest::denoiseHandsTheResultBack() {
-    Open(QStringLiteral("d.png"), 1280, 900);
+    QVERIFY(OpenPattern(QStringLiteral("d.png"), 1280, 900));
     window_->VScroll1()->setValue(30);
     window_->PaintSizeScreenFit_Click();
     FIBITMAP* seen = nullptr;
@@ -296,7 +275,7 @@ void MainWindowCommandsTest::denoiseHandsTheResultBack() {
 }
 
 void MainWindowCommandsTest::denoiseNotAdoptedReleasesTheDestination() {
-    Open(QStringLiteral("n.png"), 64, 48);
+    QVERIFY(OpenPattern(QStringLiteral("n.png"), 64, 48));
     const QString title = window_->windowTitle();
     FIBITMAP* image = window_->Document().image;
     std::vector<FIBITMAP*> allocated;
@@ -321,7 +300,7 @@ void MainWindowCommandsTest::denoiseNotAdoptedReleasesTheDestination() {
 }
 
 void MainWindowCommandsTest::denoiseWithoutMemoryTellsAndStops() {
-    Open(QStringLiteral("m.png"), 64, 48);
+    QVERIFY(OpenPattern(QStringLiteral("m.png"), 64, 48));
     Allocation().allocate24 = [](int32_t, int32_t) -> FIBITMAP* { return nullptr; };
     bool opened = false;
     window_->SetDenoiseDialogLauncher([&](QWidget*, DenoiseHost&) { opened = true; });
@@ -345,7 +324,7 @@ void MainWindowCommandsTest::closingWritesThePreferences() {
 }
 
 void MainWindowCommandsTest::closingIsRefusedWhileBusy() {
-    Open(QStringLiteral("c.png"), 64, 48);
+    QVERIFY(OpenPattern(QStringLiteral("c.png"), 64, 48));
     window_->Document().loadingFlag = true;
     QVERIFY(!window_->close());
     QVERIFY(window_->isVisible());

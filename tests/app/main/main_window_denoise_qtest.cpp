@@ -18,7 +18,7 @@
 using namespace calmora;
 using namespace calmora::testing;
 
-class MainWindowDenoiseTest : public QObject {
+class MainWindowDenoiseTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
@@ -30,22 +30,13 @@ private slots:
 private:
     // Runs the Denoise command, answering its dialog with answer.
     void RunDenoise(const std::function<void(QDialog&)>& answer);
-
-    std::unique_ptr<SettingsSandbox> sandbox_;
-    std::unique_ptr<SeamsRecorder> seams_;
-    std::unique_ptr<QTemporaryDir> images_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void MainWindowDenoiseTest::init() {
 #ifndef CALMORA_HAVE_DENOISE_DIALOG
     QSKIP("built without the denoise dialog");
 #endif
-    sandbox_ = std::make_unique<SettingsSandbox>();
-    seams_ = std::make_unique<SeamsRecorder>();
-    images_ = std::make_unique<QTemporaryDir>();
-    window_ = std::make_unique<MainWindow>();
-    QVERIFY(ShowWithClientSize(*window_, 640, 480));
+    QVERIFY(StartWindow());
     const QString path = images_->filePath(QStringLiteral("noisy.png"));
     // The pattern with noise on it, which the filter takes out.
     FIBITMAP* bitmap = MakePatternBitmap(PixelForm::Rgb24, 96, 64);
@@ -64,10 +55,7 @@ void MainWindowDenoiseTest::init() {
 }
 
 void MainWindowDenoiseTest::cleanup() {
-    window_.reset();
-    images_.reset();
-    seams_.reset();
-    sandbox_.reset();
+    StopWindow();
 }
 
 void MainWindowDenoiseTest::RunDenoise(const std::function<void(QDialog&)>& answer) {

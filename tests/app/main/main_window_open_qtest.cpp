@@ -16,7 +16,7 @@
 using namespace calmora;
 using namespace calmora::testing;
 
-class MainWindowOpenTest : public QObject {
+class MainWindowOpenTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
@@ -39,29 +39,16 @@ private:
     [[nodiscard]] QString ImagePath(const QString& name) const;
     [[nodiscard]] bool MenuEnabled(const char* name) const;
     [[nodiscard]] bool MenuVisible(const char* name) const;
-
-    std::unique_ptr<SettingsSandbox> sandbox_;
-    std::unique_ptr<SeamsRecorder> seams_;
-    std::unique_ptr<QTemporaryDir> images_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 void MainWindowOpenTest::init() {
-    sandbox_ = std::make_unique<SettingsSandbox>();
-    seams_ = std::make_unique<SeamsRecorder>();
-    images_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(StartWindow());
     // Folders with blanks and accents must work like any other.
     QVERIFY(QDir(images_->path()).mkpath(QStringLiteral("foto di prova è")));
-    window_ = std::make_unique<MainWindow>();
-    QVERIFY(ShowWithClientSize(*window_, 640, 480));
 }
 
 void MainWindowOpenTest::cleanup() {
-    window_.reset();
-    images_.reset();
-    seams_.reset();
-    sandbox_.reset();
-    RestoreDefaultAllocation();
+    StopWindow();
 }
 
 QString MainWindowOpenTest::ImagePath(const QString& name) const {

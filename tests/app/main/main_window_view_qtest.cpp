@@ -14,7 +14,7 @@
 using namespace calmora;
 using namespace calmora::testing;
 
-class MainWindowViewTest : public QObject {
+class MainWindowViewTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
@@ -30,41 +30,21 @@ private slots:
     void wheelOverThePictureScrollsDown();
 
 private:
-    void Open(const QString& name, int width, int height);
     void Mouse(QEvent::Type type, Qt::MouseButton button, QPoint at);
     [[nodiscard]] bool Checked(const char* name) const {
         return window_->MenuAction(name)->isChecked();
     }
 
-    std::unique_ptr<SettingsSandbox> sandbox_;
-    std::unique_ptr<SeamsRecorder> seams_;
-    std::unique_ptr<QTemporaryDir> images_;
-    std::unique_ptr<MainWindow> window_;
     Qt::MouseButtons held_ = Qt::NoButton;
 };
 
 void MainWindowViewTest::init() {
-    sandbox_ = std::make_unique<SettingsSandbox>();
-    seams_ = std::make_unique<SeamsRecorder>();
-    images_ = std::make_unique<QTemporaryDir>();
-    window_ = std::make_unique<MainWindow>();
-    QVERIFY(ShowWithClientSize(*window_, 640, 480));
+    QVERIFY(StartWindow());
     held_ = Qt::NoButton;
 }
 
 void MainWindowViewTest::cleanup() {
-    window_.reset();
-    images_.reset();
-    seams_.reset();
-    sandbox_.reset();
-}
-
-void MainWindowViewTest::Open(const QString& name, int width, int height) {
-    const QString path = images_->filePath(name);
-    QVERIFY(WritePatternImage(path, FIF_PNG, PixelForm::Rgb24, width, height));
-    window_->OpenFile(path);
-    QVERIFY(window_->HasImage());
-    QVERIFY(seams_->messages.isEmpty());
+    StopWindow();
 }
 
 void MainWindowViewTest::Mouse(QEvent::Type type, Qt::MouseButton button, QPoint at) {
@@ -77,7 +57,7 @@ void MainWindowViewTest::Mouse(QEvent::Type type, Qt::MouseButton button, QPoint
 }
 
 void MainWindowViewTest::screenFitAndBack() {
-    Open(QStringLiteral("wide.png"), 1280, 900);
+    QVERIFY(OpenPattern(QStringLiteral("wide.png"), 1280, 900));
     const QString trueTitle = QStringLiteral("Calmora   wide.png  (1280x900)");
     QCOMPARE(window_->windowTitle(), trueTitle);
 
@@ -124,7 +104,7 @@ void MainWindowViewTest::screenFitAndBack() {
 // Screen fit lets pending events run half way; whatever arrives then must
 // neither pull the image from under it nor leave the Size marks wrong.
 void MainWindowViewTest::eventsDuringScreenFit() {
-    Open(QStringLiteral("busy.png"), 1280, 900);
+    QVERIFY(OpenPattern(QStringLiteral("busy.png"), 1280, 900));
     bool closed = true;
     QTimer::singleShot(0, window_.get(), [&] { closed = window_->close(); });
     window_->PaintSizeScreenFit_Click();
@@ -161,7 +141,7 @@ void MainWindowViewTest::dragScrollsWithThePreferredButton() {
     CurrentPreferences().scrollButton = static_cast<int16_t>(preference);
     const Qt::MouseButton drag = preference == 1 ? Qt::LeftButton : Qt::RightButton;
     const Qt::MouseButton other = preference == 1 ? Qt::RightButton : Qt::LeftButton;
-    Open(QStringLiteral("big.png"), 1500, 1100);
+    QVERIFY(OpenPattern(QStringLiteral("big.png"), 1500, 1100));
     QScrollBar* h = window_->HScroll1();
     QScrollBar* v = window_->VScroll1();
     const QSize view = window_->Pic()->size();
@@ -212,7 +192,7 @@ void MainWindowViewTest::dragScrollsWithThePreferredButton() {
 }
 
 void MainWindowViewTest::wideImageScrollsPast16Bits() {
-    Open(QStringLiteral("strip.png"), 40000, 60);
+    QVERIFY(OpenPattern(QStringLiteral("strip.png"), 40000, 60));
     QScrollBar* h = window_->HScroll1();
     QVERIFY(!h->isHidden());
     QVERIFY(window_->VScroll1()->isHidden());
@@ -231,7 +211,7 @@ void MainWindowViewTest::wideImageScrollsPast16Bits() {
 }
 
 void MainWindowViewTest::viewFollowsTheWindowSize() {
-    Open(QStringLiteral("photo.png"), 1000, 800);
+    QVERIFY(OpenPattern(QStringLiteral("photo.png"), 1000, 800));
     window_->HScroll1()->setValue(100);
     window_->VScroll1()->setValue(50);
     QCOMPARE(PicColor(*window_, 0, 0), PatternColor(PixelForm::Rgb24, 100, 50));
@@ -262,7 +242,7 @@ void MainWindowViewTest::viewFollowsTheWindowSize() {
 }
 
 void MainWindowViewTest::wheelOverThePictureScrollsDown() {
-    Open(QStringLiteral("tall.png"), 600, 2000);
+    QVERIFY(OpenPattern(QStringLiteral("tall.png"), 600, 2000));
     QScrollBar* v = window_->VScroll1();
     QVERIFY(!v->isHidden());
     PictureBox* pic = window_->Pic();
