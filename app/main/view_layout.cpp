@@ -84,7 +84,9 @@ FitGeometry ComputeFit(int32_t clientWidth, int32_t clientHeight, int32_t imageW
     if (imageWidth <= 0 || imageHeight <= 0) return fit;
     if (clientWidth < imageWidth || clientHeight < imageHeight) {
         // The ratios are worked out in double and the factor kept in single
-        // precision, and the products below use that single value.
+        // precision; the sizes are products of that single value in double,
+        // the percentage a product in single precision, so that a factor of
+        // exactly 0.235 reads 24% (23.5 to even) and not 23.
         const double rx = static_cast<double>(clientWidth) / imageWidth;
         const double ry = static_cast<double>(clientHeight) / imageHeight;
         fit.fitScale = static_cast<float>(std::min(rx, ry));
@@ -94,7 +96,8 @@ FitGeometry ComputeFit(int32_t clientWidth, int32_t clientHeight, int32_t imageW
     fit.fitHeight = AtLeastOne(RoundHalfEven(scale * imageHeight));
     fit.fitLeft = Centre(clientWidth, fit.fitWidth);
     fit.fitTop = Centre(clientHeight, fit.fitHeight);
-    fit.fitPercent = static_cast<int16_t>(RoundHalfEven(scale * 100.0));
+    const float percent = fit.fitScale * 100.0f;
+    fit.fitPercent = static_cast<int16_t>(RoundHalfEven(percent));
     return fit;
 }
 

@@ -118,6 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"a half-pixel height rounds to even", 150, 100, 300, 101, 0.5f, 150, 50, 0, 25,
                 50},
         FitCase{"a half percent rounds to even", 100, 100, 800, 800, 0.125f, 100, 100, 0, 0, 12},
+        FitCase{"470 / 2000 is 23.5 percent, even 24, though its single value is below 0.235",
+                1000, 470, 2000, 2000, static_cast<float>(470.0 / 2000.0), 470, 470, 265, 0, 24},
         FitCase{"a half-pixel margin rounds to even", 101, 100, 400, 400, 0.25f, 100, 100, 0, 0,
                 25},
         FitCase{"a very long thin strip keeps one pixel of height", 1000, 700, 65535, 5,
