@@ -797,7 +797,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- image commands
 
 void MainWindow::Ruota90_Click() {
-    if (!HasImage() || doc_.loadingFlag) return;
+    // The Image menu is not part of the lock, but while the menus are locked
+    // (a save frame waiting for its answer, screen fit half way) the image
+    // belongs to that command; a turn would also give the menus back under it.
+    if (!HasImage() || doc_.loadingFlag || !fileMenu_->menuAction()->isEnabled()) return;
     SetWindowPointer(kPointerBusy);
     SetPicPointer(kPointerBusy);
     DisableMainMenus();

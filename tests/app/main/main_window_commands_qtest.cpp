@@ -2,6 +2,7 @@
 // the preferences window, help, and closing.
 #include <QtTest>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -29,6 +30,7 @@ private slots:
     void rotatingAFittedView();
     void failedRotationChangesNothing_data();
     void failedRotationChangesNothing();
+    void noRotationWhileASaveFrameWaits();
     void languageSwitchThroughThePreferences();
     void helpPageFollowsTheLanguage();
     void denoiseHandsTheResultBack();
@@ -173,6 +175,28 @@ void MainWindowCommandsTest::failedRotationChangesNothing() {
     RestoreDefaultAllocation();
     window_->Ruota90_Click();
     QVERIFY(window_->windowTitle().endsWith(QStringLiteral("  180° rotated")));
+}
+
+// Once a save has asked for its JPEG quality only the frame answers: a turn
+// would give the menus back under the open frame.
+void MainWindowCommandsTest::noRotationWhileASaveFrameWaits() {
+    QVERIFY(OpenPattern(QStringLiteral("s.png"), 64, 48));
+    const QString title = window_->windowTitle();
+    seams_->nextFileResult = FileDialogResult{true, images_->filePath(QStringLiteral("s.jpg")), 0};
+    window_->FileSave_Click();
+    auto* frame = window_->findChild<QWidget*>(QStringLiteral("FrameJPGQuality"));
+    QVERIFY(frame && frame->isVisible());
+
+    window_->MenuAction("Ruota90")->trigger();
+    QCOMPARE(window_->windowTitle(), title);
+    QCOMPARE(window_->ImageWidth(), 64);
+    QVERIFY(!window_->MenuAction("FileMenu")->isEnabled());
+    QVERIFY(!window_->MenuAction("PrefMenu")->isEnabled());
+
+    window_->findChild<QAbstractButton*>(QStringLiteral("AnnullajpgQual"))->click();
+    QVERIFY(window_->MenuAction("FileMenu")->isEnabled());
+    window_->MenuAction("Ruota90")->trigger();
+    QCOMPARE(window_->ImageWidth(), 48);
 }
 
 void MainWindowCommandsTest::languageSwitchThroughThePreferences() {
