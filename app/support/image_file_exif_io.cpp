@@ -255,11 +255,15 @@ TiffExif ReadTiffExif(const std::string& path) {
         }
         return true;
     };
+    // What a JPEG can carry bounds what is read, whatever the counts claim;
+    // a value too large for what is left is left out.
+    uint64_t budget = kMaxJpegExifBlock;
     auto entries = [&](const std::vector<Field>& fields, auto keep) {
         std::vector<Entry> kept;
         for (const Field& field : fields) {
             const uint64_t bytes = uint64_t{TypeSize(field.type)} * field.count;
-            if (!keep(field.tag) || bytes == 0 || bytes > kMaxJpegExifBlock) continue;
+            if (!keep(field.tag) || bytes == 0 || bytes > budget) continue;
+            budget -= bytes;
             Entry entry{field.tag, field.type, field.count, {}, false};
             if (bytes <= 4) {
                 entry.value.assign(field.value, field.value + bytes);
@@ -294,8 +298,9 @@ TiffExif ReadTiffExif(const std::string& path) {
     }
     if (!result.pointerType) return result;  // FreeImage reads the rest well enough
 
+    // The photograph's own directories first: IFD0 of a TIFF can hold large
+    // values that are no part of its EXIF.
     Directories directories;
-    directories.main = entries(main, [](uint16_t tag) { return !IsLayoutTag(tag); });
     std::vector<Field> exif, gps, interop;
     if (readDirectory(pointer(main, kExifPointer), exif)) {
         directories.exif = entries(exif, notPointer);
@@ -303,6 +308,7 @@ TiffExif ReadTiffExif(const std::string& path) {
             directories.interop = entries(interop, any);
     }
     if (readDirectory(pointer(main, kGpsPointer), gps)) directories.gps = entries(gps, any);
+    directories.main = entries(main, [](uint16_t tag) { return !IsLayoutTag(tag); });
     std::vector<uint8_t> block = SerialiseBlock(directories, big);
     if (block.size() <= kMaxJpegExifBlock) result.block = std::move(block);
     return result;
