@@ -91,8 +91,9 @@ struct LoadedImage {
 // Probes, decodes (JPEG with accurate decoding) and converts to 24 bits. The
 // metadata (EXIF, IPTC, XMP, comments) and the ICC profile of the file stay
 // attached to the returned bitmap so that a later save can write them back.
-// A PNG's eXIf chunk, which FreeImage does not read, is attached the way
-// FreeImage attaches a JPEG's EXIF.
+// EXIF that FreeImage does not read (a PNG's eXIf chunk) or misreads (a
+// TIFF's EXIF directory) is read by the program and attached the way
+// FreeImage attaches a JPEG's: as tags and as the raw block.
 [[nodiscard]] LoadedImage LoadImageFile(const std::string& path);
 [[nodiscard]] LoadedImage LoadImageFile(const std::string& path, uint64_t memoryBytes);
 
@@ -139,6 +140,7 @@ struct SaveResult {
 // failed save never damages an existing file. The ICC profile and metadata
 // attached to image are written into JPEG, TIFF and PNG files, EXIF
 // included: TIFF gets its EXIF directory and main tags, PNG an eXIf chunk.
+// A PNG is written without the profile when libpng refuses the profile.
 [[nodiscard]] SaveResult SaveImageFile(FIBITMAP* image, const std::string& path,
                                        SaveFormat format, const SaveOptions& options);
 
