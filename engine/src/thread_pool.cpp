@@ -162,9 +162,14 @@ private:
 // Destroyed at exit or unload, except in a forked child: that has copies of
 // the workers' handles and of their wait state but not the threads, so there
 // is nothing to stop, and waiting on that state would never end.
+// Set once the pool is gone, for calls made by other objects' destructors
+// later during exit: they run on the caller's thread alone.
+std::atomic<bool> poolGone{false};
+
 struct PoolOwner {
     Pool* pool;
     ~PoolOwner() {
+        poolGone.store(true);
         if (pool->InOwnerProcess()) delete pool;
     }
 };
@@ -197,7 +202,7 @@ void ParallelFor(int64_t count, int threads, ItemFn fn, void* context) {
     job.count = count;
     const int64_t helpers = threads - 1 < count - 1 ? threads - 1 : count - 1;
     job.workerSeats = static_cast<int>(helpers);
-    if (helpers <= 0) {
+    if (helpers <= 0 || poolGone.load(std::memory_order_relaxed)) {
         RunItems(job);
         return;
     }
