@@ -1,6 +1,5 @@
-// Portable interior kernel: the offset-major scheme in plain C++, for
-// processors without a vector kernel and for patch radii the vector kernels
-// were not written for.
+// The offset-major scheme in plain C++: the interior kernel of processors
+// without a vector kernel, and the border sums every processor uses.
 #include <algorithm>
 
 #include "denoise_fast.h"
