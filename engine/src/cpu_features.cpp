@@ -29,12 +29,26 @@ Level RequestedLevel() {
     return kAvx2;
 }
 
+Level ChosenLevel() {
+    static const Level level = [] {
+        const Level cpu = ProcessorLevel(), asked = RequestedLevel();
+        return asked < cpu ? asked : cpu;
+    }();
+    return level;
+}
+
 }  // namespace
+
+InteriorKernel SelectBorderKernel() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (ChosenLevel() == kAvx2) return &BorderSumsAvx2;
+#endif
+    return &BorderSums;
+}
 
 InteriorKernel SelectInteriorKernel() {
     static const InteriorKernel kernel = [] {
-        const Level cpu = ProcessorLevel(), asked = RequestedLevel();
-        const Level level = asked < cpu ? asked : cpu;
+        const Level level = ChosenLevel();
 #if defined(__x86_64__) || defined(__i386__)
         if (level == kAvx2) return &InteriorSumsAvx2;
         if (level == kSse2) return &InteriorSumsSse2;

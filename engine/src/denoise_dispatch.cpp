@@ -38,6 +38,7 @@ struct Plan {
     const DenoiseCall* call;
     const Finish* finish;
     InteriorKernel kernel;  // null: reference only
+    InteriorKernel border;
     int32_t bandsPerRow = 1;
     int32_t bandStart[kMaxBands + 1];  // column where each band starts, then the width
 };
@@ -107,9 +108,9 @@ void RunSpan(const Plan& plan, int32_t y, int32_t x0, int32_t x1) {
     const int32_t in0 = static_cast<int32_t>(std::clamp<int64_t>(reach, x0, x1));
     const int32_t in1 =
         static_cast<int32_t>(std::clamp<int64_t>(int64_t{c.job->width} - reach, in0, x1));
-    if (x0 < in0) RunSums(plan, &BorderSums, y, x0, in0);
+    if (x0 < in0) RunSums(plan, plan.border, y, x0, in0);
     if (in0 < in1) RunSums(plan, plan.kernel, y, in0, in1);
-    if (in1 < x1) RunSums(plan, &BorderSums, y, in1, x1);
+    if (in1 < x1) RunSums(plan, plan.border, y, in1, x1);
 }
 
 void RunItem(void* context, int64_t item) {
@@ -139,8 +140,11 @@ void Denoise(const DenoiseCall& c) {
     Plan plan;
     plan.call = &c;
     plan.finish = &finish;
-    plan.kernel = nullptr;
-    if (!ForceReference() && FastPathFits(c)) plan.kernel = SelectInteriorKernel();
+    plan.kernel = plan.border = nullptr;
+    if (!ForceReference() && FastPathFits(c)) {
+        plan.kernel = SelectInteriorKernel();
+        plan.border = SelectBorderKernel();
+    }
 
     const int64_t rows = int64_t{job.lastRow} - job.firstRow + 1;
     const double side = 2.0 * std::max<int16_t>(c.params->searchRadius, 0) + 1;

@@ -59,6 +59,8 @@ void InteriorSumsSse2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, in
                       double* num, double* den);
 void InteriorSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n,
                       double* num, double* den);
+void BorderSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n,
+                    double* num, double* den);
 #endif
 
 // Sums of n pixels starting at column x0 of row g.y, for any pixels, those
@@ -66,7 +68,9 @@ void InteriorSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, in
 void BorderSums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, double* num,
                 double* den);
 
-// The best kernel this processor runs (see cpu_features.cpp).
+// The best kernels this processor runs (see cpu_features.cpp): for the
+// interior, and for any pixels (used at the left and right edges).
 InteriorKernel SelectInteriorKernel();
+InteriorKernel SelectBorderKernel();
 
 }  // namespace kc

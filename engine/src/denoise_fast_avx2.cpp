@@ -198,5 +198,110 @@ void InteriorSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, in
         Sums<-1>(c, g, x0, n, num, den);
 }
 
+// Edge pixels with 3x3 patches: BorderSums' extents, 8 lanes at a time. A
+// lane's left and right patch columns enter through masks; lanes whose
+// candidate lies outside the window add nothing, like lanes past the cut-off.
+void BorderSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n,
+                    double* num, double* den) {
+    const int32_t W = c.job->width, H = c.job->height, N = c.job->tableLength;
+    const int32_t p = c.params->patchRadius, s = c.params->searchRadius;
+    if (p != 1 || s > kWideMaxSearch || n > kFastTilePixels) {
+        BorderSums(c, g, x0, n, num, den);
+        return;
+    }
+    const int64_t stride = RowStride(W);
+    const int32_t c0 = std::max(x0 - 1, 0), c1 = std::min(x0 + n + 1, W);
+    const int32_t lanes = 3 * n, groups = (lanes + 7) / 8;
+    constexpr int32_t kPad = 8;
+    // Column sums from column c0 on, after kPad lanes of slack on either side.
+    alignas(32) int32_t colSum[kPad + 3 * (kFastTilePixels + 2) + 8 + kPad] = {};
+    const int32_t pixelLane = kPad + 3 * (x0 - c0);  // colSum lane of the run's first byte
+    // Candidate row bytes as doubles for columns x0-s .. x0+n+s, 0 outside the image.
+    alignas(32) double candValues[3 * (kFastTilePixels + 2 * kWideMaxSearch) + 8];
+    // Per lane: its pixel's column, window limits and the patch columns it may use.
+    alignas(32) int32_t laneX[3 * kFastTilePixels + 8], laneLeft[3 * kFastTilePixels + 8],
+        laneRight[3 * kFastTilePixels + 8], laneUseLeft[3 * kFastTilePixels + 8],
+        laneUseRightLater[3 * kFastTilePixels + 8];
+    for (int32_t j = 0; j < 8 * groups; ++j) {
+        const bool real = j < lanes;
+        const int32_t x = x0 + (real ? j / 3 : 0);
+        const int32_t left = std::min(s, x), right = std::min(s, W - 1 - x);
+        laneX[j] = x;
+        // A lane past the run gets an empty window.
+        laneLeft[j] = real ? -left : 1;
+        laneRight[j] = real ? right : 0;
+        laneUseLeft[j] = std::min(1, x - left) >= 1 ? -1 : 0;
+        laneUseRightLater[j] = std::min(1, W - 1 - (x + right)) >= 1 ? -1 : 0;
+    }
+    std::fill(num, num + 8 * groups, 0.0);
+    std::fill(den, den + 8 * groups, 0.0);
+    const __m256i limit = _mm256_set1_epi32(N);
+    const __m256i lastUsable = _mm256_set1_epi32(W - 2);  // a right column exists up to here
+
+    for (int32_t cy = g.y - g.up; cy <= g.y + g.down; ++cy) {
+        const bool firstRow = cy == g.y - g.up;
+        const int32_t rows = g.pUp + PatchDown(p, H, g.y, cy) + 1;
+        const uint8_t* outTop = c.source + (g.y - g.pUp) * stride + 3 * int64_t{c0};
+        const uint8_t* candTop = c.source + (cy - g.pUp) * stride + 3 * int64_t{c0};
+        const uint8_t* candRow = c.source + cy * stride;
+        const int32_t v0 = x0 - s;  // column of candValues[0]
+        for (int32_t k = 0; k < 3 * (n + 2 * s) + 8; ++k) {
+            const int32_t col = v0 + k / 3;
+            candValues[k] = col >= 0 && col < W && k < 3 * (n + 2 * s) ? candRow[3 * int64_t{v0} + k] : 0.0;
+        }
+        for (int32_t dx = -s; dx <= s; ++dx) {
+            const int32_t lo = 3 * (std::max(c0, -dx) - c0), hi = 3 * (std::min(c1, W - dx) - c0);
+            const int32_t shift = 3 * dx;
+            int32_t* sums = colSum + kPad;
+            for (int32_t j = lo; j < hi; ++j) sums[j] = 0;
+            for (int32_t r = 0; r < rows; ++r) {
+                const uint8_t* a = outTop + r * stride;
+                const uint8_t* b = candTop + r * stride + shift;
+                for (int32_t j = lo; j < hi; ++j) {
+                    const int32_t diff = a[j] - b[j];
+                    sums[j] += diff * diff;
+                }
+            }
+            const __m256i dxv = _mm256_set1_epi32(dx);
+            for (int32_t q = 0; q < groups; ++q) {
+                const int32_t j = 8 * q;
+                const __m256i x = _mm256_load_si256(reinterpret_cast<const __m256i*>(laneX + j));
+                const __m256i inWindow = _mm256_andnot_si256(
+                    _mm256_cmpgt_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(laneLeft + j)), dxv),
+                    _mm256_andnot_si256(
+                        _mm256_cmpgt_epi32(dxv, _mm256_load_si256(reinterpret_cast<const __m256i*>(laneRight + j))),
+                        _mm256_set1_epi32(-1)));
+                if (_mm256_testz_si256(inWindow, inWindow)) continue;
+                const __m256i useRight =
+                    firstRow ? _mm256_andnot_si256(
+                                   _mm256_cmpgt_epi32(_mm256_max_epi32(x, _mm256_add_epi32(x, dxv)), lastUsable),
+                                   _mm256_set1_epi32(-1))
+                             : _mm256_load_si256(reinterpret_cast<const __m256i*>(laneUseRightLater + j));
+                const int32_t* at = colSum + pixelLane + j;
+                __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+                d = _mm256_add_epi32(d, _mm256_and_si256(
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 3)),
+                    _mm256_load_si256(reinterpret_cast<const __m256i*>(laneUseLeft + j))));
+                d = _mm256_add_epi32(d, _mm256_and_si256(
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 3)), useRight));
+                const __m256i use = _mm256_and_si256(inWindow, _mm256_cmpgt_epi32(limit, d));
+                if (_mm256_testz_si256(use, use)) continue;
+                const __m256 w = _mm256_mask_i32gather_ps(_mm256_setzero_ps(), c.table,
+                                                          _mm256_and_si256(d, use),
+                                                          _mm256_castsi256_ps(use), 4);
+                const __m256d wLo = _mm256_cvtps_pd(_mm256_castps256_ps128(w));
+                const __m256d wHi = _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1));
+                const double* cand = candValues + 3 * s + j + shift;
+                _mm256_storeu_pd(num + j, _mm256_add_pd(_mm256_loadu_pd(num + j),
+                                                       _mm256_mul_pd(wLo, _mm256_loadu_pd(cand))));
+                _mm256_storeu_pd(num + j + 4, _mm256_add_pd(_mm256_loadu_pd(num + j + 4),
+                                                           _mm256_mul_pd(wHi, _mm256_loadu_pd(cand + 4))));
+                _mm256_storeu_pd(den + j, _mm256_add_pd(_mm256_loadu_pd(den + j), wLo));
+                _mm256_storeu_pd(den + j + 4, _mm256_add_pd(_mm256_loadu_pd(den + j + 4), wHi));
+            }
+        }
+    }
+}
+
 }  // namespace kc
 #endif
