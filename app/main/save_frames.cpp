@@ -1,5 +1,6 @@
 // The two option frames of the save command, drawn over the main window's
 // picture: JPEG quality, and TIFF compression.
+#include <QApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,13 +46,16 @@ QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption
     return button;
 }
 
-// Enter answers OK and Escape Cancel while the focus is inside the frame.
+// While the focus is inside the frame, Enter presses the button that has the
+// focus (Cancel must not save), or OK from anywhere else; Escape is Cancel.
 void AddFrameKeys(QGroupBox* frame, QPushButton* ok, QPushButton* cancel) {
     for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
         auto* shortcut = new QShortcut(key, frame);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        QObject::connect(shortcut, &QShortcut::activated, ok, [ok] {
-            if (ok->isEnabled()) ok->click();
+        QObject::connect(shortcut, &QShortcut::activated, ok, [frame, ok] {
+            auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+            QPushButton* button = focused && frame->isAncestorOf(focused) ? focused : ok;
+            if (button->isEnabled()) button->click();
         });
     }
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), frame);

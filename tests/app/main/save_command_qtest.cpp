@@ -160,6 +160,9 @@ private slots:
     void tiffFrameIsBackOnUncompressed();
     void locksMenusAndBarsUntilTheFrameIsAnswered();
     void cancelledFrameOrDialogWritesNothing();
+    void frameKeysAnswerLikeTheirButtons_data();
+    void frameKeysAnswerLikeTheirButtons();
+    void closeDuringAJpegWriteIsRefused();
     void twoDotsAreRefusedWithTheExactText();
     void noDotSavesNothingAndSaysNothing();
     void otherExtensionsAreRefusedAndUnlock();
@@ -366,6 +369,58 @@ void SaveCommandTest::cancelledFrameOrDialogWritesNothing() {
     QCOMPARE(request.initialName, QStringLiteral("*.JPG"));
     QCOMPARE(request.filters.size(), 4);
     QCOMPARE(request.filterIndex, 0);
+}
+
+void SaveCommandTest::frameKeysAnswerLikeTheirButtons_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("focus");  // the control that has the focus when the key is pressed
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("enter on OK") << "k.jpg" << "OkjpgQual" << int(Qt::Key_Return) << true;
+    QTest::newRow("enter on the quality slider") << "k.jpg" << "HScrolljpgQual" << int(Qt::Key_Enter) << true;
+    QTest::newRow("enter on Cancel") << "k.jpg" << "AnnullajpgQual" << int(Qt::Key_Return) << false;
+    QTest::newRow("escape on OK") << "k.jpg" << "OkjpgQual" << int(Qt::Key_Escape) << false;
+    QTest::newRow("enter on LZW") << "k.tif" << "LZWopt" << int(Qt::Key_Return) << true;
+    QTest::newRow("enter on TIFF Cancel") << "k.tif" << "AnnullaTif" << int(Qt::Key_Return) << false;
+    QTest::newRow("escape on TIFF OK") << "k.tif" << "OkTif" << int(Qt::Key_Escape) << false;
+}
+
+void SaveCommandTest::frameKeysAnswerLikeTheirButtons() {
+    QFETCH(QString, name);
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, written);
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    const QString path = Out(name);
+    Save(path);
+    auto* control = window_->findChild<QWidget*>(focus);
+    QVERIFY(control);
+    control->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), control);
+    QTest::keyClick(control, Qt::Key(key));
+    QCOMPARE(QFile::exists(path), written);
+    QVERIFY(!SaveCommand::Of(*window_).FrameOpen());
+    QVERIFY(seams_->messages.isEmpty());
+    QVERIFY(MenusEnabled());
+    QVERIFY(BarsEnabled());
+}
+
+// The JPEG write lets pending events run first; a close arriving then is
+// refused, so the image is not taken away from under the write.
+void SaveCommandTest::closeDuringAJpegWriteIsRefused() {
+    const QString path = Out(QStringLiteral("closing.jpg"));
+    Save(path);
+    bool closed = true;
+    QTimer::singleShot(0, window_.get(), [this, &closed] { closed = window_->close(); });
+    Control<QPushButton>("OkjpgQual")->click();
+    QVERIFY(!closed);
+    QVERIFY(seams_->messages.isEmpty());
+    Bitmap back = LoadBack(path);
+    QVERIFY(back);
+    QVERIFY(DistanceFromPattern(back.get(), kWidth, kHeight) <= 12);
+    QVERIFY(window_->HasImage());
+    QVERIFY(MenusEnabled());
 }
 
 void SaveCommandTest::twoDotsAreRefusedWithTheExactText() {
