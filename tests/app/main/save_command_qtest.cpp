@@ -160,6 +160,7 @@ private slots:
     void tiffFrameIsBackOnUncompressed();
     void locksMenusAndBarsUntilTheFrameIsAnswered();
     void cancelledFrameOrDialogWritesNothing();
+    void frameCaptionsFollowTheLanguage();
     void frameKeysAnswerLikeTheirButtons_data();
     void frameKeysAnswerLikeTheirButtons();
     void closeDuringAJpegWriteIsRefused();
@@ -369,6 +370,31 @@ void SaveCommandTest::cancelledFrameOrDialogWritesNothing() {
     QCOMPARE(request.initialName, QStringLiteral("*.JPG"));
     QCOMPARE(request.filters.size(), 4);
     QCOMPARE(request.filterIndex, 0);
+}
+
+// The frames are made in the language of the moment and follow every later switch.
+void SaveCommandTest::frameCaptionsFollowTheLanguage() {
+    const auto captions = [this] {
+        return QStringList{Control<QGroupBox>("FrameJPGQuality")->title(),
+                           Control<QPushButton>("OkjpgQual")->text(),
+                           Control<QPushButton>("AnnullajpgQual")->text(),
+                           Control<QGroupBox>("FrameTIFF")->title(),
+                           Control<QRadioButton>("UncompressedTIFFOpt")->text(),
+                           Control<QRadioButton>("LZWopt")->text(),
+                           Control<QPushButton>("OkTif")->text(),
+                           Control<QPushButton>("AnnullaTif")->text()};
+    };
+    const QStringList english{"JPG quality", "OK", "Cancel", "TIFF format", "Uncompressed", "LZW", "OK", "Cancel"};
+    const QStringList italian{QString::fromUtf8("Qualit\xC3\xA0 JPG"), "OK", "Annulla", "Formato TIFF",
+                              "Non compresso", "LZW", "OK", "Annulla"};
+    CurrentPreferences().language = 2;
+    window_->ApplyItalianCaptions();
+    Save(Out(QStringLiteral("first.jpg")));
+    Control<QPushButton>("AnnullajpgQual")->click();
+    QCOMPARE(captions(), italian);
+    CurrentPreferences().language = 1;
+    window_->ApplyEnglishCaptions();
+    QCOMPARE(captions(), english);
 }
 
 void SaveCommandTest::frameKeysAnswerLikeTheirButtons_data() {
