@@ -31,8 +31,6 @@ struct Job {
     int64_t count;
     std::atomic<int64_t> next{0};
     std::atomic<int64_t> done{0};
-    std::atomic<int> workersInside{0};  // joined under the pool mutex
-    int workerSeats;                    // workers allowed to join; pool mutex
 };
 
 void RunItems(Job& job) {
@@ -44,6 +42,11 @@ void RunItems(Job& job) {
     }
 }
 
+// The hand-off uses no lock while the workers are awake: a worker announces
+// itself in inside_ before it looks at job_, and the caller withdraws job_
+// before it looks at inside_, so (all sequentially consistent) either the
+// worker sees no job or the caller sees the worker and waits for it to leave.
+// The mutex only guards going to sleep and waking up.
 class Pool {
 public:
     explicit Pool(int workers) : owner_(getpid()) {
@@ -55,7 +58,7 @@ public:
     ~Pool() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            stop_.store(true, std::memory_order_release);
+            stop_.store(true, std::memory_order_seq_cst);
         }
         wake_.notify_all();
         for (auto& t : threads_) t.join();
@@ -67,11 +70,11 @@ public:
     bool TryRun(Job& job) {
         std::unique_lock<std::mutex> own(busy_, std::try_to_lock);
         if (!own.owns_lock()) return false;
-        {
+        job_.store(&job, std::memory_order_seq_cst);
+        generation_.fetch_add(1, std::memory_order_seq_cst);
+        if (sleepers_.load(std::memory_order_seq_cst) > 0) {
             std::lock_guard<std::mutex> lock(mutex_);
-            job_ = &job;
-            generation_.fetch_add(1, std::memory_order_release);
-            if (sleepers_ > 0) wake_.notify_all();
+            wake_.notify_all();
         }
         RunItems(job);
         // Items still running on workers: usually brief. Sleep when they are
@@ -89,12 +92,9 @@ public:
                 break;
             }
         }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            job_ = nullptr;  // no worker joins from here on
-        }
+        job_.store(nullptr, std::memory_order_seq_cst);  // no worker joins from here on
         // A worker may still be between its last item and leaving.
-        for (int n = 0; job.workersInside.load(std::memory_order_acquire) != 0; ++n) {
+        for (int n = 0; inside_.load(std::memory_order_seq_cst) != 0; ++n) {
             KC_PAUSE();
             if ((n & 63) == 63) std::this_thread::yield();  // it may have lost its core
         }
@@ -109,17 +109,10 @@ private:
         for (;;) {
             WaitForNews(seen);
             if (stop_.load(std::memory_order_acquire)) return;
-            seen = generation_.load(std::memory_order_acquire);
-            Job* job;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                job = job_;
-                if (!job || job->workerSeats == 0) continue;
-                --job->workerSeats;
-                job->workersInside.fetch_add(1, std::memory_order_relaxed);
-            }
-            RunItems(*job);
-            job->workersInside.fetch_sub(1, std::memory_order_release);  // job may end now
+            seen = generation_.load(std::memory_order_seq_cst);
+            inside_.fetch_add(1, std::memory_order_seq_cst);
+            if (Job* job = job_.load(std::memory_order_seq_cst)) RunItems(*job);
+            inside_.fetch_sub(1, std::memory_order_seq_cst);  // the job may end now
             // Pairs with the caller's flag-then-check: one of the two sees the other.
             if (callerAsleep_.load(std::memory_order_seq_cst)) {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -138,30 +131,28 @@ private:
             if ((n & 63) == 63 && std::chrono::steady_clock::now() > spinUntil) break;
         }
         std::unique_lock<std::mutex> lock(mutex_);
-        ++sleepers_;
+        sleepers_.fetch_add(1, std::memory_order_seq_cst);
         wake_.wait(lock, [&] {
-            return generation_.load(std::memory_order_acquire) != seen ||
-                   stop_.load(std::memory_order_acquire);
+            return generation_.load(std::memory_order_seq_cst) != seen ||
+                   stop_.load(std::memory_order_seq_cst);
         });
-        --sleepers_;
+        sleepers_.fetch_sub(1, std::memory_order_relaxed);
     }
 
     std::mutex busy_;  // held by the one call that owns the workers
     std::mutex mutex_;
     std::condition_variable wake_;      // workers: a new job or stop
     std::condition_variable finished_;  // caller: a worker left its job
+    std::atomic<Job*> job_{nullptr};
     std::atomic<uint64_t> generation_{0};
+    std::atomic<int> inside_{0};  // workers that may be looking at job_
+    std::atomic<int> sleepers_{0};
     std::atomic<bool> stop_{false};
     std::atomic<bool> callerAsleep_{false};
-    Job* job_ = nullptr;
-    int sleepers_ = 0;
     const pid_t owner_;
     std::vector<std::thread> threads_;
 };
 
-// Destroyed at exit or unload, except in a forked child: that has copies of
-// the workers' handles and of their wait state but not the threads, so there
-// is nothing to stop, and waiting on that state would never end.
 // Set once the pool is gone, for calls made by other objects' destructors
 // later during exit: they run on the caller's thread alone.
 std::atomic<bool> poolGone{false};
@@ -200,9 +191,7 @@ void ParallelFor(int64_t count, int threads, ItemFn fn, void* context) {
     job.fn = fn;
     job.context = context;
     job.count = count;
-    const int64_t helpers = threads - 1 < count - 1 ? threads - 1 : count - 1;
-    job.workerSeats = static_cast<int>(helpers);
-    if (helpers <= 0 || poolGone.load(std::memory_order_relaxed)) {
+    if (threads <= 1 || count <= 1 || poolGone.load(std::memory_order_relaxed)) {
         RunItems(job);
         return;
     }

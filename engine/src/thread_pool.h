@@ -11,11 +11,12 @@ int ConfiguredThreads();
 
 using ItemFn = void (*)(void* context, int64_t item);
 
-// Runs fn(context, i) for every i in [0, count), on the calling thread and up
-// to threads-1 pool workers. Items are claimed in ascending order but may run
-// in any order and concurrently. Returns when all have finished. When another
-// call holds the pool the caller runs every item itself, so concurrent and
-// nested calls never wait for each other.
+// Runs fn(context, i) for every i in [0, count), on the calling thread and,
+// when threads > 1, the pool's ConfiguredThreads()-1 workers. Items are
+// claimed in ascending order but may run in any order and concurrently.
+// Returns when all have finished. When another call holds the pool the caller
+// runs every item itself, so concurrent and nested calls never wait for each
+// other.
 void ParallelFor(int64_t count, int threads, ItemFn fn, void* context);
 
 }  // namespace kc
