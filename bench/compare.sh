@@ -55,9 +55,9 @@ def cpu_name():
     return "unknown processor"
 
 def run_bench(threads, reference):
-    # Best of two runs: other work on the machine only ever slows a run down.
+    # Best of three runs: other work on the machine only ever slows a run down.
     args = [bench, f"--kc_threads={threads}", "--benchmark_format=json",
-            "--benchmark_repetitions=2"]
+            "--benchmark_repetitions=3", "--benchmark_filter=/one-call"]
     if reference:
         args.append("--kc_reference")
     out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
@@ -89,6 +89,16 @@ for threads in thread_counts:
               f"{threads} thread(s)...", flush=True)
         ours[(threads, reference)] = run_bench(threads, reference)
 
+# One call per row against one whole-image call, in alternating pairs.
+row_overhead = {}
+for threads in thread_counts:
+    print(f"  timing one call per row against one call, {threads} thread(s)...", flush=True)
+    out = subprocess.run([bench, f"--kc_threads={threads}", "--kc_row_overhead=15"],
+                         check=True, capture_output=True, text=True).stdout
+    for line in out.splitlines():
+        fields = dict(f.split("=", 1) for f in line.split()[1:])
+        row_overhead[(threads, int(fields["s"]))] = fields
+
 opencv = {}
 for threads in thread_counts:
     cv2.setNumThreads(1 if threads == 1 else -1)
@@ -96,7 +106,7 @@ for threads in thread_counts:
         print(f"  timing OpenCV s={s}, {'1 thread' if threads == 1 else 'default threads'}...",
               flush=True)
         best = None
-        for _ in range(2):
+        for _ in range(3):
             t = time.perf_counter()
             cv2.fastNlMeansDenoising(img, None, sigma, templateWindowSize=3,
                                      searchWindowSize=2 * s + 1)
@@ -120,7 +130,7 @@ if os.access(tool, os.X_OK):
 print()
 print(f"KcDenoise vs OpenCV fastNlMeansDenoising (3x3 patches, window 2s+1, h={sigma}), "
       "2000x1500 synthetic photo, MP/s")
-print("(best of two runs each; reference path timed on a band of rows: 48 at s=2, 16 at s=5, 4 at s=12)")
+print("(best of three runs each; reference path timed on a band of rows: 48 at s=2, 16 at s=5, 4 at s=12)")
 header = f"{'s':>3} {'threads':>8} {'ours reference':>15} {'ours fast':>10} {'OpenCV':>8} {'ours/OpenCV':>12}"
 print(header)
 print("-" * len(header))
@@ -132,13 +142,14 @@ for s in radii:
         label = str(threads) if threads == 1 else f"{threads} (all)"
         print(f"{s:>3} {label:>8} {ref:>15.3f} {fast:>10.3f} {cv:>8.3f} {fast / cv:>11.2f}x")
 print()
-print("One call per row (as the program runs) vs one call for the whole image, fast path:")
+print("One call per row (as the program runs) vs one call for the whole image, fast path;")
+print("time added by the row calls, median of alternating pairs (lowest..highest pair):")
 for s in radii:
     parts = []
     for threads in thread_counts:
-        one = ours[(threads, False)][(s, "one-call")]
-        rows = ours[(threads, False)][(s, "one-row-calls")]
-        parts.append(f"{threads} thread(s): {rows:.3f} vs {one:.3f} MP/s ({(one / rows - 1) * 100:+.1f}% time)")
+        f = row_overhead[(threads, s)]
+        parts.append(f"{threads} thread(s): {f['median']} ({f['lowest']}..{f['highest']}, "
+                     f"{f['pairs']} pairs, {f['row-calls-ms']} vs {f['one-call-ms']} ms)")
     print(f"  s={s:>2}: " + "; ".join(parts))
 print()
 if tool_rows:

@@ -7,6 +7,8 @@
 // configuration it ran with. The reference path at large radii takes minutes
 // over the whole image, so it is timed on a band of rows in the middle.
 //   calmora-bench --kc_write_image=FILE  writes the image as binary PPM and exits.
+//   calmora-bench --kc_row_overhead=PAIRS  times one call per row against one
+//     whole-image call in alternating pairs (see row_overhead.cpp) and exits.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -19,67 +21,11 @@
 #include <vector>
 
 #include "KcDenoise.h"
+#include "bench_image.h"
+
+using namespace bench;
 
 namespace {
-
-constexpr int32_t kWidth = 2000, kHeight = 1500;
-constexpr int kSigma = 15;
-
-int64_t Stride(int32_t width) { return (int64_t{width} * 3 + 3) & ~int64_t{3}; }
-
-// Smooth shapes plus noise of about sigma 12, from a fixed formula and a
-// fixed generator, so every tool times the same bytes.
-const std::vector<uint8_t>& Image() {
-    static const std::vector<uint8_t> image = [] {
-        std::vector<uint8_t> buf(static_cast<size_t>(Stride(kWidth) * kHeight), 0);
-        uint64_t state = 0x243F6A8885A308D3ull;
-        auto uniform = [&state] {
-            state = state * 6364136223846793005ull + 1442695040888963407ull;
-            return static_cast<double>(state >> 11) * (1.0 / 9007199254740992.0);
-        };
-        for (int32_t y = 0; y < kHeight; ++y)
-            for (int32_t x = 0; x < kWidth; ++x)
-                for (int c = 0; c < 3; ++c) {
-                    const double shape = 128.0 + 70.0 * std::sin(x / (41.0 + 7 * c)) *
-                                                     std::cos(y / (57.0 - 5 * c)) +
-                                         30.0 * ((x / 160 + y / 120) % 2 ? 1 : -1);
-                    const double noise =
-                        (uniform() + uniform() + uniform() + uniform() - 2.0) * 20.8;
-                    const long v = std::lround(shape + noise);
-                    buf[static_cast<size_t>(y * Stride(kWidth) + 3 * x + c)] =
-                        static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-                }
-        return buf;
-    }();
-    return image;
-}
-
-// The table the program builds for intensity sigma.
-const std::vector<float>& Table() {
-    static const std::vector<float> table = [] {
-        std::vector<float> t(static_cast<size_t>(14 * kSigma * kSigma));
-        for (size_t n = 0; n < t.size(); ++n)
-            t[n] = static_cast<float>(std::pow(2.718281828459, -double(n) / (2.0 * kSigma * kSigma)));
-        return t;
-    }();
-    return table;
-}
-
-bool WritePpm(const char* path) {
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    std::fprintf(f, "P6\n%d %d\n255\n", kWidth, kHeight);
-    const auto& img = Image();
-    std::vector<uint8_t> line(static_cast<size_t>(kWidth) * 3);
-    // PPM is top-down RGB; buffer row 0 is the bottom line, bytes are BGR.
-    for (int32_t y = kHeight - 1; y >= 0; --y) {
-        const uint8_t* row = img.data() + y * Stride(kWidth);
-        for (int32_t x = 0; x < kWidth; ++x)
-            for (int c = 0; c < 3; ++c) line[3 * x + c] = row[3 * x + 2 - c];
-        std::fwrite(line.data(), 1, line.size(), f);
-    }
-    return std::fclose(f) == 0;
-}
 
 bool g_reference = false;
 int g_threads = 0;
@@ -141,9 +87,14 @@ void Register() {
 
 int main(int argc, char** argv) {
     std::vector<char*> rest;
+    int rowOverheadPairs = 0;
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strncmp(a, "--kc_write_image=", 17) == 0) return WritePpm(a + 17) ? 0 : 1;
+        if (std::strncmp(a, "--kc_row_overhead=", 18) == 0) {
+            rowOverheadPairs = std::atoi(a + 18);
+            continue;
+        }
         if (std::strncmp(a, "--kc_threads=", 13) == 0) {
             setenv("KCDENOISE_THREADS", a + 13, 1);
         } else if (std::strcmp(a, "--kc_reference") == 0) {
@@ -152,6 +103,7 @@ int main(int argc, char** argv) {
             rest.push_back(argv[i]);
         }
     }
+    if (rowOverheadPairs) return RunRowOverhead(rowOverheadPairs);
     const char* forced = std::getenv("KCDENOISE_FORCE_REFERENCE");
     g_reference = forced && *forced && std::strcmp(forced, "0") != 0;
     const char* threads = std::getenv("KCDENOISE_THREADS");
