@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include "image_file_orientation.h"
 #include "main_window.h"
 #include "picture_box.h"
 #include "preferences.h"
@@ -179,9 +180,14 @@ void SaveCommand::SetBusyPointers(bool busy) {
 
 SaveResult SaveCommand::WriteImage(SaveFormat format, const SaveOptions& options) {
     writing_ = true;
-    // The document's own bitmap: full size whatever the view shows.
-    SaveResult result =
-        SaveImageFile(window_.Document().image, saveName_.toStdString(), format, options);
+    // The document's own bitmap: full size whatever the view shows. Once the
+    // user has turned it, its pixels are upright as they stand.
+    const ImageDocument& document = window_.Document();
+    SaveResult result;
+    {
+        const exif::UprightWhileAlive upright(document.image, document.rotation != 0);
+        result = SaveImageFile(document.image, saveName_.toStdString(), format, options);
+    }
     writing_ = false;
     return result;
 }

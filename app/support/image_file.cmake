@@ -6,6 +6,7 @@ find_library(FREEIMAGE_LIBRARY freeimage REQUIRED)
 add_library(calmora_image_file STATIC ${CMAKE_CURRENT_LIST_DIR}/image_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_file_exif.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_file_exif_io.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/image_file_orientation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/image_guard.cpp)
 target_include_directories(calmora_image_file PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${FREEIMAGE_INCLUDE_DIR})
 target_link_libraries(calmora_image_file PUBLIC ${FREEIMAGE_LIBRARY})

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "denoise_host.h"
+#include "image_file.h"
 #include "main_testkit.h"
 #include "main_window.h"
 #include "picture_box.h"
@@ -93,6 +94,21 @@ QByteArray ExifNamingSoftware(const QByteArray& software) {
     put32(8 + 2 + 12 + 4);
     put32(0);        // no next directory
     return QByteArray("Exif\0\0", 6) + tiff + text;
+}
+
+// EXIF as a phone writes it for a portrait taken with the pixels sideways.
+QByteArray ExifTurnedRight() {
+    QByteArray tiff("II*\0", 4);
+    auto put16 = [&](int v) { tiff.append(char(v & 255)).append(char(v >> 8 & 255)); };
+    auto put32 = [&](int v) { put16(v & 0xffff); put16(v >> 16 & 0xffff); };
+    put32(8);       // first directory
+    put16(1);       // one entry
+    put16(0x0112);  // Orientation
+    put16(3);       // SHORT
+    put32(1);
+    put32(6);       // turn 90 degrees clockwise to show
+    put32(0);       // no next directory
+    return QByteArray("Exif\0\0", 6) + tiff;
 }
 
 // A stand-in colour profile: only its bytes matter here.
@@ -174,6 +190,7 @@ private slots:
     void readOnlyFolderIsReported();
     void exifAndProfileSurvive_data();
     void exifAndProfileSurvive();
+    void turnedPictureIsSavedUpright();
     void denoisedPhotographKeepsItsExif_data();
     void denoisedPhotographKeepsItsExif();
 
@@ -611,6 +628,37 @@ void SaveCommandTest::exifAndProfileSurvive() {
     OpenImage(path);
     QCOMPARE(Profile(window_->Document().image), profileKept ? FakeRgbProfile() : QByteArray());
     QCOMPARE(SoftwareTag(window_->Document().image), QStringLiteral("Calmora test camera"));
+}
+
+// The program shows pixels as stored: a user turns a phone's portrait upright
+// by hand, and the saved file must not tell other viewers to turn it again.
+void SaveCommandTest::turnedPictureIsSavedUpright() {
+    const QString source = Out(QStringLiteral("portrait.jpg"));
+    {
+        Bitmap pattern(MakePatternBitmap(PixelForm::Rgb24, kWidth, kHeight));
+        AttachExifAndProfile(pattern.get(), ExifTurnedRight(), FakeRgbProfile());
+        QVERIFY(FreeImage_Save(FIF_JPEG, pattern.get(), source.toUtf8().constData(), 95));
+    }
+    auto savedOrientation = [&](const QString& name) {
+        const QString path = Out(name);
+        Save(path);
+        AnswerFrame(90, false);
+        // Through the program's reader, which also finds a PNG's EXIF.
+        const LoadedImage back = LoadImageFile(path.toStdString());
+        return back.image ? NumberTag(back.image.get(), FIMD_EXIF_MAIN, "Orientation") : -2L;
+    };
+    OpenImage(source);
+    QCOMPARE(savedOrientation(QStringLiteral("as-opened.jpg")), 6L);
+    window_->Ruota90_Click();
+    QCOMPARE(savedOrientation(QStringLiteral("turned.jpg")), 1L);
+    QCOMPARE(savedOrientation(QStringLiteral("turned.png")), 1L);
+    // The document keeps the camera's value: turned all the way round, the
+    // pixels are as stored again and so is the orientation.
+    QCOMPARE(NumberTag(window_->Document().image, FIMD_EXIF_MAIN, "Orientation"), 6L);
+    for (int i = 0; i < 3; ++i) window_->Ruota90_Click();
+    QCOMPARE(window_->Document().rotation, int16_t(0));
+    QCOMPARE(savedOrientation(QStringLiteral("round.jpg")), 6L);
+    QVERIFY(seams_->messages.isEmpty());
 }
 
 void SaveCommandTest::denoisedPhotographKeepsItsExif_data() {
