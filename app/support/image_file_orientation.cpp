@@ -24,20 +24,26 @@ uint32_t Get(const uint8_t* p, int bytes, bool big) {
     return v;
 }
 
+// Replaces the value of `found` (the bitmap's tag under `key` in `model`) by
+// `count` units making `length` bytes.
+bool ReplaceValue(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, FITAG* found,
+                  const void* value, DWORD count, DWORD length) {
+    FITAG* tag = FreeImage_CloneTag(found);
+    if (!tag) return false;
+    FreeImage_SetTagCount(tag, count);
+    FreeImage_SetTagLength(tag, length);
+    const bool set = FreeImage_SetTagValue(tag, value) && FreeImage_SetMetadata(model, image, key, tag);
+    FreeImage_DeleteTag(tag);
+    return set;
+}
+
 bool SetModelOrientation(FIBITMAP* image) {
     FITAG* found = nullptr;
     if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, image, "Orientation", &found) || !found) return false;
     if (FreeImage_GetTagType(found) != FIDT_SHORT || FreeImage_GetTagCount(found) < 1) return false;
     const WORD upright = 1;
     if (*static_cast<const WORD*>(FreeImage_GetTagValue(found)) == upright) return false;
-    FITAG* tag = FreeImage_CloneTag(found);
-    if (!tag) return false;
-    FreeImage_SetTagCount(tag, 1);
-    FreeImage_SetTagLength(tag, sizeof upright);
-    FreeImage_SetTagValue(tag, &upright);
-    FreeImage_SetMetadata(FIMD_EXIF_MAIN, image, "Orientation", tag);
-    FreeImage_DeleteTag(tag);
-    return true;
+    return ReplaceValue(image, FIMD_EXIF_MAIN, "Orientation", found, &upright, 1, sizeof upright);
 }
 
 bool SetRawOrientation(FIBITMAP* image) {
@@ -47,12 +53,8 @@ bool SetRawOrientation(FIBITMAP* image) {
     if (!value) return false;
     std::vector<uint8_t> raw(value, value + FreeImage_GetTagLength(found));
     if (!SetRawOrientationUpright(raw)) return false;
-    FITAG* tag = FreeImage_CloneTag(found);
-    if (!tag) return false;
-    FreeImage_SetTagValue(tag, raw.data());
-    FreeImage_SetMetadata(FIMD_EXIF_RAW, image, "ExifRaw", tag);
-    FreeImage_DeleteTag(tag);
-    return true;
+    const auto size = static_cast<DWORD>(raw.size());
+    return ReplaceValue(image, FIMD_EXIF_RAW, "ExifRaw", found, raw.data(), size, size);
 }
 
 // XMP writes the value as an attribute (tiff:Orientation="6") or as an
@@ -76,14 +78,8 @@ bool SetXmpOrientation(FIBITMAP* image) {
         }
     }
     if (!changed) return false;
-    FITAG* tag = FreeImage_CloneTag(found);
-    if (!tag) return false;
-    FreeImage_SetTagCount(tag, static_cast<DWORD>(packet.size() + 1));
-    FreeImage_SetTagLength(tag, static_cast<DWORD>(packet.size() + 1));
-    FreeImage_SetTagValue(tag, packet.c_str());
-    FreeImage_SetMetadata(FIMD_XMP, image, "XMLPacket", tag);
-    FreeImage_DeleteTag(tag);
-    return true;
+    const auto size = static_cast<DWORD>(packet.size() + 1);
+    return ReplaceValue(image, FIMD_XMP, "XMLPacket", found, packet.c_str(), size, size);
 }
 
 }  // namespace
