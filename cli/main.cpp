@@ -15,11 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "image_file.h"
+#include "imagefiles/image_load.h"
+#include "imagefiles/image_save.h"
 #include "options.h"
 #include "output_names.h"
 #include "progress_bar.h"
-#include "row_run.h"
+#include "denoise_run/row_run.h"
 
 #ifndef CALMORA_VERSION
 #define CALMORA_VERSION "unknown"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "image_file.h"
-#include "run_settings.h"
+#include "imagefiles/image_save.h"
+#include "denoise_run/run_settings.h"
 
 namespace calmora::cli {
 

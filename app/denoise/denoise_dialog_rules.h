@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "run_settings.h"
+#include "denoise_run/run_settings.h"
 
 namespace calmora {
 

@@ -16,7 +16,7 @@
 #include "area_layout.h"
 #include "display_bitmap.h"
 #include "result_view_pictures.h"
-#include "run_settings.h"
+#include "denoise_run/run_settings.h"
 
 class QAction;
 class QComboBox;

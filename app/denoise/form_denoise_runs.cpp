@@ -14,7 +14,7 @@
 #include "denoise_host.h"
 #include "form_denoise.h"
 #include "picture_box.h"
-#include "row_run.h"
+#include "denoise_run/row_run.h"
 
 namespace calmora {
 

@@ -21,7 +21,8 @@
 #include "app_paths.h"
 #include "file_dialogs.h"
 #include "form_pref.h"
-#include "image_file.h"
+#include "imagefiles/image_load.h"
+#include "imagefiles/image_save.h"
 #include "main_menus.h"
 #include "message_catalogue.h"
 #include "picture_box.h"
@@ -29,21 +30,10 @@
 #include "remembered_folder.h"
 #include "ui_seams.h"
 
-#ifdef CALMORA_HAVE_DENOISE_DIALOG
 #include "denoise/denoise_dialog_launch.h"
-#endif
-#if __has_include("form_about.h")
 #include "form_about.h"
-#define CALMORA_HAVE_ABOUT_BOX 1
-#endif
-#if __has_include("mouse_wheel.h")
 #include "mouse_wheel.h"
-#define CALMORA_HAVE_MOUSE_WHEEL 1
-#endif
-#if __has_include("save_command.h")
 #include "save_command.h"
-#define CALMORA_HAVE_SAVE_COMMAND 1
-#endif
 
 namespace calmora {
 namespace {
@@ -155,9 +145,7 @@ void RestoreDefaultAllocation() { Allocation() = DefaultAllocation(); }
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("FormMain"));
-#ifdef CALMORA_HAVE_DENOISE_DIALOG
     denoiseDialog_ = ShowDenoiseDialog;
-#endif
     CreateMenus();
     CreateClientArea();
     InstallWheel();
@@ -181,9 +169,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 MainWindow::~MainWindow() {
     ReleaseDocument();
     if (destination_) FreeImage_Unload(destination_);
-#ifdef CALMORA_HAVE_MOUSE_WHEEL
     RemoveWheelHook(this);
-#endif
     delete openDialog_;
 }
 
@@ -222,9 +208,7 @@ void MainWindow::CreateMenus() {
     imageMenu_->menuAction()->setVisible(false);
 
     connect(fileOpen_, &QAction::triggered, this, &MainWindow::FileOpen_Click);
-#ifdef CALMORA_HAVE_SAVE_COMMAND
     connect(fileSave_, &QAction::triggered, this, &MainWindow::FileSave_Click);
-#endif
     // Qt flips a checkable item's mark before it reports the click; the two
     // views set their marks themselves, and a click on the view already shown
     // must find its mark still set, so the flip is undone first.
@@ -266,14 +250,12 @@ void MainWindow::CreateClientArea() {
 }
 
 void MainWindow::InstallWheel() {
-#ifdef CALMORA_HAVE_MOUSE_WHEEL
     WheelTarget target;
     target.verticalBar = [this] { return vScroll_; };
     target.picture = [this]() -> QWidget* { return pic_; };
     target.setViewReady = [this](bool ready) { doc_.viewReadyFlag = ready; };
     target.redrawView = [this] { RedrawView(); };
     mouse_hook(this, std::move(target));
-#endif
 }
 
 void MainWindow::ShowStartPicture() {
@@ -913,9 +895,7 @@ void MainWindow::AppendTitleSuffix(const QString& english, const QString& italia
 // ---------------------------------------------------------------- other windows
 
 void MainWindow::FileSave_Click() {
-#ifdef CALMORA_HAVE_SAVE_COMMAND
     if (HasImage() && !doc_.loadingFlag) RunFileSave(*this);
-#endif
 }
 
 void MainWindow::PrefMenu_Click() {
@@ -936,9 +916,7 @@ void MainWindow::ShowGuida_Click() {
 }
 
 void MainWindow::ShowAbout_Click() {
-#ifdef CALMORA_HAVE_ABOUT_BOX
     ShowAboutBox(this);
-#endif
 }
 
 // ---------------------------------------------------------------- closing
@@ -964,9 +942,7 @@ void MainWindow::Form_Unload() {
         FreeImage_Unload(destination_);
         destination_ = nullptr;
     }
-#ifdef CALMORA_HAVE_MOUSE_WHEEL
     RemoveWheelHook(this);
-#endif
     SavePreferences();
 }
 

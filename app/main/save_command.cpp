@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
-#include "image_file_orientation.h"
+#include "imagefiles/orientation.h"
 #include "main_window.h"
 #include "picture_box.h"
 #include "preferences.h"

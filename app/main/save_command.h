@@ -8,7 +8,7 @@
 #include <QString>
 
 #include "file_dialogs.h"
-#include "image_file.h"
+#include "imagefiles/image_save.h"
 #include "ui_seams.h"
 
 class QGroupBox;

@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-#include "image_file.h"
+#include "imagefiles/image_save.h"
 
 namespace calmora {
 

@@ -7,8 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "image_file.h"
-#include "row_run.h"
+#include "imagefiles/image_load.h"
+#include "imagefiles/image_save.h"
+#include "denoise_run/row_run.h"
 #include "test_images.h"
 
 namespace calmora {

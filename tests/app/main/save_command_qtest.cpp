@@ -15,7 +15,8 @@
 #include <unistd.h>
 
 #include "denoise_host.h"
-#include "image_file.h"
+#include "imagefiles/image_load.h"
+#include "imagefiles/image_save.h"
 #include "main_testkit.h"
 #include "main_window.h"
 #include "picture_box.h"

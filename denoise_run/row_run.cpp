@@ -1,0 +1,87 @@
+#include "denoise_run/row_run.h"
+
+#include <vector>
+
+#include "denoise_run/weight_table.h"
+
+namespace calmora {
+
+namespace {
+
+bool SettingsUsable(const RunSettings& settings) {
+    return CanRun(settings) && settings.sigma >= 1 && settings.sigma <= kMaxSigma &&
+           settings.radius >= 0;
+}
+
+DenoiseJob JobFor(int32_t width, int32_t height, int32_t tableLength) {
+    return DenoiseJob{0, -1, width, height, tableLength};
+}
+
+}  // namespace
+
+RunResult RunFullDenoise(const RunSettings& settings, const FullRunImage& image,
+                         const BeforeRow& beforeRow) {
+    if (!SettingsUsable(settings) || !image.source || !image.destination ||
+        image.source == image.destination || image.width < 0 || image.height < 0)
+        return {RunEnd::NotRun, 0};
+
+    const std::vector<float> table = BuildWeightTable(settings.sigma);
+    DenoiseJob job = JobFor(image.width, image.height, WeightTableLength(settings.sigma));
+    const DenoiseParams params = FullRunParams(settings);
+    const ChannelFactors factors = EngineFactors(settings);
+    const bool whole = UsesWholePixelEngine(settings);
+    // The engine writes no noise when wantNoise is 0, so no buffer is needed.
+    uint8_t* const noNoise = nullptr;
+
+    for (int32_t row = 0; row < image.height; ++row) {
+        if (beforeRow && !beforeRow(row, image.height)) return {RunEnd::Stopped, row};
+        job.firstRow = job.lastRow = row;
+        if (whole)
+            KcDenoiseCompleta(&job, &params, image.source, image.destination, table.data(),
+                              noNoise);
+        else
+            KcDenoisePerCanale(&job, &params, image.source, image.destination, table.data(),
+                               noNoise, &factors);
+    }
+    return {RunEnd::Completed, image.height};
+}
+
+RunResult RunPreviewDenoise(const RunSettings& settings, const PreviewImage& image,
+                            const PreviewHooks& hooks) {
+    if (!SettingsUsable(settings) || !image.source || !image.denoised || !image.noise ||
+        image.source == image.denoised || image.source == image.noise || image.width < 0 ||
+        image.height < 0)
+        return {RunEnd::NotRun, 0};
+
+    const std::vector<float> table = BuildWeightTable(settings.sigma);
+    DenoiseJob job = JobFor(image.width, image.height, WeightTableLength(settings.sigma));
+    const ChannelFactors factors = EngineFactors(settings);
+    const bool whole = UsesWholePixelEngine(settings);
+
+    for (int32_t row = 0; row < image.height; ++row) {
+        if (hooks.beforeRow && !hooks.beforeRow(row, image.height))
+            return {RunEnd::Stopped, row};
+        job.firstRow = job.lastRow = row;
+        int16_t channel = hooks.viewChannel ? hooks.viewChannel() : int16_t{0};
+        uint8_t* viewDenoised = image.denoised;
+        uint8_t* viewNoise = image.noise;
+        if (channel != 0) {
+            viewDenoised = image.channelDenoised;
+            viewNoise = image.channelNoise;
+            // Without the grey pair there is nowhere to put a channel view:
+            // the engine leaves the display copies alone for other values.
+            if (!viewDenoised || !viewNoise) channel = -1;
+        }
+        const DenoiseParams params = PreviewParams(settings, channel);
+        if (whole)
+            KcDenoiseCompletaOUT(&job, &params, image.source, viewDenoised, table.data(),
+                                 viewNoise, image.denoised, image.noise);
+        else
+            KcDenoisePerCanaleOUT(&job, &params, image.source, viewDenoised, table.data(),
+                                  viewNoise, &factors, image.denoised, image.noise);
+        if (hooks.rowDone) hooks.rowDone(row, channel);
+    }
+    return {RunEnd::Completed, image.height};
+}
+
+}  // namespace calmora

@@ -1,0 +1,30 @@
+#include "denoise_run/run_settings.h"
+
+namespace calmora {
+
+float FactorFromPercent(int percent) {
+    return static_cast<float>(static_cast<double>(percent) / 100.0);
+}
+
+bool CanRun(const RunSettings& settings) {
+    return settings.sigma != 0 &&
+           (settings.red != 0.0f || settings.green != 0.0f || settings.blue != 0.0f);
+}
+
+bool UsesWholePixelEngine(const RunSettings& settings) {
+    return settings.red == 1.0f && settings.green == 1.0f && settings.blue == 1.0f;
+}
+
+DenoiseParams PreviewParams(const RunSettings& settings, int16_t viewChannel) {
+    return DenoiseParams{1, settings.radius, 1, viewChannel};
+}
+
+DenoiseParams FullRunParams(const RunSettings& settings) {
+    return DenoiseParams{1, settings.radius, 0, 0};
+}
+
+ChannelFactors EngineFactors(const RunSettings& settings) {
+    return ChannelFactors{settings.blue, settings.green, settings.red};
+}
+
+}  // namespace calmora

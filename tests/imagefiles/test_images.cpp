@@ -1,0 +1,139 @@
+#include "test_images.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace calmora_test {
+
+namespace fs = std::filesystem;
+
+calmora::BitmapPtr Pattern24(int width, int height, bool smooth) {
+    calmora::BitmapPtr image(FreeImage_Allocate(width, height, 24));
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = FreeImage_GetScanLine(image.get(), y);
+        for (int x = 0; x < width; ++x) {
+            if (smooth) {
+                row[3 * x] = static_cast<BYTE>(40 + 150 * x / width);
+                row[3 * x + 1] = static_cast<BYTE>(60 + 120 * y / height);
+                row[3 * x + 2] = static_cast<BYTE>(200 - 100 * (x + y) / (width + height));
+            } else {
+                row[3 * x] = static_cast<BYTE>(x * 7 + y * 3);
+                row[3 * x + 1] = static_cast<BYTE>(x * 2 + y * 11 + 5);
+                row[3 * x + 2] = static_cast<BYTE>((x * 13) ^ (y * 5));
+            }
+        }
+    }
+    return image;
+}
+
+std::vector<uint8_t> PixelBytes(FIBITMAP* image) {
+    std::vector<uint8_t> bytes;
+    const unsigned width = FreeImage_GetWidth(image);
+    for (unsigned y = 0; y < FreeImage_GetHeight(image); ++y) {
+        const BYTE* row = FreeImage_GetScanLine(image, static_cast<int>(y));
+        bytes.insert(bytes.end(), row, row + 3 * width);
+    }
+    return bytes;
+}
+
+void WriteImage(FIBITMAP* image, FREE_IMAGE_FORMAT format, const std::string& path, int flags) {
+    ASSERT_TRUE(FreeImage_Save(format, image, path.c_str(), flags)) << path;
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void TruncateFile(const std::string& path, size_t bytes) { fs::resize_file(path, bytes); }
+
+namespace {
+
+void Be32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+void Le16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Le32(std::vector<uint8_t>& out, uint32_t v) {
+    Le16(out, v & 0xFFFF);
+    Le16(out, v >> 16);
+}
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void PngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
+    Be32(out, static_cast<uint32_t>(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    Be32(out, Crc32(out.data() + start, out.size() - start));
+}
+
+}  // namespace
+
+std::vector<uint8_t> ForgedPng(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    Be32(header, width);
+    Be32(header, height);
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
+    PngChunk(out, "IHDR", header);
+    PngChunk(out, "IDAT", {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+    PngChunk(out, "IEND", {});
+    return out;
+}
+
+std::vector<uint8_t> ForgedBmp(int32_t width, int32_t height) {
+    std::vector<uint8_t> out = {'B', 'M'};
+    Le32(out, 54 + 16);
+    Le32(out, 0);
+    Le32(out, 54);
+    Le32(out, 40);
+    Le32(out, static_cast<uint32_t>(width));
+    Le32(out, static_cast<uint32_t>(height));
+    Le16(out, 1);
+    Le16(out, 24);
+    for (int i = 0; i < 6; ++i) Le32(out, 0);  // uncompressed, sizes and palette 0
+    out.resize(out.size() + 16, 0x80);
+    return out;
+}
+
+std::vector<uint8_t> ForgedGif(uint16_t screenWidth, uint16_t screenHeight, uint16_t frameWidth,
+                               uint16_t frameHeight) {
+    std::vector<uint8_t> out = {'G', 'I', 'F', '8', '9', 'a'};
+    Le16(out, screenWidth);
+    Le16(out, screenHeight);
+    out.insert(out.end(), {0x80, 0, 0});  // global table of 2 colours
+    out.insert(out.end(), {0, 0, 0, 255, 255, 255});
+    out.insert(out.end(), {0x21, 0xFE, 3, 'h', 'i', '!', 0});  // a comment to skip
+    out.push_back(0x2C);
+    Le16(out, 0);
+    Le16(out, 0);
+    Le16(out, frameWidth);
+    Le16(out, frameHeight);
+    out.push_back(0);
+    out.insert(out.end(), {2, 2, 0x4C, 0x01, 0, 0x3B});
+    return out;
+}
+
+}  // namespace calmora_test

@@ -1,0 +1,38 @@
+// Test-only helpers: scratch folders, pattern images written with FreeImage
+// directly (not through the code under test), and forged file headers.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imagefiles/image_load.h"
+#include "imagefiles/image_save.h"
+#include "scratch_dir.h"
+
+namespace calmora_test {
+
+// 24-bit picture where every pixel differs from its neighbours; smooth makes
+// a gentle gradient instead (compresses well, survives JPEG closely).
+calmora::BitmapPtr Pattern24(int width, int height, bool smooth = false);
+
+// Blue, green, red bytes of every pixel, rows bottom-up, without padding.
+std::vector<uint8_t> PixelBytes(FIBITMAP* image);
+
+// Saves with FreeImage itself; fails the test if it cannot.
+void WriteImage(FIBITMAP* image, FREE_IMAGE_FORMAT format, const std::string& path, int flags = 0);
+
+// Writes a whole file / reads it back / cuts it to `bytes`.
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> ReadFile(const std::string& path);
+void TruncateFile(const std::string& path, size_t bytes);
+
+// Tiny files whose headers claim width x height pixels.
+std::vector<uint8_t> ForgedPng(uint32_t width, uint32_t height);
+std::vector<uint8_t> ForgedBmp(int32_t width, int32_t height);
+std::vector<uint8_t> ForgedGif(uint16_t screenWidth, uint16_t screenHeight, uint16_t frameWidth,
+                               uint16_t frameHeight);
+
+}  // namespace calmora_test
