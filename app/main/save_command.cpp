@@ -1,5 +1,7 @@
 #include "save_command.h"
 
+#include "current_language.h"
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,8 +22,6 @@ namespace calmora {
 namespace {
 
 const QString kCommandName = QStringLiteral("SaveCommand");
-
-int CurrentLanguage() { return CurrentPreferences().language == 2 ? 2 : 1; }
 
 }  // namespace
 

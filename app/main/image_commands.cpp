@@ -1,0 +1,132 @@
+#include "main_window.h"
+
+#include "current_language.h"
+#include "message_catalogue.h"
+#include "message_ids.h"
+
+#include <QMenu>
+#include <QScrollBar>
+
+#include "KcDenoise.h"
+#include "imagefiles/image_load.h"
+#include "picture_box.h"
+
+namespace calmora {
+
+// ---------------------------------------------------------------- image commands
+
+void MainWindow::Ruota90_Click() {
+    // The Image menu is not part of the lock, but while the menus are locked
+    // (a save frame waiting for its answer, screen fit half way) the image
+    // belongs to that command; a turn would also give the menus back under it.
+    if (!HasImage() || doc_.loadingFlag || !fileMenu_->menuAction()->isEnabled()) return;
+    SetWindowPointer(kPointerBusy);
+    SetPicPointer(kPointerBusy);
+    DisableMainMenus();
+    auto fail = [this](FIBITMAP* turned, int message) {
+        if (turned) FreeImage_Unload(turned);
+        SetWindowPointer(kPointerDefault);
+        SetPicPointer(kPointerDefault);
+        ShowMessage(this, message);
+        EnableMainMenus();
+    };
+
+    // Everything the turned picture needs is made before anything of the
+    // current one is given up, so a failure leaves angle, titles and view as
+    // they were.
+    const int32_t width = doc_.height, height = doc_.width;
+    FIBITMAP* turned = Allocation().allocate24(width, height);
+    if (!turned || KcRuota90Antiorario(doc_.imageBits, FreeImage_GetBits(turned), doc_.width,
+                                       doc_.height) == 1) {
+        fail(turned, msg::kNoMemoryRotateInput);
+        return;
+    }
+    uint8_t* bits = FreeImage_GetBits(turned);
+    const TrueSizeLayout layout = ComputeLayout(width, height);
+    const QSize client = ClientSize();
+    const FitGeometry fit = ComputeFit(client.width(), client.height(), width, height);
+    DisplayBitmap view, fitted;
+    int failure = MakeTrueView(view, bits, width, height, layout, 0, 0);
+    if (failure == 0 && doc_.viewMode == kScreenFit) {
+        failure = MakeFitView(fitted, bits, width, height, fit);
+    }
+    if (failure != 0) {
+        fail(turned, failure);
+        return;
+    }
+
+    CopyImageMetadata(turned, doc_.image);
+    FreeImage_Unload(doc_.image);
+    doc_.image = turned;
+    doc_.imageBits = bits;
+    doc_.width = width;
+    doc_.height = height;
+    std::swap(doc_.viewBitmap, view);
+    DropFitBitmap();
+    if (doc_.viewMode == kScreenFit) {
+        std::swap(doc_.fitBitmap, fitted);
+        doc_.fitBitmapExists = true;
+    }
+
+    doc_.rotation = static_cast<int16_t>((doc_.rotation + 90) % 360);
+    doc_.caption = RotatedCaption(doc_.baseCaption, doc_.rotation);
+    doc_.fit = fit;
+    doc_.fitCaption = FitCaption(doc_.caption, fit.fitWidth, fit.fitHeight, fit.fitPercent);
+
+    doc_.viewReadyFlag = false;
+    hScroll_->setValue(0);
+    vScroll_->setValue(0);
+    ApplyLayout(layout);
+    doc_.viewReadyFlag = true;
+    doc_.trueScrollX = doc_.trueScrollY = 0;
+    if (doc_.viewMode == kTrueSize) {
+        ShowTrueView();
+    } else {
+        ShowFitView();
+    }
+    SetWindowPointer(kPointerDefault);
+    SetPicPointer(kPointerDefault);
+    EnableMainMenus();
+}
+
+void MainWindow::Denoise_Click() {
+    if (!HasImage() || doc_.loadingFlag || denoiseDialogOpen_) return;
+    destination_ = Allocation().allocate24(doc_.width, doc_.height);
+    if (!destination_) {
+        ShowMessage(this, msg::kNoMemoryDenoise);
+        return;
+    }
+    // The dialog starts from the true-size view (nothing happens when it is shown already).
+    PaintSizeTrue_Click();
+
+    denoiseDialogOpen_ = true;
+    if (denoiseDialog_) denoiseDialog_(this, *this);
+    denoiseDialogOpen_ = false;
+    // Not handed over: the run was stopped, cancelled or never started.
+    if (destination_) {
+        FreeImage_Unload(destination_);
+        destination_ = nullptr;
+    }
+}
+
+void MainWindow::AdoptDenoised() {
+    if (!destination_ || !HasImage()) return;
+    CopyImageMetadata(destination_, doc_.image);
+    FreeImage_Unload(doc_.image);
+    doc_.image = destination_;
+    destination_ = nullptr;
+    doc_.imageBits = FreeImage_GetBits(doc_.image);
+    DropFitBitmap();
+    if (doc_.viewMode != kTrueSize) ShowTrueView();
+    RedrawView();
+}
+
+void MainWindow::AppendTitleSuffix(const QString& english, const QString& italian) {
+    doc_.caption.english += english;
+    doc_.caption.italian += italian;
+    doc_.fitCaption =
+        FitCaption(doc_.caption, doc_.fit.fitWidth, doc_.fit.fitHeight, doc_.fit.fitPercent);
+    SetTitle(windowTitle() + (CurrentLanguage() == kEnglish ? english : italian));
+}
+
+}  // namespace calmora

@@ -1,0 +1,325 @@
+#include "main_window.h"
+
+#include "current_language.h"
+#include "message_catalogue.h"
+#include "message_ids.h"
+
+#include <QCoreApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
+
+#include "KcDenoise.h"
+#include "picture_box.h"
+#include "preferences.h"
+
+namespace calmora {
+
+// ---------------------------------------------------------------- view
+
+QSize MainWindow::ClientSize() const { return client_->size(); }
+
+TrueSizeLayout MainWindow::ComputeLayout(int32_t width, int32_t height) const {
+    const QSize client = ClientSize();
+    const int thickness = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, hScroll_);
+    return LayoutTrueSize(client.width(), client.height(), width, height, thickness, thickness);
+}
+
+void MainWindow::ApplyLayout(const TrueSizeLayout& layout) {
+    hScroll_->hide();
+    vScroll_->hide();
+    doc_.layout = layout;
+    hScroll_->setRange(0, layout.hScrollMax);
+    vScroll_->setRange(0, layout.vScrollMax);
+    // One wheel notch moves a quarter of the view, the arrows a twentieth.
+    hScroll_->setPageStep(std::max(1, layout.viewWidth / 4));
+    hScroll_->setSingleStep(std::max(1, layout.viewWidth / 20));
+    vScroll_->setPageStep(std::max(1, layout.viewHeight / 4));
+    vScroll_->setSingleStep(std::max(1, layout.viewHeight / 20));
+    PlaceScrollBars();
+    hScroll_->setVisible(layout.hScrollShown);
+    vScroll_->setVisible(layout.vScrollShown);
+    paintSizeMenu_->menuAction()->setVisible(layout.sizeMenuVisible);
+    if (layout.sizeMenuVisible) {
+        paintSizeTrue_->setChecked(true);
+        paintSizeScreenFit_->setChecked(false);
+    }
+}
+
+void MainWindow::PlaceScrollBars() {
+    const QSize client = ClientSize();
+    const int thickness = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, hScroll_);
+    const bool both = doc_.layout.hScrollShown && doc_.layout.vScrollShown;
+    hScroll_->setGeometry(0, client.height() - thickness,
+                          both ? client.width() - thickness : client.width(), thickness);
+    vScroll_->setGeometry(client.width() - thickness, 0, thickness,
+                          both ? client.height() - thickness : client.height());
+}
+
+void MainWindow::PlacePic(int left, int top, int width, int height) {
+    pic_->setGeometry(left, top, width, height);
+}
+
+int MainWindow::MakeTrueView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t width,
+                             int32_t height, const TrueSizeLayout& layout, int32_t x,
+                             int32_t y) const {
+    if (!Allocation().createDisplayBitmap(bitmap, layout.viewWidth, layout.viewHeight)) return msg::kNoMemoryViewBitmap;
+    if (layout.viewWidth == width && layout.viewHeight == height) {
+        std::memcpy(bitmap.bits, bits, static_cast<size_t>(bitmap.info.sizeImage));
+        return 0;
+    }
+    x = std::clamp(x, 0, std::max(0, width - layout.viewWidth));
+    y = std::clamp(y, 0, std::max(0, height - layout.viewHeight));
+    if (!CopyImageBlock(bitmap.bits, 0, 0, layout.viewWidth, layout.viewHeight, bits, x, y, width,
+                        height)) {
+        bitmap.Release();
+        return msg::kNoMemoryViewCopy;
+    }
+    return 0;
+}
+
+int MainWindow::MakeFitView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t width,
+                            int32_t height, const FitGeometry& fit) const {
+    const int64_t sourceStride = BufferStride(width);
+    if (sourceStride < 0) return msg::kNoMemoryScreenFit;
+    if (!Allocation().createDisplayBitmap(bitmap, fit.fitWidth, fit.fitHeight)) return msg::kNoMemoryScreenFit;
+    KcNearestResampling(bits, bitmap.bits, width, static_cast<int32_t>(sourceStride), height,
+                        fit.fitWidth, static_cast<int32_t>(bitmap.stride()), fit.fitHeight);
+    return 0;
+}
+
+void MainWindow::UpdateFitGeometry() {
+    const QSize client = ClientSize();
+    doc_.fit = ComputeFit(client.width(), client.height(), doc_.width, doc_.height);
+    doc_.fitCaption =
+        FitCaption(doc_.caption, doc_.fit.fitWidth, doc_.fit.fitHeight, doc_.fit.fitPercent);
+}
+
+void MainWindow::DropFitBitmap() {
+    doc_.fitBitmap.Release();
+    doc_.fitBitmapExists = false;
+}
+
+// Each view sets the Size menu's marks itself: a view may be shown again from
+// an event that arrives while another command is half way (a resize during
+// screen fit), and the marks must name the view on screen.
+void MainWindow::ShowTrueView() {
+    const TrueSizeLayout& layout = doc_.layout;
+    doc_.viewMode = kTrueSize;
+    paintSizeTrue_->setChecked(true);
+    paintSizeScreenFit_->setChecked(false);
+    SetTitle(doc_.caption.In(CurrentLanguage()));
+    PlacePic(layout.viewLeft, layout.viewTop, layout.viewWidth, layout.viewHeight);
+    pic_->BitBlt(0, 0, layout.viewWidth, layout.viewHeight, doc_.viewBitmap, 0, 0);
+    pic_->Refresh();
+    hScroll_->setVisible(layout.hScrollShown);
+    vScroll_->setVisible(layout.vScrollShown);
+    pic_->show();
+}
+
+void MainWindow::ShowFitView() {
+    const FitGeometry& fit = doc_.fit;
+    paintSizeScreenFit_->setChecked(true);
+    paintSizeTrue_->setChecked(false);
+    hScroll_->hide();
+    vScroll_->hide();
+    PlacePic(fit.fitLeft, fit.fitTop, fit.fitWidth, fit.fitHeight);
+    pic_->BitBlt(0, 0, fit.fitWidth, fit.fitHeight, doc_.fitBitmap, 0, 0);
+    SetTitle(doc_.fitCaption.In(CurrentLanguage()));
+    doc_.viewMode = kScreenFit;
+    pic_->Refresh();
+    pic_->show();
+}
+
+void MainWindow::PaintSizeScreenFit_Click() {
+    if (!HasImage() || paintSizeScreenFit_->isChecked()) return;
+    hScroll_->setEnabled(false);
+    vScroll_->setEnabled(false);
+    DisableMainMenus();
+    paintSizeScreenFit_->setChecked(true);
+    paintSizeTrue_->setChecked(false);
+    SetWindowPointer(kPointerBusy);
+    QCoreApplication::processEvents();
+
+    if (!doc_.fitBitmapExists) {
+        if (MakeFitView(doc_.fitBitmap, doc_.imageBits, doc_.width, doc_.height, doc_.fit) != 0) {
+            // The true-size view stays, with its menu marks and bars usable.
+            doc_.fitBitmapExists = false;
+            paintSizeScreenFit_->setChecked(false);
+            paintSizeTrue_->setChecked(true);
+            SetWindowPointer(kPointerDefault);
+            ShowMessage(this, msg::kNoMemoryScreenFit);
+            EnableMainMenus();
+            hScroll_->setEnabled(true);
+            vScroll_->setEnabled(true);
+            return;
+        }
+        doc_.fitBitmapExists = true;
+    }
+    ShowFitView();
+    EnableMainMenus();
+    hScroll_->setEnabled(doc_.layout.hScrollShown);
+    vScroll_->setEnabled(doc_.layout.vScrollShown);
+    SetWindowPointer(kPointerDefault);
+}
+
+void MainWindow::PaintSizeTrue_Click() {
+    if (!HasImage() || paintSizeTrue_->isChecked()) return;
+    pic_->hide();
+    ShowTrueView();
+    // The fitted view left only the bars it had hidden usable. A turn or a
+    // resize made while fitted may have brought in the other bar: both come
+    // back usable, or a bar would show that neither clicks nor the wheel move.
+    hScroll_->setEnabled(true);
+    vScroll_->setEnabled(true);
+    // The bars keep their values while hidden; show the block they point at.
+    RedrawView();
+}
+
+void MainWindow::RedrawView() {
+    if (doc_.loadingFlag || !doc_.viewReadyFlag || !HasImage()) return;
+    if (doc_.viewMode == kTrueSize) {
+        doc_.trueScrollX = hScroll_->value();
+        doc_.trueScrollY = vScroll_->value();
+        if (!doc_.viewBitmap.made()) return;
+        const TrueSizeLayout& layout = doc_.layout;
+        const int32_t x = std::clamp(doc_.trueScrollX, 0, std::max(0, doc_.width - layout.viewWidth));
+        const int32_t y = std::clamp(doc_.trueScrollY, 0, std::max(0, doc_.height - layout.viewHeight));
+        if (!CopyImageBlock(doc_.viewBitmap.bits, 0, 0, layout.viewWidth, layout.viewHeight,
+                            doc_.imageBits, x, y, doc_.width, doc_.height)) {
+            return;
+        }
+        pic_->BitBlt(0, 0, layout.viewWidth, layout.viewHeight, doc_.viewBitmap, 0, 0);
+    } else {
+        if (!doc_.fitBitmapExists) return;
+        pic_->BitBlt(0, 0, doc_.fit.fitWidth, doc_.fit.fitHeight, doc_.fitBitmap, 0, 0);
+    }
+    pic_->Refresh();
+}
+
+void MainWindow::HScroll1_Change() { RedrawView(); }
+void MainWindow::Vscroll1_Change() { RedrawView(); }
+
+// A window that can be resized gets its view laid out again for the new client
+// area, keeping the scroll position where it can.
+void MainWindow::RelayoutForClientSize() {
+    if (!HasImage()) {
+        doc_.layout = TrueSizeLayout{};
+        PlaceScrollBars();
+        if (startPictureShown_) {
+            const QSize client = ClientSize();
+            pic_->move((client.width() - pic_->width()) / 2, (client.height() - pic_->height()) / 2);
+        }
+        return;
+    }
+    if (doc_.loadingFlag || !doc_.viewReadyFlag || !doc_.viewBitmap.made()) {
+        PlaceScrollBars();
+        return;
+    }
+    const TrueSizeLayout layout = ComputeLayout(doc_.width, doc_.height);
+    const int32_t x = std::min(hScroll_->value(), layout.hScrollMax);
+    const int32_t y = std::min(vScroll_->value(), layout.vScrollMax);
+    const QSize client = ClientSize();
+    const FitGeometry fit = ComputeFit(client.width(), client.height(), doc_.width, doc_.height);
+    DisplayBitmap view;
+    int failure = MakeTrueView(view, doc_.imageBits, doc_.width, doc_.height, layout, x, y);
+    DisplayBitmap fitted;
+    const bool fitChanged = fit.fitWidth != doc_.fit.fitWidth || fit.fitHeight != doc_.fit.fitHeight;
+    const bool refit = doc_.viewMode == kScreenFit && fitChanged;
+    if (failure == 0 && refit) {
+        failure = MakeFitView(fitted, doc_.imageBits, doc_.width, doc_.height, fit);
+    }
+    if (failure != 0) {
+        // The previous view is still whole; keep it.
+        PlaceScrollBars();
+        ShowMessage(this, failure);
+        return;
+    }
+    std::swap(doc_.viewBitmap, view);
+    if (fitChanged) DropFitBitmap();
+    if (refit) {
+        std::swap(doc_.fitBitmap, fitted);
+        doc_.fitBitmapExists = true;
+    }
+    doc_.fit = fit;
+    doc_.fitCaption = FitCaption(doc_.caption, fit.fitWidth, fit.fitHeight, fit.fitPercent);
+
+    doc_.viewReadyFlag = false;
+    ApplyLayout(layout);
+    hScroll_->setValue(x);
+    vScroll_->setValue(y);
+    doc_.viewReadyFlag = true;
+    if (doc_.viewMode == kTrueSize) {
+        ShowTrueView();
+    } else {
+        ShowFitView();
+    }
+}
+
+// ---------------------------------------------------------------- drag scrolling
+
+bool MainWindow::AnyScrollBarShown() const { return !hScroll_->isHidden() || !vScroll_->isHidden(); }
+
+void MainWindow::Pic_MouseDown(Qt::MouseButton button, QPointF position) {
+    const Qt::MouseButton dragButton =
+        CurrentPreferences().scrollButton == 2 ? Qt::RightButton : Qt::LeftButton;
+    if (button != dragButton) return;
+    if (!AnyScrollBarShown() || !(hScroll_->isEnabled() || vScroll_->isEnabled())) return;
+    // A busy pointer belongs to work in progress, not to a drag.
+    if (picPointer_ == kPointerSizeAll) {
+        SetPicPointer(kPointerDefault);
+    } else if (picPointer_ == kPointerDefault) {
+        SetPicPointer(kPointerSizeAll);
+        doc_.dragStartX = static_cast<int32_t>(RoundHalfEven(position.x()));
+        doc_.dragStartY = static_cast<int32_t>(RoundHalfEven(position.y()));
+    }
+}
+
+bool MainWindow::DragAxis(QScrollBar* bar, double position, int32_t& start, int32_t extent) {
+    if (bar->isHidden()) return false;
+    const int64_t delta = DragDelta(position, start, extent, bar->maximum() - bar->minimum());
+    if (delta == 0) return false;
+    doc_.viewReadyFlag = false;
+    bar->setValue(ApplyDragDelta(bar->value(), delta, bar->minimum(), bar->maximum()));
+    start = static_cast<int32_t>(RoundHalfEven(position));
+    return true;
+}
+
+void MainWindow::Pic_MouseMove(QPointF position) {
+    if (picPointer_ != kPointerSizeAll || !AnyScrollBarShown()) return;
+    const bool vertical = DragAxis(vScroll_, position.y(), doc_.dragStartY, pic_->height());
+    const bool horizontal = DragAxis(hScroll_, position.x(), doc_.dragStartX, pic_->width());
+    doc_.viewReadyFlag = true;
+    if (vertical || horizontal) RedrawView();
+}
+
+void MainWindow::Pic_Mouseup() {
+    if (AnyScrollBarShown() && picPointer_ == kPointerSizeAll) SetPicPointer(kPointerDefault);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pic_) {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress: {
+                auto* mouse = static_cast<QMouseEvent*>(event);
+                Pic_MouseDown(mouse->button(), mouse->position());
+                break;
+            }
+            case QEvent::MouseMove:
+                Pic_MouseMove(static_cast<QMouseEvent*>(event)->position());
+                break;
+            case QEvent::MouseButtonRelease:
+                Pic_Mouseup();
+                break;
+            default:
+                break;
+        }
+    } else if (watched == client_ && event->type() == QEvent::Resize) {
+        RelayoutForClientSize();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace calmora
