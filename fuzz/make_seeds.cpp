@@ -1,0 +1,366 @@
+// Writes the fuzzers' seed corpus into the folder named on the command line:
+// tiny valid files of every format and variant the program opens, so that
+// the fuzzers start from inputs that reach deep into each decoder. Made
+// fresh by scripts/fuzz.sh; never kept in the repository.
+//
+// Usage: make_seeds <folder>
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "guard_test_support.h"
+#include "imagefiles/decoder_messages.h"
+#include "imagefiles/exif_io.h"
+#include "imagefiles/image_load.h"
+#include "imagefiles/image_save.h"
+#include "test_images.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using calmora::BitmapPtr;
+
+constexpr int kWidth = 16;
+constexpr int kHeight = 12;
+
+void Le16(Bytes& b, uint32_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Le32(Bytes& b, uint32_t v) {
+    Le16(b, v & 0xFFFF);
+    Le16(b, v >> 16);
+}
+
+// A TIFF-structured EXIF block (little-endian): IFD0 with Make and
+// Orientation, and an EXIF directory with an exposure time and the date.
+Bytes ExifBlock() {
+    Bytes b = {'I', 'I', 42, 0};
+    Le32(b, 8);
+    // IFD0 at 8: three entries; its values follow at 8 + 2 + 36 + 4 = 50.
+    Le16(b, 3);
+    Le16(b, 0x010F); Le16(b, 2); Le32(b, 6); Le32(b, 50);         // Make "Seed", at 50
+    Le16(b, 0x0112); Le16(b, 3); Le32(b, 1); Le32(b, 6);          // Orientation 6
+    Le16(b, 0x8769); Le16(b, 4); Le32(b, 1); Le32(b, 56);         // EXIF directory at 56
+    Le32(b, 0);
+    b.insert(b.end(), {'S', 'e', 'e', 'd', 0, 0});                 // 50..55
+    // EXIF directory at 56: two entries; values at 56 + 2 + 24 + 4 = 86.
+    Le16(b, 2);
+    Le16(b, 0x829A); Le16(b, 5); Le32(b, 1); Le32(b, 86);         // ExposureTime 1/250
+    Le16(b, 0x9003); Le16(b, 2); Le32(b, 20); Le32(b, 94);        // DateTimeOriginal
+    Le32(b, 0);
+    Le32(b, 1);
+    Le32(b, 250);
+    const char* date = "2024:05:01 10:20:30";
+    b.insert(b.end(), date, date + 20);
+    return b;
+}
+
+Bytes ExifApp1() {
+    Bytes payload = {'E', 'x', 'i', 'f', 0, 0};
+    const Bytes block = ExifBlock();
+    payload.insert(payload.end(), block.begin(), block.end());
+    return payload;
+}
+
+// BMP with a V4 (108-byte) or V5 (124-byte) header, which FreeImage cannot
+// write: 32-bit with bit fields and alpha, or 24-bit plain; rows bottom-up
+// unless topDown.
+Bytes BmpWithLongHeader(uint32_t headerSize, int bitCount, bool topDown) {
+    const uint32_t pitch = (kWidth * bitCount / 8 + 3) & ~3u;
+    const uint32_t offset = 14 + headerSize;
+    Bytes b = {'B', 'M'};
+    Le32(b, offset + pitch * kHeight);
+    Le32(b, 0);
+    Le32(b, offset);
+    Le32(b, headerSize);
+    Le32(b, kWidth);
+    Le32(b, static_cast<uint32_t>(topDown ? -kHeight : kHeight));
+    Le16(b, 1);
+    Le16(b, static_cast<uint32_t>(bitCount));
+    Le32(b, bitCount == 32 ? 3 : 0);  // BI_BITFIELDS or BI_RGB
+    Le32(b, pitch * kHeight);
+    Le32(b, 2835);
+    Le32(b, 2835);
+    Le32(b, 0);
+    Le32(b, 0);
+    for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) Le32(b, mask);
+    Le32(b, 0x73524742);                // 'sRGB'
+    b.resize(b.size() + 36 + 12, 0);    // end points and gamma, unused with sRGB
+    if (headerSize == 124) {
+        Le32(b, 4);                      // LCS_GM_IMAGES
+        Le32(b, 0);
+        Le32(b, 0);
+        Le32(b, 0);
+    }
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            uint8_t rgb[3];
+            guard_test::PatternRgb(x, y, rgb);
+            b.insert(b.end(), {rgb[2], rgb[1], rgb[0]});
+            if (bitCount == 32) b.push_back(static_cast<uint8_t>(128 + x * 8));
+        }
+        b.resize(b.size() + pitch - static_cast<uint32_t>(kWidth * bitCount / 8), 0);
+    }
+    return b;
+}
+
+// OS/2 BMP with the 12-byte core header, 24-bit.
+Bytes BmpCoreHeader() {
+    const uint32_t pitch = (kWidth * 3 + 3) & ~3u;
+    Bytes b = {'B', 'M'};
+    Le32(b, 26 + pitch * kHeight);
+    Le32(b, 0);
+    Le32(b, 26);
+    Le32(b, 12);
+    Le16(b, kWidth);
+    Le16(b, kHeight);
+    Le16(b, 1);
+    Le16(b, 24);
+    b.resize(b.size() + pitch * kHeight, 0x5A);
+    return b;
+}
+
+// A tiled TIFF (FreeImage writes strips only): one 16 x 16 tile holding the
+// 16 x 12 RGB picture, uncompressed, in either byte order.
+Bytes TiledTiff(bool bigEndian) {
+    Bytes b;
+    auto u16 = [&](uint32_t v) {
+        if (bigEndian) {
+            b.push_back(static_cast<uint8_t>(v >> 8));
+            b.push_back(static_cast<uint8_t>(v));
+        } else {
+            Le16(b, v);
+        }
+    };
+    auto u32 = [&](uint32_t v) {
+        if (bigEndian) {
+            u16(v >> 16);
+            u16(v & 0xFFFF);
+        } else {
+            Le32(b, v);
+        }
+    };
+    if (bigEndian) b.insert(b.end(), {'M', 'M'});
+    else b.insert(b.end(), {'I', 'I'});
+    u16(42);
+    u32(8);
+    constexpr uint32_t kTile = 16;
+    struct Entry { uint16_t tag, type; uint32_t count, value; };
+    const uint32_t entries = 11;
+    const uint32_t bitsAt = 8 + 2 + 12 * entries + 4;
+    const uint32_t dataAt = bitsAt + 6;
+    const uint32_t dataSize = kTile * kTile * 3;
+    const Entry list[entries] = {
+        {256, 4, 1, kWidth}, {257, 4, 1, kHeight}, {258, 3, 3, bitsAt}, {259, 3, 1, 1},
+        {262, 3, 1, 2},      {277, 3, 1, 3},       {284, 3, 1, 1},      {322, 3, 1, kTile},
+        {323, 3, 1, kTile},  {324, 4, 1, dataAt},  {325, 4, 1, dataSize}};
+    u16(entries);
+    for (const Entry& e : list) {
+        u16(e.tag);
+        u16(e.type);
+        u32(e.count);
+        if (e.type == 3 && e.count == 1) {
+            u16(e.value);
+            u16(0);
+        } else {
+            u32(e.value);
+        }
+    }
+    u32(0);
+    u16(8);
+    u16(8);
+    u16(8);
+    for (uint32_t y = 0; y < kTile; ++y) {
+        for (uint32_t x = 0; x < kTile; ++x) {
+            uint8_t rgb[3];
+            guard_test::PatternRgb(static_cast<int>(x), static_cast<int>(y), rgb);
+            b.insert(b.end(), rgb, rgb + 3);
+        }
+    }
+    return b;
+}
+
+BitmapPtr Converted(FIBITMAP* image, FIBITMAP* (*convert)(FIBITMAP*)) {
+    return BitmapPtr(convert(image));
+}
+
+BitmapPtr ToType(FIBITMAP* image, FREE_IMAGE_TYPE type) {
+    return BitmapPtr(FreeImage_ConvertToType(image, type, TRUE));
+}
+
+// 8-bit palette picture with `colours` colours, for GIF and palette PNG.
+BitmapPtr Palette8(FIBITMAP* image) {
+    return BitmapPtr(FreeImage_ColorQuantizeEx(image, FIQ_WUQUANT, 16, 0, nullptr));
+}
+
+class SeedWriter {
+public:
+    explicit SeedWriter(std::string folder) : folder_(std::move(folder)) {}
+
+    void Bitmap(const char* name, FIBITMAP* image, FREE_IMAGE_FORMAT format, int flags = 0) {
+        const std::string path = folder_ + "/" + name;
+        Done(name, image && FreeImage_Save(format, image, path.c_str(), flags));
+    }
+    void Raw(const char* name, const Bytes& bytes) {
+        const std::string path = folder_ + "/" + name;
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        if (file) ok = std::fclose(file) == 0 && ok;
+        Done(name, ok);
+    }
+    void Jpeg(const char* name, const guard_test::JpegKind& kind) {
+        bool ok = true;
+        try {
+            guard_test::WriteJpegWithLibjpeg(folder_ + "/" + name, kWidth, kHeight, kind);
+        } catch (const std::exception&) {
+            ok = false;
+        }
+        Done(name, ok);
+    }
+    void Made(const char* name, const std::function<bool(const std::string&)>& make) {
+        Done(name, make(folder_ + "/" + name));
+    }
+    [[nodiscard]] const std::string& Folder() const { return folder_; }
+    [[nodiscard]] int Failures() const { return failures_; }
+
+private:
+    void Done(const char* name, bool ok) {
+        if (!ok) {
+            std::fprintf(stderr, "make_seeds: cannot write %s\n", name);
+            ++failures_;
+            return;
+        }
+        // Whether the program opens it is told, not required: a seed the
+        // guard refuses still starts the fuzzer inside that format.
+        const calmora::LoadedImage loaded = calmora::LoadImageFile(folder_ + "/" + name);
+        std::printf("%-28s %s\n", name,
+                    loaded.image ? "opens" : calmora::DescribeImageFileError(loaded.error));
+    }
+
+    std::string folder_;
+    int failures_ = 0;
+};
+
+guard_test::JpegKind Kind(const char* name, int components = 3, bool progressive = false,
+                          bool arithmetic = false, int restartRows = 0, int lumaSampling = 1,
+                          std::vector<guard_test::Segment> extra = {}) {
+    guard_test::JpegKind kind;
+    kind.name = name;
+    kind.components = components;
+    kind.progressive = progressive;
+    kind.arithmetic = arithmetic;
+    kind.restartRows = restartRows;
+    kind.lumaSampling = lumaSampling;
+    kind.extra = std::move(extra);
+    return kind;
+}
+
+bool PngWithExif(FIBITMAP* image, const std::string& path) {
+    const std::string plain = path + ".plain";
+    if (!FreeImage_Save(FIF_PNG, image, plain.c_str(), 0)) return false;
+    std::FILE* from = std::fopen(plain.c_str(), "rb");
+    std::FILE* to = std::fopen(path.c_str(), "wb");
+    bool ok = from && to && calmora::exif::CopyPngWithExif(from, to, ExifBlock());
+    if (from) std::fclose(from);
+    if (to) ok = std::fclose(to) == 0 && ok;
+    std::remove(plain.c_str());
+    return ok;
+}
+
+// A TIFF with an EXIF directory, written the way the program saves one: the
+// EXIF comes from a JPEG that carries it.
+bool TiffWithExif(const std::string& jpegWithExif, const std::string& path) {
+    BitmapPtr photo(FreeImage_Load(FIF_JPEG, jpegWithExif.c_str(), 0));
+    if (!photo) return false;
+    return calmora::SaveImageFile(photo.get(), path, calmora::SaveFormat::Tiff, {}).ok;
+}
+
+bool AnimatedGif(FIBITMAP* first, FIBITMAP* second, const std::string& path) {
+    FIMULTIBITMAP* gif = FreeImage_OpenMultiBitmap(FIF_GIF, path.c_str(), TRUE, FALSE, FALSE, 0);
+    if (!gif) return false;
+    FreeImage_AppendPage(gif, first);
+    FreeImage_AppendPage(gif, second);
+    return FreeImage_CloseMultiBitmap(gif, 0) != FALSE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    calmora::DecoderMessages quiet;
+    SeedWriter seeds(argv[1]);
+    const BitmapPtr rgb = calmora_test::Pattern24(kWidth, kHeight);
+    const BitmapPtr smooth = calmora_test::Pattern24(kWidth, kHeight, true);
+    const BitmapPtr grey = Converted(rgb.get(), FreeImage_ConvertToGreyscale);
+    const BitmapPtr rgba = Converted(rgb.get(), FreeImage_ConvertTo32Bits);
+    const BitmapPtr palette = Palette8(rgb.get());
+    const BitmapPtr palette2 = Palette8(smooth.get());
+    const BitmapPtr mono = BitmapPtr(FreeImage_Threshold(grey.get(), 128));
+    const BitmapPtr four = Converted(rgb.get(), FreeImage_ConvertTo4Bits);
+    const BitmapPtr rgb565 = Converted(rgb.get(), FreeImage_ConvertTo16Bits565);
+    const BitmapPtr rgb16 = ToType(rgb.get(), FIT_RGB16);
+    const BitmapPtr rgba16 = ToType(rgba.get(), FIT_RGBA16);
+    const BitmapPtr grey16 = ToType(grey.get(), FIT_UINT16);
+
+    const std::vector<guard_test::Segment> exif = {{0xE1, ExifApp1()}};
+    seeds.Jpeg("jpeg-baseline.jpg", Kind("baseline"));
+    seeds.Jpeg("jpeg-baseline-420.jpg", Kind("420", 3, false, false, 0, 2));
+    seeds.Jpeg("jpeg-baseline-exif.jpg", Kind("exif", 3, false, false, 0, 1, exif));
+    seeds.Jpeg("jpeg-progressive.jpg", Kind("progressive", 3, true));
+    seeds.Jpeg("jpeg-progressive-exif.jpg", Kind("progressive exif", 3, true, false, 0, 2, exif));
+    seeds.Jpeg("jpeg-grey.jpg", Kind("grey", 1));
+    seeds.Jpeg("jpeg-restart.jpg", Kind("restart", 3, false, false, 1));
+    seeds.Jpeg("jpeg-cmyk.jpg", Kind("cmyk", 4));
+    seeds.Jpeg("jpeg-arithmetic.jpg", Kind("arithmetic", 3, false, true));
+
+    seeds.Bitmap("png-grey.png", grey.get(), FIF_PNG);
+    seeds.Bitmap("png-palette.png", palette.get(), FIF_PNG);
+    seeds.Bitmap("png-mono.png", mono.get(), FIF_PNG);
+    seeds.Bitmap("png-rgb.png", rgb.get(), FIF_PNG);
+    seeds.Bitmap("png-rgba.png", rgba.get(), FIF_PNG);
+    seeds.Bitmap("png-rgb16.png", rgb16.get(), FIF_PNG);
+    seeds.Bitmap("png-rgba16.png", rgba16.get(), FIF_PNG);
+    seeds.Bitmap("png-grey16.png", grey16.get(), FIF_PNG);
+    seeds.Made("png-rgb16-exif.png", [&](const std::string& p) { return PngWithExif(rgb16.get(), p); });
+    seeds.Made("png-rgb-exif.png", [&](const std::string& p) { return PngWithExif(rgb.get(), p); });
+
+    seeds.Bitmap("bmp-1.bmp", mono.get(), FIF_BMP);
+    seeds.Bitmap("bmp-4.bmp", four.get(), FIF_BMP);
+    seeds.Bitmap("bmp-8.bmp", palette.get(), FIF_BMP);
+    seeds.Bitmap("bmp-8-rle.bmp", palette.get(), FIF_BMP, BMP_SAVE_RLE);
+    seeds.Bitmap("bmp-16-565.bmp", rgb565.get(), FIF_BMP);
+    seeds.Bitmap("bmp-24.bmp", rgb.get(), FIF_BMP);
+    seeds.Bitmap("bmp-32.bmp", rgba.get(), FIF_BMP);
+    seeds.Raw("bmp-v4-32.bmp", BmpWithLongHeader(108, 32, false));
+    seeds.Raw("bmp-v5-32.bmp", BmpWithLongHeader(124, 32, false));
+    seeds.Raw("bmp-v5-24-topdown.bmp", BmpWithLongHeader(124, 24, true));
+    seeds.Raw("bmp-os2-24.bmp", BmpCoreHeader());
+
+    seeds.Bitmap("tiff-strip.tif", rgb.get(), FIF_TIFF, TIFF_NONE);
+    seeds.Bitmap("tiff-lzw.tif", rgb.get(), FIF_TIFF, TIFF_LZW);
+    seeds.Bitmap("tiff-deflate.tif", rgba.get(), FIF_TIFF, TIFF_DEFLATE);
+    seeds.Bitmap("tiff-packbits-grey.tif", grey.get(), FIF_TIFF, TIFF_PACKBITS);
+    seeds.Bitmap("tiff-palette.tif", palette.get(), FIF_TIFF, TIFF_LZW);
+    seeds.Bitmap("tiff-rgb16.tif", rgb16.get(), FIF_TIFF, TIFF_NONE);
+    seeds.Raw("tiff-tile.tif", TiledTiff(false));
+    seeds.Raw("tiff-tile-be.tif", TiledTiff(true));
+    seeds.Made("tiff-exif.tif", [&](const std::string& p) {
+        return TiffWithExif(seeds.Folder() + "/jpeg-baseline-exif.jpg", p);
+    });
+
+    seeds.Bitmap("gif-palette.gif", palette.get(), FIF_GIF);
+    seeds.Made("gif-two-frames.gif",
+               [&](const std::string& p) { return AnimatedGif(palette.get(), palette2.get(), p); });
+
+    // fuzz_guard also reads each input as a bare EXIF block.
+    seeds.Raw("exif-block.bin", ExifBlock());
+    return seeds.Failures() == 0 ? 0 : 1;
+}
