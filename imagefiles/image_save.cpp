@@ -3,6 +3,8 @@
 #include "imagefiles/decoder_messages.h"
 #include "imagefiles/exif_io.h"
 #include "imagefiles/exif_tags.h"
+#include "imagefiles/pending_file.h"
+#include "imagefiles/save_target.h"
 
 #include <fcntl.h>
 #include <locale.h>
@@ -37,13 +39,13 @@ long DLL_CALLCONV TellProc(fi_handle handle) { return std::ftell(static_cast<FIL
 
 // Starts the file again and writes image as PNG without its colour profile,
 // which is put back afterwards.
-bool WritePngWithoutProfile(FIBITMAP* image, FreeImageIO& io, FILE* file) {
+bool WritePngWithoutProfile(FIBITMAP* image, FreeImageIO& io, FILE* file, int descriptor) {
     const FIICCPROFILE* icc = FreeImage_GetICCProfile(image);
     const std::vector<uint8_t> profile(static_cast<const uint8_t*>(icc->data),
                                        static_cast<const uint8_t*>(icc->data) + icc->size);
     const WORD flags = icc->flags;
     errno = 0;
-    if (std::fflush(file) != 0 || ftruncate(fileno(file), 0) != 0 || fseeko(file, 0, SEEK_SET) != 0)
+    if (std::fflush(file) != 0 || ftruncate(descriptor, 0) != 0 || fseeko(file, 0, SEEK_SET) != 0)
         return false;
     FreeImage_DestroyICCProfile(image);
     const bool written = FreeImage_SaveToHandle(FIF_PNG, image, &io, file, PNG_DEFAULT) != FALSE;
@@ -83,95 +85,13 @@ std::string SystemErrorItalian(int error) {
     }
 }
 
-// A new file beside the one being saved, removed again unless it takes that
-// file's place.
-class TempFile {
-public:
-    TempFile() = default;
-    ~TempFile() { Discard(); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    // 0, or the errno that stopped it.
-    int Create(const std::string& folder, mode_t mode) {
-        path_ = folder + "/.calmora-save-XXXXXX";
-        const int fd = mkstemp(path_.data());
-        if (fd < 0) {
-            const int error = errno;
-            path_.clear();
-            return error;
-        }
-        fchmod(fd, mode);
-        file_ = fdopen(fd, "w+b");
-        if (!file_) {
-            const int error = errno;
-            close(fd);
-            Discard();
-            return error;
-        }
-        return 0;
-    }
-
-    [[nodiscard]] std::FILE* File() const { return file_; }
-
-    // Flushes everything to the disk and closes; 0 or the errno.
-    int Close() {
-        int error = 0;
-        errno = 0;
-        if (std::fflush(file_) != 0 || std::ferror(file_)) error = errno ? errno : EIO;
-        if (!error && fsync(fileno(file_)) != 0) error = errno;
-        if (std::fclose(file_) != 0 && !error) error = errno ? errno : EIO;
-        file_ = nullptr;
-        return error;
-    }
-
-    // Puts the closed file in target's place; 0 or the errno.
-    int Replace(const std::string& target) {
-        if (std::rename(path_.c_str(), target.c_str()) != 0) return errno;
-        path_.clear();
-        return 0;
-    }
-
-    void Discard() {
-        if (file_) std::fclose(file_);
-        file_ = nullptr;
-        if (!path_.empty()) unlink(path_.c_str());
-        path_.clear();
-    }
-
-    void Swap(TempFile& other) {
-        std::swap(path_, other.path_);
-        std::swap(file_, other.file_);
-    }
-
-private:
-    std::string path_;
-    std::FILE* file_ = nullptr;
-};
-
-SaveResult Failure(SaveError error, int systemError = 0) {
-    SaveResult result;
-    result.error = error;
-    result.systemError = systemError;
-    result.reason = DescribeSaveError(error, systemError, 1);
-    return result;
-}
-
 int ErrnoOr(int fallback) { return errno ? errno : fallback; }
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-mode_t NewFileMode(const std::string& target) {
-    struct stat st {};
-    if (stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+// The first failed write's errno when a write failed, else errno or fallback:
+// a stream step that fails after a refused write has usually lost errno.
+int WriteErrorOf(const PendingFile& file, int fallback) {
+    if (const int error = file.FirstWriteError()) return error;
+    return ErrnoOr(fallback);
 }
 
 }  // namespace
@@ -213,21 +133,40 @@ std::string DescribeSaveError(SaveError error, int systemError, int language) {
                            : "the encoder could not write this image";
         case SaveError::CannotReplace:
             return because("cannot replace the file", "impossibile sostituire il file");
+        case SaveError::NotRegularFile:
+            return italian ? "non \xC3\xA8 un file normale (dispositivo, FIFO o socket); non sostituito"
+                           : "not a regular file (a device, FIFO or socket); not replaced";
+        case SaveError::WriteProtected:
+            return italian ? "il file \xC3\xA8 protetto dalla scrittura; non sostituito"
+                           : "the file is write-protected; not replaced";
+        case SaveError::BrokenLink:
+            return because("broken link", "collegamento interrotto");
+        case SaveError::UntrustedLink:
+            return italian ? "collegamento di un altro utente in una cartella condivisa; non seguito"
+                           : "a link made by another user in a shared folder; not followed";
     }
     return italian ? "errore sconosciuto" : "unknown error";
 }
 
+SaveResult SaveFailure(SaveError error, int systemError) {
+    SaveResult result;
+    result.error = error;
+    result.systemError = systemError;
+    result.reason = DescribeSaveError(error, systemError, 1);
+    return result;
+}
+
 SaveResult SaveImageFile(FIBITMAP* image, const std::string& path, SaveFormat format,
                          const SaveOptions& options) {
-    if (!image || !FreeImage_HasPixels(image)) return Failure(SaveError::NoImage);
-    if (path.empty()) return Failure(SaveError::NoFileName);
+    if (!image || !FreeImage_HasPixels(image)) return SaveFailure(SaveError::NoImage);
+    if (path.empty()) return SaveFailure(SaveError::NoFileName);
 
     FREE_IMAGE_FORMAT fif = FIF_BMP;
     int flags = 0;
     switch (format) {
         case SaveFormat::Jpeg:
             if (options.jpegQuality < 1 || options.jpegQuality > 100)
-                return Failure(SaveError::BadJpegQuality);
+                return SaveFailure(SaveError::BadJpegQuality);
             fif = FIF_JPEG;
             flags = options.jpegQuality;
             break;
@@ -239,23 +178,10 @@ SaveResult SaveImageFile(FIBITMAP* image, const std::string& path, SaveFormat fo
         case SaveFormat::Bmp: fif = FIF_BMP; break;
     }
 
-    // Through a link, the file it points to is the one replaced.
-    std::string target = path;
-    struct stat linkStat {};
-    if (lstat(path.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
-        if (char* resolved = realpath(path.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
-    struct stat targetStat {};
-    if (stat(target.c_str(), &targetStat) == 0 && S_ISDIR(targetStat.st_mode))
-        return Failure(SaveError::IsFolder);
-
-    const std::string folder = FolderOf(target);
-    const mode_t mode = NewFileMode(target);
-    TempFile temp;
-    if (const int error = temp.Create(folder, mode)) return Failure(SaveError::CannotCreate, error);
+    const SaveTarget target = CheckSaveTarget(path);
+    if (target.error != SaveError::None) return SaveFailure(target.error, target.systemError);
+    PendingFile temp;
+    if (const int error = temp.Create(target)) return SaveFailure(SaveError::CannotCreate, error);
 
     DecoderMessages messages;  // keeps encoder complaints off the terminal
 
@@ -274,25 +200,27 @@ SaveResult SaveImageFile(FIBITMAP* image, const std::string& path, SaveFormat fo
     errno = 0;
     bool encoded = FreeImage_SaveToHandle(fif, image, &io, temp.File(), flags) != FALSE;
     int encodeErrno = errno;
-    if (!encoded && format == SaveFormat::Png && !std::ferror(temp.File()) &&
+    if (!encoded && format == SaveFormat::Png && temp.FirstWriteError() == 0 &&
         FreeImage_GetICCProfile(image)->size > 0) {
         // libpng refuses to write any file for a colour profile it finds
         // malformed; the picture is worth more than the profile.
-        encoded = WritePngWithoutProfile(image, io, temp.File());
+        encoded = WritePngWithoutProfile(image, io, temp.File(), temp.Descriptor());
         encodeErrno = errno;
     }
     if (lentRawExif) exif::SetRawExif(image, {});
+    // A refused write is the reason whatever the encoder answered: the TIFF
+    // writer reports success after libtiff's writes failed.
+    if (const int error = temp.FirstWriteError()) return SaveFailure(SaveError::WriteFailed, error);
     if (!encoded) {
-        // A refused write shows on the stream; anything else is the encoder's.
         if (std::ferror(temp.File()))
-            return Failure(SaveError::WriteFailed, encodeErrno ? encodeErrno : EIO);
-        return Failure(SaveError::EncoderFailed);
+            return SaveFailure(SaveError::WriteFailed, encodeErrno ? encodeErrno : EIO);
+        return SaveFailure(SaveError::EncoderFailed);
     }
 
     if (format == SaveFormat::Tiff) {
         errno = 0;
         if (exif::AddExifToTiff(temp.File(), image) == exif::FileEdit::WriteError)
-            return Failure(SaveError::WriteFailed, ErrnoOr(EIO));
+            return SaveFailure(SaveError::WriteFailed, WriteErrorOf(temp, EIO));
     }
     if (format == SaveFormat::Png) {
         const std::vector<uint8_t> block = exif::ExifBlockOf(image);
@@ -301,22 +229,20 @@ SaveResult SaveImageFile(FIBITMAP* image, const std::string& path, SaveFormat fo
             // EXIF: the finished file is copied, with the chunk, into a second
             // temporary file that takes the first one's place.
             errno = 0;
-            if (std::fflush(temp.File()) != 0) return Failure(SaveError::WriteFailed, ErrnoOr(EIO));
-            TempFile withExif;
-            if (const int error = withExif.Create(folder, mode))
-                return Failure(SaveError::CannotCreate, error);
+            if (std::fflush(temp.File()) != 0)
+                return SaveFailure(SaveError::WriteFailed, WriteErrorOf(temp, EIO));
+            PendingFile withExif;
+            if (const int error = withExif.Create(target))
+                return SaveFailure(SaveError::CannotCreate, error);
             errno = 0;
             if (!exif::CopyPngWithExif(temp.File(), withExif.File(), block))
-                return Failure(SaveError::WriteFailed, ErrnoOr(EIO));
+                return SaveFailure(SaveError::WriteFailed, WriteErrorOf(withExif, EIO));
             temp.Swap(withExif);
         }
     }
 
-    if (const int error = temp.Close()) return Failure(SaveError::WriteFailed, error);
-    if (const int error = temp.Replace(target)) return Failure(SaveError::CannotReplace, error);
-    SaveResult saved;
-    saved.ok = true;
-    return saved;
+    if (const int error = temp.Close()) return SaveFailure(SaveError::WriteFailed, error);
+    return temp.Replace(target);
 }
 
 }  // namespace calmora

@@ -1,0 +1,39 @@
+// Why a save failed: shared by image saves and the program's small settings
+// files, which follow the same rules for what they may replace.
+#pragma once
+
+#include <string>
+
+namespace calmora {
+
+enum class SaveError {
+    None,
+    NoImage,         // nothing to save
+    NoFileName,
+    BadJpegQuality,  // outside 1..100
+    IsFolder,        // the name is that of a folder
+    CannotCreate,    // no new file can be made in the folder (systemError says why)
+    WriteFailed,     // writing or flushing failed (systemError says why)
+    EncoderFailed,   // the encoder refused the image
+    CannotReplace,   // the finished file could not take the old one's place (systemError)
+    NotRegularFile,  // the name is (or links to) a device, FIFO or socket: never replaced
+    WriteProtected,  // the file may not be written by this user (see CheckSaveTarget)
+    BrokenLink,      // a link into a folder that does not exist, or a loop (systemError)
+    UntrustedLink,   // a link another user put in a shared folder such as /tmp
+};
+
+struct SaveResult {
+    bool ok = false;
+    SaveError error = SaveError::None;
+    int systemError = 0;  // errno behind the error, 0 when none
+    std::string reason;   // DescribeSaveError in English, for a batch user; empty when ok
+};
+
+// Why a save failed, in language 1 (English) or 2 (Italian), UTF-8: the
+// error, and for the errors that have one the system's reason.
+[[nodiscard]] std::string DescribeSaveError(SaveError error, int systemError, int language);
+
+// A failed result with its English reason.
+[[nodiscard]] SaveResult SaveFailure(SaveError error, int systemError = 0);
+
+}  // namespace calmora
