@@ -43,11 +43,10 @@ void MainWindow::Ruota90_Click() {
     }
     uint8_t* bits = FreeImage_GetBits(turned);
     const TrueSizeLayout layout = ComputeLayout(width, height);
-    const QSize client = ClientSize();
-    const FitGeometry fit = ComputeFit(client.width(), client.height(), width, height);
+    const FitGeometry fit = ComputeFitFor(width, height);
     DisplayBitmap view, fitted;
     int failure = MakeTrueView(view, bits, width, height, layout, 0, 0);
-    if (failure == 0 && doc_.viewMode == kScreenFit) {
+    if (failure == 0 && view_.Mode() == kScreenFit) {
         failure = MakeFitView(fitted, bits, width, height, fit);
     }
     if (failure != 0) {
@@ -61,25 +60,21 @@ void MainWindow::Ruota90_Click() {
     doc_.imageBits = bits;
     doc_.width = width;
     doc_.height = height;
+    view_.SetImageSize(width, height);
     std::swap(doc_.viewBitmap, view);
     DropFitBitmap();
-    if (doc_.viewMode == kScreenFit) {
+    if (view_.Mode() == kScreenFit) {
         std::swap(doc_.fitBitmap, fitted);
         doc_.fitBitmapExists = true;
     }
 
     doc_.rotation = static_cast<int16_t>((doc_.rotation + 90) % 360);
-    doc_.caption = RotatedCaption(doc_.baseCaption, doc_.rotation);
-    doc_.fit = fit;
-    doc_.fitCaption = FitCaption(doc_.caption, fit.fitWidth, fit.fitHeight, fit.fitPercent);
+    view_.SetCaption(RotatedCaption(view_.BaseCaption(), doc_.rotation));
+    view_.SetFit(fit);
 
-    doc_.viewReadyFlag = false;
-    hScroll_->setValue(0);
-    vScroll_->setValue(0);
-    ApplyLayout(layout);
-    doc_.viewReadyFlag = true;
-    doc_.trueScrollX = doc_.trueScrollY = 0;
-    if (doc_.viewMode == kTrueSize) {
+    InstallLayout(layout, 0, 0);
+    view_.SetTrueScroll(0, 0);
+    if (view_.Mode() == kTrueSize) {
         ShowTrueView();
     } else {
         ShowFitView();
@@ -117,15 +112,12 @@ void MainWindow::AdoptDenoised() {
     destination_ = nullptr;
     doc_.imageBits = FreeImage_GetBits(doc_.image);
     DropFitBitmap();
-    if (doc_.viewMode != kTrueSize) ShowTrueView();
+    if (view_.Mode() != kTrueSize) ShowTrueView();
     RedrawView();
 }
 
 void MainWindow::AppendTitleSuffix(const QString& english, const QString& italian) {
-    doc_.caption.english += english;
-    doc_.caption.italian += italian;
-    doc_.fitCaption =
-        FitCaption(doc_.caption, doc_.fit.fitWidth, doc_.fit.fitHeight, doc_.fit.fitPercent);
+    view_.AppendToCaption(english, italian);
     SetTitle(windowTitle() + (CurrentLanguage() == kEnglish ? english : italian));
 }
 

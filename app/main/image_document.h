@@ -1,4 +1,5 @@
-// The main window's current image and the state of its view.
+// The main window's current image, its display bitmaps and the flags of the
+// command working on it; what the view shows is MainViewModel's.
 #pragma once
 
 #include <FreeImage.h>
@@ -6,14 +7,10 @@
 #include <cstdint>
 #include <functional>
 
-#include "captions.h"
 #include "display_bitmap.h"
-#include "view_layout.h"
+#include "view_model.h"
 
 namespace calmora {
-
-constexpr int16_t kTrueSize = 1;
-constexpr int16_t kScreenFit = 2;
 
 struct ImageDocument {
     QString fileName;        // full path of the current file; where the open dialog starts
@@ -25,19 +22,9 @@ struct ImageDocument {
     uint8_t* imageBits = nullptr;  // the pixels of image, in the engine's buffer layout
 
     DisplayBitmap viewBitmap;  // the visible block at true size
-    TrueSizeLayout layout;     // where Pic stands at true size, and the scroll ranges
-    int32_t trueScrollX = 0;   // scroll position last shown at true size
-    int32_t trueScrollY = 0;
-
-    FitGeometry fit;
     DisplayBitmap fitBitmap;  // made on first use of "screen fit", kept until the picture changes
     bool fitBitmapExists = false;
 
-    CaptionPair baseCaption;  // of a freshly loaded image
-    CaptionPair caption;      // of the true-size view (with the rotation, the denoise settings)
-    CaptionPair fitCaption;   // of the fitted view
-
-    int16_t viewMode = kTrueSize;
     int16_t rotation = 0;  // 0, 90, 180, 270
     bool loadingFlag = false;   // up while a file is being loaded: no redraws, no closing
     bool viewReadyFlag = false;  // down while the scroll bars are reset and the view is laid out

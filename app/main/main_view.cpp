@@ -21,16 +21,39 @@ namespace calmora {
 
 QSize MainWindow::ClientSize() const { return client_->size(); }
 
-TrueSizeLayout MainWindow::ComputeLayout(int32_t width, int32_t height) const {
+void MainWindow::SyncClientSize() {
     const QSize client = ClientSize();
-    const int thickness = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, hScroll_);
-    return LayoutTrueSize(client.width(), client.height(), width, height, thickness, thickness);
+    view_.SetClientSize(client.width(), client.height(),
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, hScroll_));
+}
+
+TrueSizeLayout MainWindow::ComputeLayout(int32_t width, int32_t height) {
+    SyncClientSize();
+    return view_.LayoutFor(width, height);
+}
+
+FitGeometry MainWindow::ComputeFitFor(int32_t width, int32_t height) {
+    SyncClientSize();
+    return view_.FitFor(width, height);
+}
+
+void MainWindow::ApplyMarks(const SizeMarks& marks) {
+    paintSizeTrue_->setChecked(marks.trueSize);
+    paintSizeScreenFit_->setChecked(marks.screenFit);
+}
+
+void MainWindow::InstallLayout(const TrueSizeLayout& layout, int32_t x, int32_t y) {
+    doc_.viewReadyFlag = false;
+    ApplyLayout(layout);
+    hScroll_->setValue(x);
+    vScroll_->setValue(y);
+    doc_.viewReadyFlag = true;
 }
 
 void MainWindow::ApplyLayout(const TrueSizeLayout& layout) {
     hScroll_->hide();
     vScroll_->hide();
-    doc_.layout = layout;
+    view_.SetLayout(layout);
     hScroll_->setRange(0, layout.hScrollMax);
     vScroll_->setRange(0, layout.vScrollMax);
     // One wheel notch moves a quarter of the view, the arrows a twentieth.
@@ -42,16 +65,13 @@ void MainWindow::ApplyLayout(const TrueSizeLayout& layout) {
     hScroll_->setVisible(layout.hScrollShown);
     vScroll_->setVisible(layout.vScrollShown);
     paintSizeMenu_->menuAction()->setVisible(layout.sizeMenuVisible);
-    if (layout.sizeMenuVisible) {
-        paintSizeTrue_->setChecked(true);
-        paintSizeScreenFit_->setChecked(false);
-    }
+    if (layout.sizeMenuVisible) ApplyMarks(SizeMarks{true, false});
 }
 
 void MainWindow::PlaceScrollBars() {
     const QSize client = ClientSize();
     const int thickness = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, hScroll_);
-    const bool both = doc_.layout.hScrollShown && doc_.layout.vScrollShown;
+    const bool both = view_.Layout().hScrollShown && view_.Layout().vScrollShown;
     hScroll_->setGeometry(0, client.height() - thickness,
                           both ? client.width() - thickness : client.width(), thickness);
     vScroll_->setGeometry(client.width() - thickness, 0, thickness,
@@ -91,10 +111,7 @@ int MainWindow::MakeFitView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t 
 }
 
 void MainWindow::UpdateFitGeometry() {
-    const QSize client = ClientSize();
-    doc_.fit = ComputeFit(client.width(), client.height(), doc_.width, doc_.height);
-    doc_.fitCaption =
-        FitCaption(doc_.caption, doc_.fit.fitWidth, doc_.fit.fitHeight, doc_.fit.fitPercent);
+    view_.SetFit(ComputeFitFor(doc_.width, doc_.height));
 }
 
 void MainWindow::DropFitBitmap() {
@@ -106,11 +123,10 @@ void MainWindow::DropFitBitmap() {
 // an event that arrives while another command is half way (a resize during
 // screen fit), and the marks must name the view on screen.
 void MainWindow::ShowTrueView() {
-    const TrueSizeLayout& layout = doc_.layout;
-    doc_.viewMode = kTrueSize;
-    paintSizeTrue_->setChecked(true);
-    paintSizeScreenFit_->setChecked(false);
-    SetTitle(doc_.caption.In(CurrentLanguage()));
+    const TrueSizeLayout& layout = view_.Layout();
+    view_.SetMode(kTrueSize);
+    ApplyMarks(view_.Marks());
+    SetTitle(view_.Caption().In(CurrentLanguage()));
     PlacePic(layout.viewLeft, layout.viewTop, layout.viewWidth, layout.viewHeight);
     pic_->BitBlt(0, 0, layout.viewWidth, layout.viewHeight, doc_.viewBitmap, 0, 0);
     pic_->Refresh();
@@ -120,15 +136,14 @@ void MainWindow::ShowTrueView() {
 }
 
 void MainWindow::ShowFitView() {
-    const FitGeometry& fit = doc_.fit;
-    paintSizeScreenFit_->setChecked(true);
-    paintSizeTrue_->setChecked(false);
+    const FitGeometry& fit = view_.Fit();
+    ApplyMarks(SizeMarks{false, true});
     hScroll_->hide();
     vScroll_->hide();
     PlacePic(fit.fitLeft, fit.fitTop, fit.fitWidth, fit.fitHeight);
     pic_->BitBlt(0, 0, fit.fitWidth, fit.fitHeight, doc_.fitBitmap, 0, 0);
-    SetTitle(doc_.fitCaption.In(CurrentLanguage()));
-    doc_.viewMode = kScreenFit;
+    SetTitle(view_.FittedCaption().In(CurrentLanguage()));
+    view_.SetMode(kScreenFit);
     pic_->Refresh();
     pic_->show();
 }
@@ -138,17 +153,15 @@ void MainWindow::PaintSizeScreenFit_Click() {
     hScroll_->setEnabled(false);
     vScroll_->setEnabled(false);
     DisableMainMenus();
-    paintSizeScreenFit_->setChecked(true);
-    paintSizeTrue_->setChecked(false);
+    ApplyMarks(SizeMarks{false, true});
     SetWindowPointer(kPointerBusy);
     QCoreApplication::processEvents();
 
     if (!doc_.fitBitmapExists) {
-        if (MakeFitView(doc_.fitBitmap, doc_.imageBits, doc_.width, doc_.height, doc_.fit) != 0) {
+        if (MakeFitView(doc_.fitBitmap, doc_.imageBits, doc_.width, doc_.height, view_.Fit()) != 0) {
             // The true-size view stays, with its menu marks and bars usable.
             doc_.fitBitmapExists = false;
-            paintSizeScreenFit_->setChecked(false);
-            paintSizeTrue_->setChecked(true);
+            ApplyMarks(SizeMarks{true, false});
             SetWindowPointer(kPointerDefault);
             ShowMessage(this, msg::kNoMemoryScreenFit);
             EnableMainMenus();
@@ -160,8 +173,8 @@ void MainWindow::PaintSizeScreenFit_Click() {
     }
     ShowFitView();
     EnableMainMenus();
-    hScroll_->setEnabled(doc_.layout.hScrollShown);
-    vScroll_->setEnabled(doc_.layout.vScrollShown);
+    hScroll_->setEnabled(view_.Layout().hScrollShown);
+    vScroll_->setEnabled(view_.Layout().vScrollShown);
     SetWindowPointer(kPointerDefault);
 }
 
@@ -180,13 +193,12 @@ void MainWindow::PaintSizeTrue_Click() {
 
 void MainWindow::RedrawView() {
     if (doc_.loadingFlag || !doc_.viewReadyFlag || !HasImage()) return;
-    if (doc_.viewMode == kTrueSize) {
-        doc_.trueScrollX = hScroll_->value();
-        doc_.trueScrollY = vScroll_->value();
+    if (view_.Mode() == kTrueSize) {
+        view_.SetTrueScroll(hScroll_->value(), vScroll_->value());
         if (!doc_.viewBitmap.made()) return;
-        const TrueSizeLayout& layout = doc_.layout;
-        const int32_t x = std::clamp(doc_.trueScrollX, 0, std::max(0, doc_.width - layout.viewWidth));
-        const int32_t y = std::clamp(doc_.trueScrollY, 0, std::max(0, doc_.height - layout.viewHeight));
+        const TrueSizeLayout& layout = view_.Layout();
+        const int32_t x = std::clamp(view_.TrueScrollX(), 0, std::max(0, doc_.width - layout.viewWidth));
+        const int32_t y = std::clamp(view_.TrueScrollY(), 0, std::max(0, doc_.height - layout.viewHeight));
         if (!CopyImageBlock(doc_.viewBitmap.bits, 0, 0, layout.viewWidth, layout.viewHeight,
                             doc_.imageBits, x, y, doc_.width, doc_.height)) {
             return;
@@ -194,7 +206,7 @@ void MainWindow::RedrawView() {
         pic_->BitBlt(0, 0, layout.viewWidth, layout.viewHeight, doc_.viewBitmap, 0, 0);
     } else {
         if (!doc_.fitBitmapExists) return;
-        pic_->BitBlt(0, 0, doc_.fit.fitWidth, doc_.fit.fitHeight, doc_.fitBitmap, 0, 0);
+        pic_->BitBlt(0, 0, view_.Fit().fitWidth, view_.Fit().fitHeight, doc_.fitBitmap, 0, 0);
     }
     pic_->Refresh();
 }
@@ -206,7 +218,7 @@ void MainWindow::Vscroll1_Change() { RedrawView(); }
 // area, keeping the scroll position where it can.
 void MainWindow::RelayoutForClientSize() {
     if (!HasImage()) {
-        doc_.layout = TrueSizeLayout{};
+        view_.SetLayout(TrueSizeLayout{});
         PlaceScrollBars();
         if (startPictureShown_) {
             const QSize client = ClientSize();
@@ -221,13 +233,12 @@ void MainWindow::RelayoutForClientSize() {
     const TrueSizeLayout layout = ComputeLayout(doc_.width, doc_.height);
     const int32_t x = std::min(hScroll_->value(), layout.hScrollMax);
     const int32_t y = std::min(vScroll_->value(), layout.vScrollMax);
-    const QSize client = ClientSize();
-    const FitGeometry fit = ComputeFit(client.width(), client.height(), doc_.width, doc_.height);
+    const FitGeometry fit = ComputeFitFor(doc_.width, doc_.height);
     DisplayBitmap view;
     int failure = MakeTrueView(view, doc_.imageBits, doc_.width, doc_.height, layout, x, y);
     DisplayBitmap fitted;
-    const bool fitChanged = fit.fitWidth != doc_.fit.fitWidth || fit.fitHeight != doc_.fit.fitHeight;
-    const bool refit = doc_.viewMode == kScreenFit && fitChanged;
+    const bool fitChanged = fit.fitWidth != view_.Fit().fitWidth || fit.fitHeight != view_.Fit().fitHeight;
+    const bool refit = view_.Mode() == kScreenFit && fitChanged;
     if (failure == 0 && refit) {
         failure = MakeFitView(fitted, doc_.imageBits, doc_.width, doc_.height, fit);
     }
@@ -243,15 +254,10 @@ void MainWindow::RelayoutForClientSize() {
         std::swap(doc_.fitBitmap, fitted);
         doc_.fitBitmapExists = true;
     }
-    doc_.fit = fit;
-    doc_.fitCaption = FitCaption(doc_.caption, fit.fitWidth, fit.fitHeight, fit.fitPercent);
+    view_.SetFit(fit);
 
-    doc_.viewReadyFlag = false;
-    ApplyLayout(layout);
-    hScroll_->setValue(x);
-    vScroll_->setValue(y);
-    doc_.viewReadyFlag = true;
-    if (doc_.viewMode == kTrueSize) {
+    InstallLayout(layout, x, y);
+    if (view_.Mode() == kTrueSize) {
         ShowTrueView();
     } else {
         ShowFitView();

@@ -279,7 +279,7 @@ void MainWindow::ApplyItalianCaptions() { ApplyCaptions(kItalian); }
 void MainWindow::SwapCaptionLanguage() {
     const int language = CurrentLanguage();
     const int previous = language == kEnglish ? kItalian : kEnglish;
-    SetTitle(SwappedTitle(windowTitle(), previous, language, doc_.caption, doc_.fitCaption));
+    SetTitle(SwappedTitle(windowTitle(), previous, language, view_.Caption(), view_.FittedCaption()));
 }
 
 QAction* MainWindow::MenuAction(const char* objectName) const {

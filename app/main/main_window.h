@@ -10,6 +10,7 @@
 
 #include "denoise/denoise_host.h"
 #include "image_document.h"
+#include "view_model.h"
 
 class QAction;
 class QMenu;
@@ -68,6 +69,7 @@ public:
 
     [[nodiscard]] ImageDocument& Document() { return doc_; }
     [[nodiscard]] const ImageDocument& Document() const { return doc_; }
+    [[nodiscard]] const MainViewModel& View() const { return view_; }
     [[nodiscard]] bool HasImage() const { return doc_.image != nullptr; }
     [[nodiscard]] PictureBox* Pic() const { return pic_; }
     [[nodiscard]] QScrollBar* HScroll1() const { return hScroll_; }
@@ -123,8 +125,15 @@ private:
 
     // View.
     [[nodiscard]] QSize ClientSize() const;
-    [[nodiscard]] TrueSizeLayout ComputeLayout(int32_t width, int32_t height) const;
+    // Tells the view model the client area's size and the bars' thickness.
+    void SyncClientSize();
+    [[nodiscard]] TrueSizeLayout ComputeLayout(int32_t width, int32_t height);
+    [[nodiscard]] FitGeometry ComputeFitFor(int32_t width, int32_t height);
     void ApplyLayout(const TrueSizeLayout& layout);
+    // A new layout with the bars at (x, y), set while the view is not ready,
+    // so the bars' own changes draw nothing half way.
+    void InstallLayout(const TrueSizeLayout& layout, int32_t x, int32_t y);
+    void ApplyMarks(const SizeMarks& marks);
     void PlaceScrollBars();
     void PlacePic(int left, int top, int width, int height);
     // Fills bitmap with the view block of the current image at (x, y): 0, or
@@ -156,6 +165,7 @@ private:
     void InstallWheel();
 
     ImageDocument doc_;
+    MainViewModel view_;
     FIBITMAP* destination_ = nullptr;  // the denoise run's output while its dialog is open
     bool denoiseDialogOpen_ = false;
     DenoiseDialogLauncher denoiseDialog_;

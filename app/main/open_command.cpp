@@ -116,18 +116,14 @@ void MainWindow::LoadImageFile() {
     doc_.imageBits = FreeImage_GetBits(doc_.image);
     ResumeSystemKeys();
 
-    doc_.baseCaption = CaptionPair::Same(BaseCaption(name, doc_.width, doc_.height));
-    doc_.caption = doc_.baseCaption;
-    SetTitle(doc_.caption.In(CurrentLanguage()));
+    view_.SetImageSize(doc_.width, doc_.height);
+    view_.SetBaseCaption(CaptionPair::Same(BaseCaption(name, doc_.width, doc_.height)));
+    SetTitle(view_.Caption().In(CurrentLanguage()));
 
     UpdateFitGeometry();
 
-    doc_.viewReadyFlag = false;
-    hScroll_->setValue(0);
-    vScroll_->setValue(0);
     const TrueSizeLayout layout = ComputeLayout(doc_.width, doc_.height);
-    ApplyLayout(layout);
-    doc_.viewReadyFlag = true;
+    InstallLayout(layout, 0, 0);
 
     const int failure =
         MakeTrueView(doc_.viewBitmap, doc_.imageBits, doc_.width, doc_.height, layout, 0, 0);
@@ -143,10 +139,9 @@ void MainWindow::LoadImageFile() {
     vScroll_->setEnabled(true);
     pic_->show();
 
-    doc_.viewMode = kTrueSize;
-    paintSizeTrue_->setChecked(true);
-    paintSizeScreenFit_->setChecked(false);
-    doc_.trueScrollX = doc_.trueScrollY = 0;
+    view_.SetMode(kTrueSize);
+    ApplyMarks(view_.Marks());
+    view_.SetTrueScroll(0, 0);
     doc_.loadingFlag = false;
     SetWindowPointer(kPointerDefault);
     SetPicPointer(kPointerDefault);

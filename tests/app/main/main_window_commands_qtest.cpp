@@ -115,7 +115,7 @@ void MainWindowCommandsTest::rotatingAFittedView() {
     // 400 x 1280 in 640 x 480: 480 / 1280 = 0.375.
     QCOMPARE(window_->windowTitle(),
              QStringLiteral("Calmora   f.png  (1280x400)  90° rotated     view size (150x480) (38%)"));
-    QCOMPARE(window_->Document().viewMode, kScreenFit);
+    QCOMPARE(window_->View().Mode(), kScreenFit);
     QVERIFY(window_->MenuAction("PaintSizeScreenFit")->isChecked());
     QVERIFY(!window_->MenuAction("PaintSizeTrue")->isChecked());
     QCOMPARE(window_->Pic()->size(), QSize(150, 480));
@@ -253,7 +253,7 @@ void MainWindowCommandsTest::denoiseHandsTheResultBack() {
     window_->SetDenoiseDialogLauncher([&](QWidget* owner, DenoiseHost& host) {
         QCOMPARE(owner, window_.get());
         // The dialog starts from the true-size view.
-        QCOMPARE(window_->Document().viewMode, kTrueSize);
+        QCOMPARE(window_->View().Mode(), kTrueSize);
         QVERIFY(window_->MenuAction("PaintSizeTrue")->isChecked());
         seen = host.Destination();
         QVERIFY(seen);

@@ -33,9 +33,6 @@ private:
 };
 
 void MainWindowDenoiseTest::init() {
-#ifndef CALMORA_HAVE_DENOISE_DIALOG
-    QSKIP("built without the denoise dialog");
-#endif
     QVERIFY(StartWindow());
     const QString path = images_->filePath(QStringLiteral("noisy.png"));
     // The pattern with noise on it, which the filter takes out.

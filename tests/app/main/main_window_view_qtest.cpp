@@ -70,7 +70,7 @@ void MainWindowViewTest::screenFitAndBack() {
     QCOMPARE(window_->Pic()->geometry(), QRect(0, 15, 640, 450));
     QVERIFY(window_->HScroll1()->isHidden() && window_->VScroll1()->isHidden());
     QVERIFY(Checked("PaintSizeScreenFit") && !Checked("PaintSizeTrue"));
-    QCOMPARE(window_->Document().viewMode, kScreenFit);
+    QCOMPARE(window_->View().Mode(), kScreenFit);
     // Nearest neighbour at half size: every other pixel.
     QCOMPARE(PicColor(*window_, 0, 0), PatternColor(PixelForm::Rgb24, 0, 0));
     QCOMPARE(PicColor(*window_, 100, 200), PatternColor(PixelForm::Rgb24, 200, 400));
@@ -94,7 +94,7 @@ void MainWindowViewTest::screenFitAndBack() {
     QVERIFY(window_->HScroll1()->isEnabled() && window_->VScroll1()->isEnabled());
     trueSize->trigger();
     QVERIFY(Checked("PaintSizeTrue") && !Checked("PaintSizeScreenFit"));
-    QCOMPARE(window_->Document().viewMode, kTrueSize);
+    QCOMPARE(window_->View().Mode(), kTrueSize);
 
     screenFit->trigger();
     QCOMPARE(window_->Document().fitBitmap.bits, fitted);
@@ -110,7 +110,7 @@ void MainWindowViewTest::eventsDuringScreenFit() {
     window_->PaintSizeScreenFit_Click();
     QVERIFY2(!closed, "closing waits for the fitted view");
     QVERIFY(window_->HasImage());
-    QCOMPARE(window_->Document().viewMode, kScreenFit);
+    QCOMPARE(window_->View().Mode(), kScreenFit);
     QCOMPARE(PicColor(*window_, 100, 200), PatternColor(PixelForm::Rgb24, 200, 400));
 
     // A window resized meanwhile: the fitted view is made for the new size
@@ -124,7 +124,7 @@ void MainWindowViewTest::eventsDuringScreenFit() {
     QCOMPARE(window_->Pic()->geometry(), QRect(0, 19, 800, 562));
     window_->PaintSizeTrue_Click();
     QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   busy.png  (1280x900)"));
-    QCOMPARE(window_->Document().viewMode, kTrueSize);
+    QCOMPARE(window_->View().Mode(), kTrueSize);
 
     QVERIFY(seams_->messages.isEmpty());
     QVERIFY(window_->close());

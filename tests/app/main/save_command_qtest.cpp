@@ -501,7 +501,7 @@ void SaveCommandTest::fittedViewStillSavesFullSize() {
     QVERIFY(WritePatternImage(big, FIF_PNG, PixelForm::Rgb24, 1200, 900));
     OpenImage(big);
     window_->PaintSizeScreenFit_Click();
-    QCOMPARE(window_->Document().viewMode, kScreenFit);
+    QCOMPARE(window_->View().Mode(), kScreenFit);
     QVERIFY(window_->Pic()->width() < 1200);
 
     const QString path = Out(QStringLiteral("full.bmp"));

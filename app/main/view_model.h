@@ -1,0 +1,106 @@
+// What the main view shows, worked out without widgets: the image and client
+// sizes, the view on screen (true size or screen fit), the true-size layout
+// with its scroll ranges, the fit geometry, the captions, and from them the
+// size-menu marks, the bars and the title. The window only applies what this
+// returns, so every question about the view has one answer, testable with
+// tables. The zoom factor is the view's scale (1 at true size), which other
+// zoom levels extend.
+#pragma once
+
+#include <cstdint>
+
+#include "captions.h"
+#include "view_layout.h"
+
+namespace calmora {
+
+constexpr int16_t kTrueSize = 1;
+constexpr int16_t kScreenFit = 2;
+
+// The checks of the Size menu's two items.
+struct SizeMarks {
+    bool trueSize = true;
+    bool screenFit = false;
+    bool operator==(const SizeMarks& other) const {
+        return trueSize == other.trueSize && screenFit == other.screenFit;
+    }
+};
+
+// Where the picture box stands in the client area, and its size.
+struct PicturePlace {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+class MainViewModel {
+public:
+    // The client area the view lays out in, and the thickness of a scroll bar.
+    void SetClientSize(int32_t width, int32_t height, int32_t barThickness);
+    [[nodiscard]] int32_t ClientWidth() const { return clientWidth_; }
+    [[nodiscard]] int32_t ClientHeight() const { return clientHeight_; }
+    [[nodiscard]] int32_t BarThickness() const { return barThickness_; }
+
+    // Layout and fit a picture of width x height would have in the client area
+    // now: worked out without changing anything, so a command can prepare
+    // everything before it gives up the current view.
+    [[nodiscard]] TrueSizeLayout LayoutFor(int32_t width, int32_t height) const;
+    [[nodiscard]] FitGeometry FitFor(int32_t width, int32_t height) const;
+
+    // The picture in place now and its views.
+    void SetImageSize(int32_t width, int32_t height);
+    [[nodiscard]] int32_t ImageWidth() const { return imageWidth_; }
+    [[nodiscard]] int32_t ImageHeight() const { return imageHeight_; }
+    void SetLayout(const TrueSizeLayout& layout) { layout_ = layout; }
+    [[nodiscard]] const TrueSizeLayout& Layout() const { return layout_; }
+    // Takes fit and makes the fitted caption for it.
+    void SetFit(const FitGeometry& fit);
+    [[nodiscard]] const FitGeometry& Fit() const { return fit_; }
+
+    // The view on screen: kTrueSize or kScreenFit.
+    void SetMode(int16_t mode) { mode_ = mode; }
+    [[nodiscard]] int16_t Mode() const { return mode_; }
+    [[nodiscard]] SizeMarks Marks() const { return {mode_ == kTrueSize, mode_ == kScreenFit}; }
+    // Image pixels per screen pixel along each side of the view on screen.
+    [[nodiscard]] double Zoom() const { return mode_ == kScreenFit ? fit_.fitScale : 1.0; }
+    [[nodiscard]] PicturePlace Place() const;
+    // The bars of the view on screen: the layout's at true size, none when fitted.
+    [[nodiscard]] bool HorizontalBarShown() const { return mode_ == kTrueSize && layout_.hScrollShown; }
+    [[nodiscard]] bool VerticalBarShown() const { return mode_ == kTrueSize && layout_.vScrollShown; }
+
+    // Scroll position last shown at true size.
+    void SetTrueScroll(int32_t x, int32_t y) {
+        trueScrollX_ = x;
+        trueScrollY_ = y;
+    }
+    [[nodiscard]] int32_t TrueScrollX() const { return trueScrollX_; }
+    [[nodiscard]] int32_t TrueScrollY() const { return trueScrollY_; }
+
+    // Captions: the base of a freshly loaded picture, the true-size view's
+    // (with the angle and the denoise settings) and the fitted view's, which
+    // follows the other two.
+    void SetBaseCaption(const CaptionPair& base);
+    [[nodiscard]] const CaptionPair& BaseCaption() const { return baseCaption_; }
+    void SetCaption(const CaptionPair& caption);
+    [[nodiscard]] const CaptionPair& Caption() const { return caption_; }
+    [[nodiscard]] const CaptionPair& FittedCaption() const { return fitCaption_; }
+    void AppendToCaption(const QString& english, const QString& italian);
+    // The title of the view on screen.
+    [[nodiscard]] const QString& Title(int language) const {
+        return (mode_ == kScreenFit ? fitCaption_ : caption_).In(language);
+    }
+
+private:
+    void RefreshFitCaption();
+
+    int32_t clientWidth_ = 0, clientHeight_ = 0, barThickness_ = 0;
+    int32_t imageWidth_ = 0, imageHeight_ = 0;
+    TrueSizeLayout layout_;
+    FitGeometry fit_;
+    int16_t mode_ = kTrueSize;
+    int32_t trueScrollX_ = 0, trueScrollY_ = 0;
+    CaptionPair baseCaption_, caption_, fitCaption_;
+};
+
+}  // namespace calmora
