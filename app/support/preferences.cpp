@@ -1,10 +1,10 @@
 #include "preferences.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include "app_paths.h"
 #include "input_fields.h"
+#include "settings_file_save.h"
 
 namespace calmora {
 namespace {
@@ -49,15 +49,8 @@ void LoadPreferences() {
 
 bool SavePreferences() {
     if (!EnsureSettingsFolder()) return false;
-    // Written aside and renamed, so an interrupted write never leaves half a file.
-    QSaveFile file(SettingsFile(QStringLiteral("Pref")));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = FormatPreferences(CurrentPreferences());
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveSettingsFile(SettingsFile(QStringLiteral("Pref")),
+                            FormatPreferences(CurrentPreferences()));
 }
 
 }  // namespace calmora

@@ -22,7 +22,8 @@ Preferences& CurrentPreferences();
 // Read at start-up: a missing, unreadable or malformed file gives the defaults
 // without a word. Written when the main window closes, to SettingsFile("Pref")
 // (the settings folder is made if needed); false when it could not be written,
-// in which case any previous file is left whole.
+// in which case any previous file is left whole, or when the name is not a
+// regular file (a FIFO, a device, or a link to one), which is never replaced.
 void LoadPreferences();
 bool SavePreferences();
 

@@ -1,11 +1,11 @@
 #include "remembered_folder.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include "app_paths.h"
 #include "input_fields.h"
+#include "settings_file_save.h"
 
 namespace calmora {
 namespace {
@@ -58,14 +58,7 @@ bool WriteRememberedFolder(const QString& fileName, const QString& folder) {
     // another folder; such a name is not stored at all.
     if (folder.isEmpty() || HasControlCharacters(folder)) return false;
     if (!EnsureSettingsFolder()) return false;
-    QSaveFile file(SettingsFile(fileName));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = FormatRememberedFolder(folder);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveSettingsFile(SettingsFile(fileName), FormatRememberedFolder(folder));
 }
 
 }  // namespace calmora
