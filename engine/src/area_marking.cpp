@@ -1,7 +1,6 @@
 // Marking an area of an image: a white outline that remembers what it
 // covered, and darkening of rows or of a rectangle.
 #include "KcDenoise.h"
-#include "denoise_call.h"
 #include "primitives_common.h"
 
 namespace {

@@ -1,6 +1,5 @@
 // Grey pictures of one colour channel, for the dialog's single-channel views.
 #include "KcDenoise.h"
-#include "denoise_call.h"
 #include "primitives_common.h"
 
 namespace {

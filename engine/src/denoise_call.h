@@ -5,11 +5,9 @@
 #include <cstdint>
 
 #include "KcDenoise.h"
+#include "primitives_common.h"
 
 namespace kc {
-
-// Row stride of the shared image layout, in 64 bits so that no product overflows.
-inline int64_t RowStride(int32_t width) { return (int64_t{width} * 3 + 3) & ~int64_t{3}; }
 
 struct DenoiseCall {
     const DenoiseJob* job;
@@ -92,9 +90,6 @@ struct Finish {
 
 // The filter exactly as defined, one pixel at a time, for columns [x0, x1) of row y.
 void DenoiseReferenceSpan(const DenoiseCall& c, const Finish& f, int32_t y, int32_t x0, int32_t x1);
-
-// Whole call on the reference path.
-void DenoiseReference(const DenoiseCall& c);
 
 // Whole call on the fastest verified path (see denoise_dispatch.cpp).
 void Denoise(const DenoiseCall& c);

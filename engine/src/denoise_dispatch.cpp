@@ -7,23 +7,14 @@
 // the path, the processor or the number of threads.
 // KCDENOISE_FORCE_REFERENCE=1 sends everything through the reference.
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 #include "denoise_call.h"
 #include "denoise_fast.h"
+#include "engine_settings.h"
 #include "thread_pool.h"
 
 namespace kc {
 namespace {
-
-bool ForceReference() {
-    static const bool force = [] {
-        const char* text = std::getenv("KCDENOISE_FORCE_REFERENCE");
-        return text && *text && std::strcmp(text, "0") != 0;
-    }();
-    return force;
-}
 
 // Below this many candidate visits a call runs on the caller's thread: waking
 // a worker would cost more than it saves.
@@ -141,7 +132,7 @@ void Denoise(const DenoiseCall& c) {
     plan.call = &c;
     plan.finish = &finish;
     plan.kernel = plan.border = nullptr;
-    if (!ForceReference() && FastPathFits(c)) {
+    if (!CurrentEngineSettings().forceReference && FastPathFits(c)) {
         plan.kernel = SelectInteriorKernel();
         plan.border = SelectBorderKernel();
     }

@@ -68,7 +68,7 @@ void BorderSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int3
 void BorderSums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, double* num,
                 double* den);
 
-// The best kernels this processor runs (see cpu_features.cpp): for the
+// The best kernels this processor runs (see kernel_choice.cpp): for the
 // interior, and for any pixels (used at the left and right edges).
 InteriorKernel SelectInteriorKernel();
 InteriorKernel SelectBorderKernel();

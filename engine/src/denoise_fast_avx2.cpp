@@ -1,4 +1,4 @@
-// AVX2 interior kernel. Entered only after a runtime check (cpu_features.cpp).
+// AVX2 interior kernel. Entered only after a runtime check (kernel_choice.cpp).
 //
 // Per offset and 8 lanes: column sums of squared differences (16-bit
 // differences, squared and summed in 32 bits), the horizontal patch sum, a

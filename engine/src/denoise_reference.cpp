@@ -50,10 +50,4 @@ void DenoiseReferenceSpan(const DenoiseCall& c, const Finish& f, int32_t y, int3
     }
 }
 
-void DenoiseReference(const DenoiseCall& c) {
-    const Finish f(c);
-    for (int32_t y = c.job->firstRow; y <= c.job->lastRow; ++y)
-        DenoiseReferenceSpan(c, f, y, 0, c.job->width);
-}
-
 }  // namespace kc

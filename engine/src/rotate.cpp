@@ -1,7 +1,6 @@
 // Quarter turn anticlockwise: source column i becomes destination row i, read
 // from the top source row down, so the picture's right edge ends up on top.
 #include "KcDenoise.h"
-#include "denoise_call.h"
 #include "primitives_common.h"
 
 extern "C" int32_t KcRuota90Antiorario(const uint8_t* source, uint8_t* destination,

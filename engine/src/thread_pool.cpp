@@ -8,12 +8,13 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include <unistd.h>
+
+#include "engine_settings.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -172,18 +173,7 @@ Pool& ThePool() {
 
 }  // namespace
 
-int ConfiguredThreads() {
-    static const int threads = [] {
-        if (const char* text = std::getenv("KCDENOISE_THREADS")) {
-            char* end = nullptr;
-            const long n = std::strtol(text, &end, 10);
-            if (end != text && *end == '\0' && n >= 1) return static_cast<int>(n < 256 ? n : 256);
-        }
-        const unsigned hw = std::thread::hardware_concurrency();
-        return hw >= 1 ? static_cast<int>(hw < 256 ? hw : 256) : 1;
-    }();
-    return threads;
-}
+int ConfiguredThreads() { return CurrentEngineSettings().threads; }
 
 void ParallelFor(int64_t count, int threads, ItemFn fn, void* context) {
     if (count <= 0) return;

@@ -6,7 +6,7 @@
 namespace kc {
 
 // Threads a call may use: KCDENOISE_THREADS when set to a positive number,
-// otherwise every hardware thread. Read once.
+// otherwise every hardware thread. Read once (engine_settings.h).
 int ConfiguredThreads();
 
 using ItemFn = void (*)(void* context, int64_t item);
