@@ -29,6 +29,25 @@ std::string Lower(std::string text) {
 
 enum LongOnly { kRed = 1000, kGreen, kBlue, kLzw, kOverwrite, kFormat, kVersion };
 
+// The filter options' lines of --help, with the ranges the parser takes.
+std::string FilterHelp() {
+    const auto n = [](int value) { return std::to_string(value); };
+    std::string help;
+    help += "  -s, --intensity N    strength of the filter (sigma), " + n(kMinIntensity) + " to " +
+            n(kMaxIntensity) + "; default " + n(kDefaultIntensity) + "\n";
+    help += "  -r, --radius N       search radius in pixels, " + n(kMinRadius) + " to " +
+            n(kMaxRadius) + "; default " + n(kDefaultRadius) + "\n";
+    help += "                       (time grows with (2N+1)^2)\n";
+    help += "      --red P          strength on the red channel in percent, " +
+            n(kMinChannelPercent) + " to " + n(kMaxChannelPercent) + ";\n";
+    help += "      --green P        likewise green, and blue; default " +
+            n(kDefaultChannelPercent) + " each. With all\n";
+    help += "      --blue P         three at " + n(kMaxChannelPercent) +
+            " every channel is filtered fully; lower\n";
+    help += "                       values blend the filtered channel with the original.\n";
+    return help;
+}
+
 }  // namespace
 
 std::string UsageText(const std::string& program) {
@@ -43,14 +62,7 @@ replaced, but a file that is one of the inputs is never replaced unless
 --overwrite is given.
 
 Filter:
-  -s, --intensity N    strength of the filter (sigma), 1 to 200; default 10
-  -r, --radius N       search radius in pixels, 2 to 12; default 2
-                       (time grows with (2N+1)^2)
-      --red P          strength on the red channel in percent, 0 to 100;
-      --green P        likewise green, and blue; default 100 each. With all
-      --blue P         three at 100 every channel is filtered fully; lower
-                       values blend the filtered channel with the original.
-
+)" + FilterHelp() + R"(
 Output:
   -o, --output FILE    write the result to FILE (only with a single IMAGE);
                        its extension chooses the format: jpg, jpeg, png,
@@ -118,20 +130,26 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         }
         return *value;
     };
+    auto percent = [&](const char* name) {
+        return FactorFromPercent(number(name, kMinChannelPercent, kMaxChannelPercent));
+    };
 
     optind = 0;  // a fresh scan, also when called more than once
     opterr = 0;
     int c = 0;
     while ((c = getopt_long(argc, argv, ":s:r:o:d:q:h", kLong, nullptr)) != -1) {
         switch (c) {
-            case 's': o.settings.sigma = static_cast<int16_t>(number("intensity", 1, 200)); break;
+            case 's':
+                o.settings.sigma =
+                    static_cast<int16_t>(number("intensity", kMinIntensity, kMaxIntensity));
+                break;
             case 'r':
                 o.settings.radius =
                     static_cast<int16_t>(number("radius", kMinRadius, kMaxRadius));
                 break;
-            case kRed: o.settings.red = FactorFromPercent(number("red", 0, 100)); break;
-            case kGreen: o.settings.green = FactorFromPercent(number("green", 0, 100)); break;
-            case kBlue: o.settings.blue = FactorFromPercent(number("blue", 0, 100)); break;
+            case kRed: o.settings.red = percent("red"); break;
+            case kGreen: o.settings.green = percent("green"); break;
+            case kBlue: o.settings.blue = percent("blue"); break;
             case 'o': o.outputFile = optarg; break;
             case 'd': o.outputDir = optarg; break;
             case kFormat:

@@ -29,10 +29,7 @@ struct ParseResult {
     std::string error;  // empty when the command line is usable
 };
 
-constexpr int kDefaultIntensity = 10;
-constexpr int kDefaultRadius = 2;
-constexpr int kMinRadius = 2;
-constexpr int kMaxRadius = 12;
+// Intensity, radius and channel ranges and defaults: denoise_run/setting_ranges.h.
 constexpr int kDefaultJpegQuality = 90;
 
 [[nodiscard]] ParseResult ParseCommandLine(int argc, char** argv);

@@ -9,8 +9,8 @@ namespace calmora {
 namespace {
 
 bool SettingsUsable(const RunSettings& settings) {
-    return CanRun(settings) && settings.sigma >= 1 && settings.sigma <= kMaxSigma &&
-           settings.radius >= 0;
+    return CanRun(settings) && settings.sigma >= kMinIntensity &&
+           settings.sigma <= kMaxIntensity && settings.radius >= 0;
 }
 
 DenoiseJob JobFor(int32_t width, int32_t height, int32_t tableLength) {

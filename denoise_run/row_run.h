@@ -23,7 +23,7 @@ enum class RunEnd {
     Completed,  // every row was computed
     Stopped,    // the callback returned false before some row
     NotRun,     // the settings allow no run (CanRun false, intensity above
-                // kMaxSigma, negative radius) or a buffer is missing; nothing written
+                // kMaxIntensity, negative radius) or a buffer is missing; nothing written
 };
 
 struct RunResult {

@@ -4,12 +4,13 @@
 #include <cstdint>
 
 #include "KcDenoise.h"
+#include "denoise_run/setting_ranges.h"
 
 namespace calmora {
 
 struct RunSettings {
-    int16_t sigma = 0;   // intensity; 0 means no run is possible
-    int16_t radius = 2;  // search radius in pixels
+    int16_t sigma = kNoIntensity;     // intensity; 0 means no run is possible
+    int16_t radius = kDefaultRadius;  // search radius in pixels
     // Channel strengths as factors (slider percent / 100); 1 filters fully, 0 not at all.
     float red = 1.0f;
     float green = 1.0f;

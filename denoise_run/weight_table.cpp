@@ -13,9 +13,10 @@ namespace {
 constexpr double kBase = 2.718281828459;
 
 void RequireSigma(int16_t sigma) {
-    if (sigma < 1 || sigma > kMaxSigma)
-        throw std::invalid_argument("intensity " + std::to_string(sigma) + " is outside 1.." +
-                                    std::to_string(kMaxSigma));
+    if (sigma < kMinIntensity || sigma > kMaxIntensity)
+        throw std::invalid_argument("intensity " + std::to_string(sigma) + " is outside " +
+                                    std::to_string(kMinIntensity) + ".." +
+                                    std::to_string(kMaxIntensity));
 }
 
 }  // namespace

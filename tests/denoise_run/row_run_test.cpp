@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "denoise_run/weight_table.h"
+#include "imagefiles/row_stride.h"
 
 namespace calmora {
 namespace {
@@ -13,7 +14,7 @@ namespace {
 constexpr int32_t kWidth = 23;  // odd: rows carry padding
 constexpr int32_t kHeight = 17;
 
-size_t Stride(int32_t width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
+size_t Stride(int32_t width) { return static_cast<size_t>(RowStride(width)); }
 
 // A gradient with deterministic noise, so that weights really vary.
 std::vector<uint8_t> NoisyImage(int32_t width, int32_t height) {
@@ -122,7 +123,7 @@ TEST(FullRun, NothingRunsOrIsWrittenWhenTheSettingsAllowNoRun) {
     RunSettings noIntensity = Settings(1, 1, 1);
     noIntensity.sigma = 0;
     RunSettings tooStrong = Settings(1, 1, 1);
-    tooStrong.sigma = kMaxSigma + 1;
+    tooStrong.sigma = kMaxIntensity + 1;
     bool called = false;
     const auto gate = [&](int32_t, int32_t) { return called = true; };
     EXPECT_EQ(RunFullDenoise(noIntensity, image, gate).end, RunEnd::NotRun);

@@ -18,9 +18,9 @@ TEST(WeightTable, SigmaOneHasFifteenEntriesAndCutOffFourteen) {
 }
 
 TEST(WeightTable, LargestSigmaKeepsTheSameShapeOverItsLongerRange) {
-    const std::vector<float> table = BuildWeightTable(kMaxSigma);
+    const std::vector<float> table = BuildWeightTable(kMaxIntensity);
     const int32_t count = 14 * 200 * 200;
-    ASSERT_EQ(WeightTableLength(kMaxSigma), count);
+    ASSERT_EQ(WeightTableLength(kMaxIntensity), count);
     ASSERT_EQ(table.size(), static_cast<size_t>(count) + 1);
     EXPECT_EQ(table[0], 1.0f);
     EXPECT_NEAR(table[count], 0.000912f, 0.000001f);
@@ -32,7 +32,7 @@ TEST(WeightTable, LargestSigmaKeepsTheSameShapeOverItsLongerRange) {
 TEST(WeightTable, IntensityOutsideTheOfferedRangeIsRefused) {
     EXPECT_THROW((void)BuildWeightTable(0), std::invalid_argument);
     EXPECT_THROW((void)BuildWeightTable(-3), std::invalid_argument);
-    EXPECT_THROW((void)BuildWeightTable(kMaxSigma + 1), std::invalid_argument);
+    EXPECT_THROW((void)BuildWeightTable(kMaxIntensity + 1), std::invalid_argument);
     EXPECT_THROW((void)WeightTableLength(0), std::invalid_argument);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KcDenoise.h"
+#include "denoise_run/weight_table.h"
 #include "oracle.h"
 
 using kc_oracle::FirstDifference;
@@ -27,15 +28,6 @@ constexpr Form kForms[] = {Form::Completa, Form::CompletaOUT, Form::PerCanale,
 
 bool IsOut(Form f) { return f == Form::CompletaOUT || f == Form::PerCanaleOUT; }
 bool IsPerChannel(Form f) { return f == Form::PerCanale || f == Form::PerCanaleOUT; }
-
-// The table the program builds for intensity sigma.
-std::vector<float> ProgramTable(int sigma) {
-    const int32_t count = 14 * sigma * sigma;
-    std::vector<float> t(static_cast<size_t>(count));
-    for (int32_t n = 0; n < count; ++n)
-        t[n] = static_cast<float>(std::pow(2.718281828459, -n / (2.0 * sigma * sigma)));
-    return t;
-}
 
 // Weights spread over 2^-60 .. 2^60: the double sums then round differently
 // for almost any change of adding order, which an order-preserving path must
@@ -57,6 +49,12 @@ struct Case {
     uint64_t seed;
     int amplitude;
 };
+
+// The program's table for intensity sigma, with its cut-off.
+void UseProgramTable(Case& k, int16_t sigma) {
+    k.table = calmora::BuildWeightTable(sigma);
+    k.tableLength = calmora::WeightTableLength(sigma);
+}
 
 std::string Describe(const Case& k) {
     return "width " + std::to_string(k.width) + " height " + std::to_string(k.height) +
@@ -171,9 +169,8 @@ Case RandomCase(uint64_t seed) {
     switch (rng.Int(0, 3)) {
         case 0:
         case 1: {
-            static const int kSigmas[] = {1, 3, 8, 20, 60};
-            k.table = ProgramTable(kSigmas[rng.Int(0, 4)]);
-            k.tableLength = static_cast<int32_t>(k.table.size());
+            static const int16_t kSigmas[] = {1, 3, 8, 20, 60};
+            UseProgramTable(k, kSigmas[rng.Int(0, 4)]);
             break;
         }
         case 2:
@@ -201,8 +198,8 @@ TEST(FastPath, RandomCasesMatchTheOracle) {
 // and the interior all in one picture.
 TEST(FastPath, WholeImagesWithProgramTables) {
     int seed = 1000;
-    for (int search = 2; search <= 12; ++search) {
-        for (int sigma : {4, 25}) {
+    for (int search = calmora::kMinRadius; search <= calmora::kMaxRadius; ++search) {
+        for (int16_t sigma : {4, 25}) {
             Case k{};
             k.width = 29 + 2 * search + 3 * (search % 3);  // odd widths, partial vector tails
             k.height = 2 * search + 9;
@@ -212,8 +209,7 @@ TEST(FastPath, WholeImagesWithProgramTables) {
             k.search = static_cast<int16_t>(search);
             k.wantNoise = 1;
             k.viewChannel = static_cast<int16_t>(search % 4);
-            k.table = ProgramTable(sigma);
-            k.tableLength = static_cast<int32_t>(k.table.size());
+            UseProgramTable(k, sigma);
             k.factors = {1.0f, 0.37f, 0.0f};
             k.form = kForms[search % 4];
             k.seed = static_cast<uint64_t>(seed++);
@@ -236,8 +232,7 @@ TEST(FastPath, RowByRowCallsMatchTheOracle) {
         k.search = static_cast<int16_t>(search);
         k.wantNoise = 1;
         k.viewChannel = 0;
-        k.table = ProgramTable(12);
-        k.tableLength = static_cast<int32_t>(k.table.size());
+        UseProgramTable(k, 12);
         k.factors = {0.37f, 1.5f, 1.0f};
         k.form = Form::PerCanaleOUT;
         k.seed = 77u + static_cast<uint64_t>(search);

@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "KcDenoise.h"
+#include "denoise_run/weight_table.h"
 #include "oracle.h"
 
 using kc_oracle::FirstDifference;
@@ -22,19 +22,13 @@ using kc_oracle::ImageBytes;
 
 namespace {
 
-std::vector<float> ProgramTable(int sigma) {
-    std::vector<float> t(static_cast<size_t>(14 * sigma * sigma));
-    for (size_t n = 0; n < t.size(); ++n)
-        t[n] = static_cast<float>(std::pow(2.718281828459, -double(n) / (2.0 * sigma * sigma)));
-    return t;
-}
-
 // One picture and its expected per-channel OUT results, shared by the tests.
 struct Scene {
     int32_t width = 420, height = 40;
     DenoiseParams params{1, 5, 1, 2};
     ChannelFactors factors{1.0f, 0.37f, 0.0f};
-    std::vector<float> table = ProgramTable(10);
+    int16_t sigma = 10;
+    std::vector<float> table = calmora::BuildWeightTable(sigma);
     std::vector<uint8_t> src, denoised, noise, viewDenoised, viewNoise;
 
     Scene() {
@@ -51,7 +45,7 @@ struct Scene {
     }
 
     DenoiseJob Job(int32_t first, int32_t last) const {
-        return {first, last, width, height, static_cast<int32_t>(table.size())};
+        return {first, last, width, height, calmora::WeightTableLength(sigma)};
     }
 
     // Runs the library over every row (one call, or one call per row) and

@@ -14,6 +14,9 @@
 namespace kc_oracle {
 
 // Bytes per row of the shared 24-bit layout, and bytes of a whole image.
+// Written on its own, not taken from the engine or imagefiles/row_stride.h:
+// like the filter below, it is the independent account the engine's layout
+// is checked against.
 int64_t Stride(int32_t width);
 size_t ImageBytes(int32_t width, int32_t height);
 
