@@ -20,6 +20,8 @@
 #include "options.h"
 #include "output_names.h"
 #include "progress_bar.h"
+#include "shown_name.h"
+#include "standard_output.h"
 #include "denoise_run/row_run.h"
 
 #ifndef CALMORA_VERSION
@@ -36,10 +38,14 @@ extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
 enum class Outcome { Written, Failed, Interrupted };
 
+// file is shown escaped; reason must already show any name in it escaped.
 void ReportFailure(const std::string& file, const std::string& reason) {
     std::fflush(stdout);
-    std::cerr << kProgram << ": " << file << ": " << reason << std::endl;
+    std::cerr << kProgram << ": " << ShownName(file) << ": " << reason << std::endl;
 }
+
+// A name inside a message, escaped and in quotes.
+std::string Quoted(const std::string& name) { return "'" + ShownName(name) + "'"; }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -70,16 +76,18 @@ public:
         const auto start = std::chrono::steady_clock::now();
         const OutputTarget target = OutputFor(options_, input);
         if (!target.format)
-            return Fail(input, "cannot write '" + target.path +
-                                   "': unknown output format (use jpg, jpeg, png, tif, tiff or bmp)");
+            return Fail(input, "cannot write " + Quoted(target.path) +
+                                   ": unknown output format"
+                                   " (use jpg, jpeg, png, tif, tiff or bmp)");
         // Hard links and other spellings of a path are the same file too.
         if (const auto existing = IdentityOf(target.path)) {
             if (!options_.overwrite && inputs_.count(*existing))
-                return Fail(input, "output '" + target.path +
-                                       "' is an input image; not replaced (use --overwrite to allow)");
+                return Fail(input, "output " + Quoted(target.path) +
+                                       " is an input image; not replaced"
+                                       " (use --overwrite to allow)");
             if (const auto earlier = written_.find(*existing); earlier != written_.end())
-                return Fail(input, "output '" + target.path + "' was just written for '" +
-                                       earlier->second + "'; not replaced");
+                return Fail(input, "output " + Quoted(target.path) + " was just written for " +
+                                       Quoted(earlier->second) + "; not replaced");
         }
 
         struct stat inputStat {};
@@ -99,7 +107,7 @@ public:
         if (FreeImage_GetPitch(source) != stride || FreeImage_GetPitch(result.get()) != stride)
             return Fail(input, "unexpected row layout");
 
-        ProgressBar bar(!options_.quiet && ProgressWanted(), input);
+        ProgressBar bar(!options_.quiet && ProgressWanted(), ShownName(input));
         const RunResult run = RunFullDenoise(
             options_.settings, {FreeImage_GetBits(source), FreeImage_GetBits(result.get()), width, height},
             [&bar](int32_t row, int32_t rows) {
@@ -116,11 +124,13 @@ public:
 
         CopyImageMetadata(result.get(), source);
         const SaveResult saved = SaveImageFile(result.get(), target.path, *target.format, options_.save);
-        if (!saved.ok) return Fail(input, "cannot write '" + target.path + "': " + saved.reason);
+        if (!saved.ok)
+            return Fail(input, "cannot write " + Quoted(target.path) + ": " + saved.reason);
         if (const auto id = IdentityOf(target.path)) written_.emplace(*id, input);
         if (!options_.quiet)
-            std::cout << input << " -> " << target.path << "  (" << width << "x" << height << ", "
-                      << Seconds(SecondsSince(start)) << ")" << std::endl;
+            PrintOut(ShownName(input) + " -> " + ShownName(target.path) + "  (" +
+                     std::to_string(width) + "x" + std::to_string(height) + ", " +
+                     Seconds(SecondsSince(start)) + ")\n");
         return Outcome::Written;
     }
 
@@ -139,12 +149,12 @@ int Run(int argc, char** argv) {
     const ParseResult parsed = ParseCommandLine(argc, argv);
     const Options& options = parsed.options;
     if (options.help) {
-        std::cout << UsageText(kProgram);
+        PrintOut(UsageText(kProgram));
         return 0;
     }
     if (options.version) {
-        std::cout << kProgram << " " << CALMORA_VERSION << " (FreeImage "
-                  << FreeImage_GetVersion() << ")" << std::endl;
+        PrintOut(std::string(kProgram) + " " + CALMORA_VERSION + " (FreeImage " +
+                 FreeImage_GetVersion() + ")\n");
         return 0;
     }
     if (!parsed.error.empty()) {
@@ -153,8 +163,8 @@ int Run(int argc, char** argv) {
         return 2;
     }
     if (!options.outputFile.empty() && !OutputFor(options, options.inputs.front()).format) {
-        std::cerr << kProgram << ": cannot write '" << options.outputFile
-                  << "': unknown output format (use jpg, jpeg, png, tif, tiff or bmp)" << std::endl;
+        std::cerr << kProgram << ": cannot write " << Quoted(options.outputFile)
+                  << ": unknown output format (use jpg, jpeg, png, tif, tiff or bmp)" << std::endl;
         return 2;
     }
 
@@ -175,12 +185,24 @@ int Run(int argc, char** argv) {
         (outcome == Outcome::Written ? written : failed) += 1;
     }
     if (!options.quiet && options.inputs.size() > 1)
-        std::cout << written << " of " << options.inputs.size() << " images written in "
-                  << Seconds(SecondsSince(start)) << std::endl;
+        PrintOut(std::to_string(written) + " of " + std::to_string(options.inputs.size()) +
+                 " images written in " + Seconds(SecondsSince(start)) + "\n");
     return failed == 0 ? 0 : 1;
+}
+
+// Run, and a failure to write standard output turns a success into exit 1.
+int RunAndReport(int argc, char** argv) {
+    KeepStandardDescriptorsTaken();
+    const int status = Run(argc, argv);
+    if (const int error = FinishStandardOutput()) {
+        std::cerr << kProgram << ": cannot write to standard output: " << std::strerror(error)
+                  << std::endl;
+        return status == 0 ? 1 : status;
+    }
+    return status;
 }
 
 }  // namespace
 }  // namespace calmora::cli
 
-int main(int argc, char** argv) { return calmora::cli::Run(argc, argv); }
+int main(int argc, char** argv) { return calmora::cli::RunAndReport(argc, argv); }

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "shown_name.h"
+
 namespace calmora::cli {
 
 namespace {
@@ -86,11 +88,15 @@ written into JPEG, PNG and TIFF results.
 While working, a progress bar is shown on the terminal; the time taken is
 printed for every image. A file that cannot be read, decoded or written is
 reported on one line naming the file and the reason; the other files are
-still processed. Ctrl+C stops after the row being computed; the image in
-progress is not written.
+still processed. In names, control characters are shown escaped (ESC as
+\x1b) and a backslash as \\. Ctrl+C stops after the row being computed;
+the image in progress is not written. An output that is not a regular file
+(a device, FIFO or socket, or a link to one) or is write-protected is never
+replaced; through a link to a file, that file is replaced.
 
-Exit status: 0 when every image was written, 1 when some could not be,
-2 for a wrong command line, 130 when interrupted.
+Exit status: 0 when every image was written, 1 when some could not be or
+standard output could not be written, 2 for a wrong command line, 130 when
+interrupted.
 )";
 }
 
@@ -125,7 +131,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         const auto value = ParseInt(optarg, low, high);
         if (!value) {
             fail(std::string(name) + " must be a whole number from " + std::to_string(low) +
-                 " to " + std::to_string(high) + ", not '" + (optarg ? optarg : "") + "'");
+                 " to " + std::to_string(high) + ", not '" + ShownName(optarg ? optarg : "") + "'");
             return low;
         }
         return *value;
@@ -150,15 +156,23 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             case kRed: o.settings.red = percent("red"); break;
             case kGreen: o.settings.green = percent("green"); break;
             case kBlue: o.settings.blue = percent("blue"); break;
-            case 'o': o.outputFile = optarg; break;
-            case 'd': o.outputDir = optarg; break;
+            // An empty name would quietly mean "beside the input".
+            case 'o':
+                o.outputFile = optarg;
+                if (o.outputFile.empty()) fail("--output (-o) needs a file name, not an empty one");
+                break;
+            case 'd':
+                o.outputDir = optarg;
+                if (o.outputDir.empty())
+                    fail("--output-dir (-d) needs a folder name, not an empty one");
+                break;
             case kFormat:
                 o.formatExtension = Lower(optarg);
                 if (!o.formatExtension.empty() && o.formatExtension.front() == '.')
                     o.formatExtension.erase(0, 1);
                 o.format = SaveFormatFromExtension(o.formatExtension);
                 if (!o.format)
-                    fail("unknown output format '" + std::string(optarg) +
+                    fail("unknown output format '" + ShownName(optarg) +
                          "' (use jpg, png, tif or bmp)");
                 break;
             case 'q': o.save.jpegQuality = number("quality", 1, 100); break;
@@ -167,8 +181,8 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             case 'Q': o.quiet = true; break;
             case 'h': o.help = true; break;
             case kVersion: o.version = true; break;
-            case ':': fail(std::string("option ") + argv[optind - 1] + " needs a value"); break;
-            default: fail(std::string("unknown option ") + argv[optind - 1]); break;
+            case ':': fail("option " + ShownName(argv[optind - 1]) + " needs a value"); break;
+            default: fail("unknown option " + ShownName(argv[optind - 1])); break;
         }
     }
     for (int i = optind; i < argc; ++i) o.inputs.emplace_back(argv[i]);

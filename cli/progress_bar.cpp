@@ -15,7 +15,13 @@ bool ProgressWanted() { return isatty(STDERR_FILENO) == 1; }
 
 ProgressBar::ProgressBar(bool enabled, std::string label)
     : enabled_(enabled), label_(std::move(label)) {
-    if (label_.size() > kLabelWidth) label_ = "..." + label_.substr(label_.size() - kLabelWidth + 3);
+    if (label_.size() > kLabelWidth) {
+        // Cut where a character starts, never inside a UTF-8 sequence.
+        size_t cut = label_.size() - kLabelWidth + 3;
+        while (cut < label_.size() && (static_cast<unsigned char>(label_[cut]) & 0xC0) == 0x80)
+            ++cut;
+        label_ = "..." + label_.substr(cut);
+    }
 }
 
 ProgressBar::~ProgressBar() { Clear(); }

@@ -134,16 +134,18 @@ std::string DescribeSaveError(SaveError error, int systemError, int language) {
         case SaveError::CannotReplace:
             return because("cannot replace the file", "impossibile sostituire il file");
         case SaveError::NotRegularFile:
-            return italian ? "non \xC3\xA8 un file normale (dispositivo, FIFO o socket); non sostituito"
-                           : "not a regular file (a device, FIFO or socket); not replaced";
+            return italian
+                       ? "non \xC3\xA8 un file normale (dispositivo, FIFO o socket); non sostituito"
+                       : "not a regular file (a device, FIFO or socket); not replaced";
         case SaveError::WriteProtected:
             return italian ? "il file \xC3\xA8 protetto dalla scrittura; non sostituito"
                            : "the file is write-protected; not replaced";
         case SaveError::BrokenLink:
             return because("broken link", "collegamento interrotto");
         case SaveError::UntrustedLink:
-            return italian ? "collegamento di un altro utente in una cartella condivisa; non seguito"
-                           : "a link made by another user in a shared folder; not followed";
+            return italian
+                       ? "collegamento di un altro utente in una cartella condivisa; non seguito"
+                       : "a link made by another user in a shared folder; not followed";
     }
     return italian ? "errore sconosciuto" : "unknown error";
 }

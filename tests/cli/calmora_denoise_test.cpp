@@ -1,6 +1,9 @@
 // Runs the built calmora-denoise binary and checks what it writes and says.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -42,11 +45,14 @@ std::string Slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// stdout and stderr go to files, so stderr is not a terminal here.
-ToolRun RunTool(const ScratchDir& dir, const std::vector<std::string>& args) {
+// stdout and stderr go to files, so stderr is not a terminal here; with
+// closedStdout the tool starts without a standard output at all.
+ToolRun RunTool(const ScratchDir& dir, const std::vector<std::string>& args,
+                bool closedStdout = false) {
     std::string command = Quote(CALMORA_DENOISE_EXE);
     for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt") + " </dev/null";
+    command += (closedStdout ? std::string(" >&-") : " >" + Quote(dir / "stdout.txt")) + " 2>" +
+               Quote(dir / "stderr.txt") + " </dev/null";
     const int status = std::system(command.c_str());
     ToolRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -292,6 +298,128 @@ TEST(CalmoraDenoise, WrongCommandLinesAreRefusedBeforeAnyWork) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"in.png"});
     const ToolRun webp = RunTool(dir, {"-o", dir / "x.webp", dir / "in.png"});
     EXPECT_NE(webp.err.find("x.webp"), std::string::npos) << webp.err;
+}
+
+TEST(CalmoraDenoise, EmptyOutputNamesAreRefusedAsUsageErrors) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(20, 20);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"-o", "", dir / "in.png"},
+             {"--output", "", dir / "in.png"},
+             {"--output=", dir / "in.png"},
+             {"-d", "", dir / "in.png"},
+             {"--output-dir", "", dir / "in.png"},
+             {"--output-dir=", dir / "in.png"}}) {
+        const ToolRun run = RunTool(dir, args);
+        EXPECT_EQ(run.exitCode, 2) << args[0];
+        EXPECT_EQ(run.err.rfind("calmora-denoise: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("not an empty one"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"in.png"});  // nothing beside the input
+}
+
+TEST(CalmoraDenoise, OutputThatCannotTakeAnImageIsAFailureAndStaysAsItWas) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(20, 20);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
+    ASSERT_EQ(mkfifo((dir / "fifo.png").c_str(), 0666), 0);
+    // Both ends held here: a regression that opened the FIFO must not hang the test.
+    const int both = open((dir / "fifo.png").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(both, 0);
+    fs::create_symlink("fifo.png", dir / "to-fifo.png");
+    std::vector<std::string> refused = {"fifo.png", "to-fifo.png"};
+    if (geteuid() == 0) {
+        // A test node with the null device's numbers, in the scratch folder.
+        ASSERT_EQ(mknod((dir / "node.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        refused.push_back("node.bmp");
+    }
+    for (const std::string& name : refused) {
+        const ToolRun run = RunTool(dir, {"-o", dir / name, dir / "in.png"});
+        EXPECT_EQ(run.exitCode, 1) << name;
+        ASSERT_EQ(run.ErrLines().size(), 1u) << run.err;
+        EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+    }
+    struct stat st {};
+    ASSERT_EQ(lstat((dir / "fifo.png").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    char byte = 0;
+    EXPECT_EQ(read(both, &byte, 1), -1) << "the tool wrote into the FIFO";
+    close(both);
+    if (geteuid() == 0) {
+        ASSERT_EQ(lstat((dir / "node.bmp").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+    }
+
+    calmora_test::WriteFile(dir / "locked.png", {'o', 'l', 'd'});
+    chmod((dir / "locked.png").c_str(), 0444);
+    const ToolRun locked = RunTool(dir, {"-o", dir / "locked.png", dir / "in.png"});
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_NE(locked.err.find("write-protected"), std::string::npos) << locked.err;
+    EXPECT_EQ(calmora_test::ReadFile(dir / "locked.png"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+
+    // A link to a file: that file is replaced and the link stays.
+    calmora_test::WriteFile(dir / "real.png", {'o', 'l', 'd'});
+    fs::create_symlink("real.png", dir / "to-real.png");
+    const ToolRun through = RunTool(dir, {"--quiet", "-o", dir / "to-real.png", dir / "in.png"});
+    EXPECT_EQ(through.exitCode, 0) << through.err;
+    EXPECT_TRUE(fs::is_symlink(dir / "to-real.png"));
+    EXPECT_EQ(LoadImageFile(dir / "real.png").error, ImageFileError::None);
+}
+
+TEST(CalmoraDenoise, AReportThatCannotReachStandardOutputIsAFailure) {
+    ScratchDir dir;
+    for (const char* option : {"--help", "--version"}) {
+        const ToolRun run = RunTool(dir, {option}, true);
+        EXPECT_EQ(run.exitCode, 1) << option;
+        EXPECT_NE(run.err.find("cannot write to standard output"), std::string::npos) << run.err;
+    }
+    const BitmapPtr photo = calmora_test::Pattern24(20, 20);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
+    // The image is written; the line saying so is lost, and so is the success.
+    const ToolRun run = RunTool(dir, {"-o", dir / "out.png", dir / "in.png"}, true);
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(run.ErrLines().size(), 1u) << run.err;
+    EXPECT_NE(run.err.find("standard output"), std::string::npos) << run.err;
+    EXPECT_EQ(LoadImageFile(dir / "out.png").error, ImageFileError::None);
+    // --quiet writes nothing there, so nothing is lost.
+    EXPECT_EQ(RunTool(dir, {"--quiet", "-o", dir / "q.png", dir / "in.png"}, true).exitCode, 0);
+    EXPECT_EQ(RunTool(dir, {"--help"}).exitCode, 0);
+}
+
+TEST(CalmoraDenoise, NamesWithControlCharactersAreShownEscaped) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(20, 20);
+    // ESC ] 0 ; ... BEL would retitle the terminal; the rest would be taken
+    // as colour changes, a backwards-reading name or C1 CSI.
+    const std::string evil = "in\x1b]0;owned\x07\x1b[2J.png";
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / evil);
+    const std::string shownEvil = "in\\x1b]0;owned\\x07\\x1b[2J.png";
+
+    const ToolRun written = RunTool(dir, {"-o", dir / "out.png", dir / evil});
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_NE(written.out.find(dir / shownEvil + " -> "), std::string::npos) << written.out;
+
+    const std::string odd =
+        "back\\slash \xc2\x9b" "31m rtl\xe2\x80\xae gnp.x bad\xff caf\xc3\xa9.png";
+    const ToolRun missing = RunTool(dir, {"-d", dir / "out", dir / odd, dir / evil});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("back\\\\slash \\xc2\\x9b31m rtl\\xe2\\x80\\xae gnp.x"
+                               " bad\\xff caf\xc3\xa9.png"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_NE(missing.out.find(dir / shownEvil), std::string::npos) << missing.out;
+
+    const ToolRun format = RunTool(dir, {"--format", "\x1b[31m", dir / evil});
+    EXPECT_EQ(format.exitCode, 2);
+    EXPECT_NE(format.err.find("'\\x1b[31m'"), std::string::npos) << format.err;
+    const ToolRun clash = RunTool(dir, {"-o", dir / evil, dir / evil});
+    EXPECT_EQ(clash.exitCode, 1);
+    for (const ToolRun* run : {&written, &missing, &format, &clash}) {
+        EXPECT_EQ(run->out.find('\x1b'), std::string::npos) << run->out;
+        EXPECT_EQ(run->err.find('\x1b'), std::string::npos) << run->err;
+        EXPECT_EQ(run->err.find("\xc2\x9b"), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -93,7 +93,8 @@ TEST_F(SettingsFileTest, AFifoInPlaceOfASettingsFileIsNeitherReadNorReplaced) {
 TEST_F(SettingsFileTest, ADeviceNodeLinkedAsPrefIsNotReplaced) {
     if (geteuid() != 0) GTEST_SKIP() << "making a device node needs root";
     // A test node with the null device's numbers, in the scratch folder.
-    ASSERT_EQ(mknod((dir / "node").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << std::strerror(errno);
+    ASSERT_EQ(mknod((dir / "node").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0)
+        << std::strerror(errno);
     fs::create_symlink(dir / "node", Setting("Pref"));
     EXPECT_FALSE(SavePreferences());
     EXPECT_EQ(KindOf(dir / "node"), mode_t{S_IFCHR});
