@@ -44,6 +44,12 @@ unsigned SumPixels(FIBITMAP* image) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Decoding stays in this process unless the environment says otherwise:
+    // the sanitizers' runtimes make system calls the decoding child's filter
+    // forbids (every load would fail), and a crash inside a child is only a
+    // failed load to the fuzzer, which also sees no coverage from there.
+    // CALMORA_DECODE_IN_PROCESS=0 fuzzes through the child instead.
+    setenv("CALMORA_DECODE_IN_PROCESS", "1", 0);
     // The first collector installs the quiet message handlers of FreeImage
     // and libtiff for the whole process; what the decoders say outside a
     // collector is dropped, so a run's log shows only the fuzzer.

@@ -67,8 +67,13 @@ for target in "${targets[@]}"; do
   fi
   echo "fuzz: $target for $seconds s (log: $log)"
   status=0
+  # The targets write each input into a private folder under $TMPDIR, which
+  # must be gone once they are: a folder of their own shows it.
+  tmp=$build/tmp-$target
+  rm -rf "$tmp"
+  mkdir -p "$tmp"
   # The corpus folder comes first: libFuzzer adds what it finds there.
-  (cd "$build" && "$build/bin/$target" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+  (cd "$build" && TMPDIR=$tmp "$build/bin/$target" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
       -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$crashes/" \
       "${mode[@]}" "$corpus" "$seeds") >"$log" 2>&1 || status=$?
   last=$(grep -E 'cov: [0-9]+' "$log" | tail -n 1 || true)
@@ -78,6 +83,13 @@ for target in "${targets[@]}"; do
   [ -n "$execs" ] || execs=$(printf '%s\n' "$last" | sed -n 's/^#\([0-9]*\).*/\1/p')
   echo "fuzz: $target: ${execs:-?} execs, ${rate:-?} exec/s, last: ${last:-none}"
   new=$(( $(ls "$crashes" | wc -l) - before ))
+  # The helper that removes a target's folder ends just after the target.
+  for _ in 1 2 3 4 5; do rmdir "$tmp" 2>/dev/null && break; sleep 1; done
+  if [ -d "$tmp" ]; then
+    echo "fuzz: $target left files in $tmp:"
+    find "$tmp" | sed 's/^/  /'
+    found=1
+  fi
   if [ "$new" -gt 0 ] || { [ "$status" -ne 0 ] && [ "${CALMORA_FUZZ_KEEP_GOING:-0}" != 1 ]; }; then
     echo "fuzz: $target found $new new file(s) in $crashes (exit status $status):"
     ls -t "$crashes" | head -n "$(( new > 0 ? new : 1 ))" | sed 's/^/  /'
