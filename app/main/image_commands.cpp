@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "command_lock.h"
 #include "current_language.h"
 #include "message_catalogue.h"
 #include "message_ids.h"
@@ -20,15 +21,12 @@ void MainWindow::Ruota90_Click() {
     // (a save frame waiting for its answer, screen fit half way) the image
     // belongs to that command; a turn would also give the menus back under it.
     if (!HasImage() || doc_.loadingFlag || !fileMenu_->menuAction()->isEnabled()) return;
-    SetWindowPointer(kPointerBusy);
-    SetPicPointer(kPointerBusy);
-    DisableMainMenus();
-    auto fail = [this](FIBITMAP* turned, int message) {
+    BusyPointers busy(*this);
+    const MenuLock menus(*this);
+    auto fail = [this, &busy](FIBITMAP* turned, int message) {
         if (turned) FreeImage_Unload(turned);
-        SetWindowPointer(kPointerDefault);
-        SetPicPointer(kPointerDefault);
+        busy.Release();
         ShowMessage(this, message);
-        EnableMainMenus();
     };
 
     // Everything the turned picture needs is made before anything of the
@@ -79,9 +77,6 @@ void MainWindow::Ruota90_Click() {
     } else {
         ShowFitView();
     }
-    SetWindowPointer(kPointerDefault);
-    SetPicPointer(kPointerDefault);
-    EnableMainMenus();
 }
 
 void MainWindow::Denoise_Click() {

@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "command_lock.h"
 #include "current_language.h"
 #include "message_catalogue.h"
 #include "message_ids.h"
@@ -150,11 +151,9 @@ void MainWindow::ShowFitView() {
 
 void MainWindow::PaintSizeScreenFit_Click() {
     if (!HasImage() || paintSizeScreenFit_->isChecked()) return;
-    hScroll_->setEnabled(false);
-    vScroll_->setEnabled(false);
-    DisableMainMenus();
+    MenuLock lock(*this, true);
     ApplyMarks(SizeMarks{false, true});
-    SetWindowPointer(kPointerBusy);
+    BusyPointers busy(*this, true);
     QCoreApplication::processEvents();
 
     if (!doc_.fitBitmapExists) {
@@ -162,20 +161,17 @@ void MainWindow::PaintSizeScreenFit_Click() {
             // The true-size view stays, with its menu marks and bars usable.
             doc_.fitBitmapExists = false;
             ApplyMarks(SizeMarks{true, false});
-            SetWindowPointer(kPointerDefault);
+            busy.Release();
             ShowMessage(this, msg::kNoMemoryScreenFit);
-            EnableMainMenus();
-            hScroll_->setEnabled(true);
-            vScroll_->setEnabled(true);
             return;
         }
         doc_.fitBitmapExists = true;
     }
     ShowFitView();
-    EnableMainMenus();
+    lock.Release();
+    // Only the bars the true-size view shows stay usable behind the fitted view.
     hScroll_->setEnabled(view_.Layout().hScrollShown);
     vScroll_->setEnabled(view_.Layout().vScrollShown);
-    SetWindowPointer(kPointerDefault);
 }
 
 void MainWindow::PaintSizeTrue_Click() {

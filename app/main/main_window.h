@@ -18,6 +18,7 @@ class QScrollBar;
 
 namespace calmora {
 
+class BusyPointers;
 class GCommonDialog;
 class PictureBox;
 
@@ -115,7 +116,9 @@ private:
     void WriteOpenFolder();
     void BeginLoad(const QString& path);
     void LoadImageFile();
-    void FailLoad(int message, bool hidePaintSize);
+    // Ends a load that failed once the window was locked: the menus come back
+    // when the load's lock ends, after the message.
+    void FailLoad(BusyPointers& busy, int message, bool hidePaintSize);
     void ReleaseDocument();
     // A load once held back the system's screen-saver keys while it ran; the
     // desktops this runs on have no such switch, so the calls stay in place

@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "command_lock.h"
 #include "current_language.h"
 #include "message_catalogue.h"
 #include "message_ids.h"
@@ -88,8 +89,7 @@ void MainWindow::LoadImageFile() {
     }
     doc_.fileType = probe.format;
 
-    SetPicPointer(kPointerBusy);
-    SetWindowPointer(kPointerBusy);
+    BusyPointers busy(*this);
     paintSizeMenu_->menuAction()->setVisible(false);
     imageMenu_->menuAction()->setVisible(false);
     pic_->hide();
@@ -98,7 +98,7 @@ void MainWindow::LoadImageFile() {
     startPictureShown_ = false;
     hScroll_->hide();
     vScroll_->hide();
-    DisableMainMenus();
+    MenuLock menus(*this);
     QCoreApplication::processEvents();
 
     ReleaseDocument();
@@ -106,7 +106,7 @@ void MainWindow::LoadImageFile() {
 
     LoadedImage loaded = calmora::LoadImageFile(path);
     if (!loaded.image) {
-        FailLoad(CatalogueMessageFor(loaded.error), false);
+        FailLoad(busy, CatalogueMessageFor(loaded.error), false);
         return;
     }
     doc_.fileType = loaded.format;
@@ -128,7 +128,7 @@ void MainWindow::LoadImageFile() {
     const int failure =
         MakeTrueView(doc_.viewBitmap, doc_.imageBits, doc_.width, doc_.height, layout, 0, 0);
     if (failure != 0) {
-        FailLoad(failure, true);
+        FailLoad(busy, failure, true);
         return;
     }
 
@@ -143,26 +143,23 @@ void MainWindow::LoadImageFile() {
     ApplyMarks(view_.Marks());
     view_.SetTrueScroll(0, 0);
     doc_.loadingFlag = false;
-    SetWindowPointer(kPointerDefault);
-    SetPicPointer(kPointerDefault);
+    busy.Release();
     fileSave_->setEnabled(true);
-    EnableMainMenus();
+    menus.Release();
     imageMenu_->menuAction()->setVisible(true);
     doc_.rotation = 0;
 }
 
-void MainWindow::FailLoad(int message, bool hidePaintSize) {
+void MainWindow::FailLoad(BusyPointers& busy, int message, bool hidePaintSize) {
     if (hidePaintSize) paintSizeMenu_->menuAction()->setVisible(false);
     ResumeSystemKeys();
-    SetWindowPointer(kPointerDefault);
-    SetPicPointer(kPointerDefault);
+    busy.Release();
     // Nothing of the failed file stays behind, and nothing may act on it.
     ReleaseDocument();
     hScroll_->hide();
     vScroll_->hide();
     fileSave_->setEnabled(false);
     ShowMessage(this, message);
-    EnableMainMenus();
     doc_.loadingFlag = false;
 }
 

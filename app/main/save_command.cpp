@@ -1,5 +1,6 @@
 #include "save_command.h"
 
+#include "command_lock.h"
 #include "current_language.h"
 
 #include <QApplication>
@@ -39,6 +40,10 @@ SaveCommand::SaveCommand(MainWindow& window) : QObject(&window), window_(window)
     BuildJpegFrame();
     BuildTiffFrame();
     window_.ClientArea()->installEventFilter(this);
+}
+
+SaveCommand::~SaveCommand() {
+    if (lock_) lock_->Abandon();
 }
 
 bool SaveCommand::FrameOpen() const {
@@ -93,9 +98,11 @@ void SaveCommand::FileSave_Click() {
             break;
         case SaveFormat::Png:
         case SaveFormat::Bmp: {
-            SetBusyPointers(true);
-            const SaveResult result = WriteImage(*check.format, SaveOptions{});
-            SetBusyPointers(false);
+            SaveResult result;
+            {
+                const BusyPointers busy(window_);
+                result = WriteImage(*check.format, SaveOptions{});
+            }
             ReportFailure(result);
             UnlockWindow();
             break;
@@ -109,17 +116,19 @@ void SaveCommand::HScrolljpgQual_Change() {
 
 void SaveCommand::OkjpgQual_Click() {
     if (writing_) return;
-    SetBusyPointers(true);
-    okjpgQual_->setEnabled(false);
-    // The frame's Cancel stays shown but must not end the command under the write.
-    writing_ = true;
-    QCoreApplication::processEvents();
-    SaveOptions options;
-    options.jpegQuality = hScrolljpgQual_->value();
-    const SaveResult result = WriteImage(SaveFormat::Jpeg, options);
-    frameJPGQuality_->hide();
-    okjpgQual_->setEnabled(true);
-    SetBusyPointers(false);
+    SaveResult result;
+    {
+        const BusyPointers busy(window_);
+        okjpgQual_->setEnabled(false);
+        // The frame's Cancel stays shown but must not end the command under the write.
+        writing_ = true;
+        QCoreApplication::processEvents();
+        SaveOptions options;
+        options.jpegQuality = hScrolljpgQual_->value();
+        result = WriteImage(SaveFormat::Jpeg, options);
+        frameJPGQuality_->hide();
+        okjpgQual_->setEnabled(true);
+    }
     ReportFailure(result);
     UnlockWindow();
 }
@@ -145,11 +154,13 @@ void SaveCommand::LZWopt_Click() {
 void SaveCommand::OkTif_Click() {
     if (writing_) return;
     frameTIFF_->hide();
-    SetBusyPointers(true);
-    SaveOptions options;
-    options.tiffLzw = tiffLzw_;
-    const SaveResult result = WriteImage(SaveFormat::Tiff, options);
-    SetBusyPointers(false);
+    SaveResult result;
+    {
+        const BusyPointers busy(window_);
+        SaveOptions options;
+        options.tiffLzw = tiffLzw_;
+        result = WriteImage(SaveFormat::Tiff, options);
+    }
     ReportFailure(result);
     UnlockWindow();
 }
@@ -160,23 +171,9 @@ void SaveCommand::AnnullaTif_Click() {
     UnlockWindow();
 }
 
-void SaveCommand::LockWindow() {
-    window_.DisableMainMenus();
-    window_.HScroll1()->setEnabled(false);
-    window_.VScroll1()->setEnabled(false);
-}
+void SaveCommand::LockWindow() { lock_.emplace(window_, true); }
 
-void SaveCommand::UnlockWindow() {
-    window_.EnableMainMenus();
-    window_.HScroll1()->setEnabled(true);
-    window_.VScroll1()->setEnabled(true);
-}
-
-void SaveCommand::SetBusyPointers(bool busy) {
-    const int code = busy ? kPointerBusy : kPointerDefault;
-    window_.SetWindowPointer(code);
-    window_.SetPicPointer(code);
-}
+void SaveCommand::UnlockWindow() { lock_.reset(); }
 
 SaveResult SaveCommand::WriteImage(SaveFormat format, const SaveOptions& options) {
     writing_ = true;

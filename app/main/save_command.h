@@ -6,6 +6,9 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
+
+#include "command_lock.h"
 
 #include "file_dialogs.h"
 #include "imagefiles/image_save.h"
@@ -31,6 +34,8 @@ public:
     // kept as long as the window, so the quality and the folder persist.
     static SaveCommand& Of(MainWindow& window);
     explicit SaveCommand(MainWindow& window);
+    // Goes with the window, whose menus may be gone by then.
+    ~SaveCommand() override;
 
     void FileSave_Click();
 
@@ -57,9 +62,9 @@ private:
     void BuildTiffFrame();
     void OpenFrame(QGroupBox* frame, QWidget* focus);
     void PlaceFrame(QGroupBox* frame);
+    // The menus and the scroll bars, from the name's acceptance to the end.
     void LockWindow();
     void UnlockWindow();
-    void SetBusyPointers(bool busy);
     // Writes the document's image.
     [[nodiscard]] SaveResult WriteImage(SaveFormat format, const SaveOptions& options);
     // Says why a write failed; nothing when it did not.
@@ -72,6 +77,7 @@ private:
     QString saveFolder_;
     bool tiffLzw_ = false;
     bool writing_ = false;
+    std::optional<MenuLock> lock_;
 
     QGroupBox* frameJPGQuality_ = nullptr;
     QScrollBar* hScrolljpgQual_ = nullptr;

@@ -105,7 +105,7 @@ void MainWindowOpenTest::opensEveryFormat() {
     const ImageDocument& doc = window_->Document();
     QVERIFY(doc.image);
     QCOMPARE(int(FreeImage_GetBPP(doc.image)), 24);
-    QCOMPARE(doc.viewMode, kTrueSize);
+    QCOMPARE(window_->View().Mode(), kTrueSize);
     QVERIFY(!doc.loadingFlag);
     QVERIFY(MenuEnabled("FileSave"));
     QVERIFY(MenuEnabled("Denoise"));
