@@ -1,17 +1,21 @@
 #include "imagefiles/image_load.h"
 
+#include "imagefiles/bitmap_transfer.h"
 #include "imagefiles/decoder_messages.h"
 #include "imagefiles/exif_io.h"
 #include "imagefiles/exif_tags.h"
 #include "imagefiles/image_guard.h"
+#include "imagefiles/sandbox.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 namespace calmora {
@@ -146,7 +150,163 @@ BitmapPtr Decode(FREE_IMAGE_FORMAT format, const std::string& path, int flags,
     return BitmapPtr(FreeImage_Load(format, path.c_str(), flags));
 }
 
+// ---------------------------------------------------------------------------
+// Decoding in a sandboxed child (see sandbox.h), or in this process where no
+// sandbox can be had.
+
+decode_testing::LoadSeam g_seam;
+
+// A float RGB(A) picture has no conversion to 24 bits (see ConvertTo24), so
+// it is refused from its header, before gigabytes are decoded for nothing.
+bool ConvertibleTo24(FREE_IMAGE_TYPE type) {
+    return type != FIT_RGBF && type != FIT_RGBAF && type != FIT_UNKNOWN;
+}
+
+bool NeedsGreyStep(FREE_IMAGE_TYPE type) {
+    return type != FIT_BITMAP && type != FIT_RGB16 && type != FIT_RGBA16;
+}
+
+struct Decoded {
+    ImageFileError error = ImageFileError::None;
+    BitmapPtr image;  // 24 bits, with the file's metadata
+};
+
+// Everything FreeImage does to the picture: decode, checks, 24-bit copy.
+Decoded DecodeTo24(FREE_IMAGE_FORMAT format, const std::string& path,
+                   const exif::TiffExif& tiffExif) {
+    Decoded result;
+    DecoderMessages messages;
+    const int flags = format == FIF_JPEG ? JPEG_ACCURATE : 0;
+    BitmapPtr decoded = g_seam.decoder ? g_seam.decoder(path) : Decode(format, path, flags, tiffExif);
+    if (!decoded || !FreeImage_HasPixels(decoded.get())) {
+        result.error = ImageFileError::Corrupt;
+        return result;
+    }
+    if (format == FIF_JPEG && messages.Contains("Premature end of JPEG file")) {
+        result.error = ImageFileError::Truncated;
+        return result;
+    }
+    // The header said one thing; the decoder may have produced another.
+    result.error = CheckImageSize(FreeImage_GetWidth(decoded.get()),
+                                  FreeImage_GetHeight(decoded.get()));
+    if (result.error != ImageFileError::None) return result;
+    if (FreeImage_GetImageType(decoded.get()) == FIT_BITMAP &&
+        FreeImage_GetBPP(decoded.get()) == 24) {
+        result.image = std::move(decoded);
+    } else {
+        result.image = ConvertTo24(decoded.get());
+        if (!result.image) result.error = ImageFileError::ConversionFailed;
+    }
+    return result;
+}
+
+struct ChildTask {
+    FREE_IMAGE_FORMAT format;
+    const exif::TiffExif* tiffExif;
+};
+
+int SendToParent(SandboxChild& child, ImageFileError status, FIBITMAP* image) {
+    const size_t bytes = TransferBytes(image);
+    auto* to = static_cast<uint8_t*>(child.Grow(bytes));
+    if (!to) return 1;
+    WriteTransfer(static_cast<int32_t>(status), image, to, bytes);
+    return 0;
+}
+
+int DecodeInChild(SandboxChild& child, void* argument) {
+    const auto& task = *static_cast<const ChildTask*>(argument);
+    const Decoded decoded = DecodeTo24(task.format, child.path, *task.tiffExif);
+    return SendToParent(child, decoded.error, decoded.image.get());
+}
+
+int ReadHeaderInChild(SandboxChild& child, void* argument) {
+    const auto& task = *static_cast<const ChildTask*>(argument);
+    DecoderMessages quiet;
+    const BitmapPtr header = Decode(task.format, child.path, FIF_LOAD_NOPIXELS, *task.tiffExif);
+    return SendToParent(child, header ? ImageFileError::None : ImageFileError::Corrupt, header.get());
+}
+
+std::atomic<bool> g_inProcess{false};
+
+void DecodeInProcessFromNowOn(const std::string& why) {
+    if (!g_inProcess.exchange(true))
+        std::fprintf(stderr, "calmora: images are decoded without a sandbox: %s\n", why.c_str());
+}
+
+// Processor time grows with the picture; the parent waits twice as long.
+SandboxLimits LimitsFor(uint64_t memoryBytes, int64_t pixels) {
+    SandboxLimits limits;
+    limits.memoryBytes = (g_seam.memoryBytes ? g_seam.memoryBytes : memoryBytes) + (uint64_t{256} << 20);
+    limits.cpuSeconds = g_seam.cpuSeconds ? g_seam.cpuSeconds : static_cast<int>(20 + pixels / 4'000'000);
+    limits.wallMilliseconds = g_seam.wallMilliseconds ? g_seam.wallMilliseconds
+                                                      : 2000 * limits.cpuSeconds + 5000;
+    return limits;
+}
+
+// Runs job in a sandbox; nothing when it has to run in this process instead.
+// A child that failed in any way gives Corrupt.
+std::optional<TransferredBitmap> RunSandboxedJob(const std::string& path, const SandboxLimits& limits,
+                                                 SandboxJob job, ChildTask task) {
+    static const bool refused = [] {
+        const std::string why = SandboxRefusal();
+        if (!why.empty()) DecodeInProcessFromNowOn(why);
+        return !why.empty();
+    }();
+    if (refused || g_inProcess) return std::nullopt;
+    const DecoderMessages installed;  // handlers (and their dlsym) before the fork and filter
+    const SandboxResult run = RunSandboxed(path, limits, job, &task);
+    if (run.outcome == SandboxOutcome::Unavailable) {
+        if (run.lasting) DecodeInProcessFromNowOn(run.why);
+        return std::nullopt;
+    }
+    TransferredBitmap sent;
+    if (run.outcome == SandboxOutcome::Finished) sent = ReadTransfer(run.Data(), run.Size());
+    const bool known = sent.status >= 0 && sent.status <= static_cast<int32_t>(ImageFileError::NotEnoughMemory);
+    if (!sent.valid || !known || (sent.status == 0) != sent.described) {
+        sent = TransferredBitmap{};
+        sent.status = static_cast<int32_t>(ImageFileError::Corrupt);
+    }
+    return sent;
+}
+
+// Size and sample type from FreeImage's reading of the header; false when
+// it refused the header.
+bool ReadHeader(FREE_IMAGE_FORMAT format, const std::string& path, const exif::TiffExif& tiffExif,
+                ImageProbe& probe) {
+    if (auto sent = RunSandboxedJob(path, LimitsFor(0, 0), ReadHeaderInChild, {format, &tiffExif})) {
+        probe.width = sent->width;
+        probe.height = sent->height;
+        probe.bitsPerPixel = sent->bitsPerPixel;
+        probe.type = sent->type;
+        return sent->status == 0;
+    }
+    DecoderMessages quiet;
+    const BitmapPtr header = Decode(format, path, FIF_LOAD_NOPIXELS, tiffExif);
+    if (!header) return false;
+    probe.width = FreeImage_GetWidth(header.get());
+    probe.height = FreeImage_GetHeight(header.get());
+    probe.bitsPerPixel = FreeImage_GetBPP(header.get());
+    probe.type = FreeImage_GetImageType(header.get());
+    return true;
+}
+
+Decoded DecodePicture(const ImageProbe& probe, const std::string& path,
+                      const exif::TiffExif& tiffExif) {
+    // What the decoders need, plus the shared copy the result travels in.
+    const uint64_t memory =
+        LoadingMemoryNeed(probe.width, probe.height, probe.bitsPerPixel, NeedsGreyStep(probe.type)) +
+        LoadingMemoryNeed(probe.width, probe.height) / 2;
+    const SandboxLimits limits = LimitsFor(memory, probe.width * probe.height);
+    if (auto sent = RunSandboxedJob(path, limits, DecodeInChild, {probe.format, &tiffExif})) {
+        if (sent->status == 0 && !sent->image) return {ImageFileError::Corrupt, nullptr};
+        return {static_cast<ImageFileError>(sent->status), std::move(sent->image)};
+    }
+    return DecodeTo24(probe.format, path, tiffExif);
+}
+
 }  // namespace
+
+void decode_testing::SetLoadSeamForTesting(const LoadSeam& seam) { g_seam = seam; }
 
 const char* DescribeImageFileError(ImageFileError error) {
     switch (error) {
@@ -194,19 +354,20 @@ ImageProbe ProbeImageFile(const std::string& path, uint64_t memoryBytes) {
     if (format == FIF_JPEG || format == FIF_GIF) {
         probe.width = guard.width;
         probe.height = guard.height;
+        probe.bitsPerPixel = format == FIF_JPEG ? 24 : 8;  // grey and CMYK JPEGs need less
     } else {
-        // FreeImage's own reading of the header also refuses what its
-        // decoder would, before any pixel memory is taken.
-        DecoderMessages quiet;  // header errors are reported as Corrupt below
+        // FreeImage's own reading of the header (sandboxed like the decode)
+        // also refuses what its decoder would, before any pixel memory is
+        // taken, and tells the sample type the decoder will produce.
         const exif::TiffExif tiffExif = format == FIF_TIFF ? exif::ReadTiffExif(path) : exif::TiffExif{};
-        BitmapPtr header = Decode(format, path, FIF_LOAD_NOPIXELS, tiffExif);
-        if (!header) return {ImageFileError::Corrupt, format, 0, 0};
-        probe.width = FreeImage_GetWidth(header.get());
-        probe.height = FreeImage_GetHeight(header.get());
+        if (!ReadHeader(format, path, tiffExif, probe)) return {ImageFileError::Corrupt, format, 0, 0};
     }
     probe.error = CheckImageSize(probe.width, probe.height);
+    if (probe.error == ImageFileError::None && !ConvertibleTo24(probe.type))
+        probe.error = ImageFileError::ConversionFailed;
     if (probe.error == ImageFileError::None)
-        probe.error = CheckImageMemory(probe.width, probe.height, memoryBytes);
+        probe.error = CheckImageMemory(probe.width, probe.height, probe.bitsPerPixel,
+                                       NeedsGreyStep(probe.type), memoryBytes);
     if (probe.error == ImageFileError::None && format == FIF_BMP && BmpPixelsMissing(path))
         probe.error = ImageFileError::Truncated;
     return probe;
@@ -223,33 +384,11 @@ LoadedImage LoadImageFile(const std::string& path, uint64_t memoryBytes) {
         return result;
     }
 
-    DecoderMessages messages;
-    const int flags = probe.format == FIF_JPEG ? JPEG_ACCURATE : 0;
     const exif::TiffExif tiffExif = probe.format == FIF_TIFF ? exif::ReadTiffExif(path) : exif::TiffExif{};
-    BitmapPtr decoded = Decode(probe.format, path, flags, tiffExif);
-    if (!decoded || !FreeImage_HasPixels(decoded.get())) {
-        result.error = ImageFileError::Corrupt;
-        return result;
-    }
-    if (probe.format == FIF_JPEG && messages.Contains("Premature end of JPEG file")) {
-        result.error = ImageFileError::Truncated;
-        return result;
-    }
-    // The header said one thing; the decoder may have produced another.
-    result.error = CheckImageSize(FreeImage_GetWidth(decoded.get()),
-                                  FreeImage_GetHeight(decoded.get()));
+    Decoded decoded = DecodePicture(probe, path, tiffExif);
+    result.error = decoded.error;
     if (result.error != ImageFileError::None) return result;
-
-    if (FreeImage_GetImageType(decoded.get()) == FIT_BITMAP &&
-        FreeImage_GetBPP(decoded.get()) == 24) {
-        result.image = std::move(decoded);
-    } else {
-        result.image = ConvertTo24(decoded.get());
-        if (!result.image) {
-            result.error = ImageFileError::ConversionFailed;
-            return result;
-        }
-    }
+    result.image = std::move(decoded.image);
     // EXIF that FreeImage leaves out (a PNG's eXIf chunk) or misreads (a
     // TIFF's EXIF directory) is attached as if it had come from a JPEG. A
     // damaged or unreadable block only costs the EXIF, never the picture.

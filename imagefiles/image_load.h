@@ -22,13 +22,22 @@ struct ImageProbe {
     FREE_IMAGE_FORMAT format = FIF_UNKNOWN;
     int64_t width = 0;   // pixels the decoder will allocate
     int64_t height = 0;
+    unsigned bitsPerPixel = 24;           // of the picture as FreeImage decodes it
+    FREE_IMAGE_TYPE type = FIT_BITMAP;    // its sample type
 };
 
-// Identifies the file by its content and reads its pixel size from the header
-// alone, so that files too large, or claiming to be, are refused before any
-// pixel memory is allocated. Cheap: reads only headers. The memory the
-// picture would need is measured against memoryBytes (see CheckImageMemory);
-// without it, against SystemMemoryBytes().
+// Identifies the file by its content and reads its pixel size and sample type
+// from the header alone, so that files too large, or claiming to be, are
+// refused before any pixel memory is allocated, and a sample type that has no
+// 24-bit version (float RGB or RGBA) gives ConversionFailed. Cheap: reads only
+// headers. The memory the picture would need is measured against memoryBytes
+// (see CheckImageMemory); without it, against SystemMemoryBytes().
+//
+// FreeImage reads the file (header and pixels) in a sandboxed child process
+// (sandbox.h): a decoder that crashes, is stopped by the filter, runs out of
+// its memory or time gives Corrupt. Where no sandbox can be had (no seccomp,
+// a debugger or valgrind, CALMORA_DECODE_IN_PROCESS=1), stderr says so once
+// and FreeImage runs in this process.
 [[nodiscard]] ImageProbe ProbeImageFile(const std::string& path);
 [[nodiscard]] ImageProbe ProbeImageFile(const std::string& path, uint64_t memoryBytes);
 
@@ -51,5 +60,21 @@ struct LoadedImage {
 // from the loaded image to its denoised copy before saving). False when
 // FreeImage could not copy them.
 bool CopyImageMetadata(FIBITMAP* to, FIBITMAP* from);
+
+namespace decode_testing {
+
+// Tests only: a decoder run instead of FreeImage's for the pixels (in the
+// sandbox like FreeImage's, so that a test can make it crash, loop or take
+// all memory), and shorter limits for the child (0: the usual ones). Nothing
+// in a file or the environment reaches it.
+struct LoadSeam {
+    BitmapPtr (*decoder)(const std::string& path) = nullptr;
+    int cpuSeconds = 0;
+    int wallMilliseconds = 0;
+    uint64_t memoryBytes = 0;  // besides a fixed margin
+};
+void SetLoadSeamForTesting(const LoadSeam& seam);
+
+}  // namespace decode_testing
 
 }  // namespace calmora

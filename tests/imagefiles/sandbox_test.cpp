@@ -1,0 +1,369 @@
+// The decoding sandbox: children that crash, loop, eat memory or try to reach
+// the user's files are stopped and reported, within their limits; what a
+// child hands back arrives exact; and a load through LoadImageFile survives a
+// decoder that misbehaves.
+#include <gtest/gtest.h>
+
+#include <FreeImage.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imagefiles/bitmap_transfer.h"
+#include "imagefiles/image_load.h"
+#include "imagefiles/sandbox.h"
+#include "test_images.h"
+
+using namespace calmora;
+using calmora_test::ScratchDir;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A small file every job is given.
+std::string Picture(const ScratchDir& dir) {
+    const std::string path = dir / "picture.bin";
+    calmora_test::WriteFile(path, {1, 2, 3, 4, 5, 6, 7, 8});
+    return path;
+}
+
+SandboxLimits Short() {
+    SandboxLimits limits;
+    limits.memoryBytes = uint64_t{64} << 20;
+    limits.cpuSeconds = 1;
+    limits.wallMilliseconds = 3000;
+    return limits;
+}
+
+int Crash(SandboxChild&, void*) {
+    volatile int* nowhere = nullptr;
+    return *nowhere;
+}
+int SpinForever(SandboxChild&, void*) {
+    for (volatile unsigned long i = 0;; i = i + 1) {
+    }
+}
+int SleepForever(SandboxChild&, void*) {
+    for (;;) sleep(1);  // uses no processor time: only the parent's clock stops it
+}
+int EatMemory(SandboxChild&, void*) {
+    for (;;) {
+        auto* block = static_cast<char*>(std::malloc(16 << 20));
+        std::memset(block, 1, 16 << 20);  // null once the limit is reached
+    }
+}
+int RunAProgram(SandboxChild&, void*) {
+    char* argv[] = {const_cast<char*>("/bin/true"), nullptr};
+    execv("/bin/true", argv);
+    return 0;
+}
+int Connect(SandboxChild&, void*) {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    (void)connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    return 0;  // only the filter can make this child fail
+}
+int WriteToTheTerminal(SandboxChild&, void*) {
+    return write(1, "x", 1) == 1 ? 0 : 1;
+}
+// Tries to create the file named by argument; 0 only if that worked.
+int CreateAFile(SandboxChild&, void* argument) {
+    const int fd = open(static_cast<const char*>(argument), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    return fd >= 0 && write(fd, "stolen", 6) == 6 ? 0 : 1;
+}
+// Tries to read another file; 0 only if that worked.
+int ReadAnotherFile(SandboxChild&, void* argument) {
+    std::FILE* file = std::fopen(static_cast<const char*>(argument), "rb");
+    return file ? 0 : 1;
+}
+// Reads its own picture by name, as a decoder does, and from the mapping,
+// and hands back both copies.
+int EchoThePicture(SandboxChild& child, void*) {
+    std::FILE* file = std::fopen(child.path, "rb");
+    if (!file) return 1;
+    std::vector<uint8_t> read(64);
+    read.resize(std::fread(read.data(), 1, read.size(), file));
+    std::fclose(file);
+    auto* out = static_cast<uint8_t*>(child.Grow(child.size + read.size()));
+    if (!out) return 1;
+    std::memcpy(out, child.data, child.size);
+    std::memcpy(out + child.size, read.data(), read.size());
+    return 0;
+}
+
+}  // namespace
+
+TEST(Sandbox, EveryWayAChildCanMisbehaveEndsAsAFailureInTime) {
+    if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
+    ScratchDir dir;
+    const std::string path = Picture(dir);
+    struct Case {
+        const char* what;
+        SandboxJob job;
+        double withinSeconds;
+        const char* why;
+    } cases[] = {
+        {"crash", Crash, 2, "crashed"},
+        // One second of processor time, plus the hard limit's second.
+        {"processor time", SpinForever, 4, "processor time"},
+        {"wall clock", SleepForever, 5, "took too long"},
+        {"memory", EatMemory, 3, "crashed"},
+        {"execve", RunAProgram, 2, "forbidden system call"},
+        {"connect", Connect, 2, "forbidden system call"},
+        {"write to stdout", WriteToTheTerminal, 2, "forbidden system call"},
+    };
+    for (const Case& c : cases) {
+        const auto start = Clock::now();
+        const SandboxResult run = RunSandboxed(path, Short(), c.job, nullptr);
+        EXPECT_EQ(run.outcome, SandboxOutcome::Failed) << c.what;
+        EXPECT_LT(SecondsSince(start), c.withinSeconds) << c.what;
+        EXPECT_NE(run.why.find(c.why), std::string::npos) << c.what << ": " << run.why;
+    }
+}
+
+TEST(Sandbox, AChildCanNeitherCreateNorReadOtherFiles) {
+    if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
+    ScratchDir dir;
+    const std::string path = Picture(dir);
+    std::string target = dir / "written-by-the-child";
+    EXPECT_EQ(RunSandboxed(path, Short(), CreateAFile, target.data()).outcome, SandboxOutcome::Failed);
+    struct stat st {};
+    EXPECT_NE(stat(target.c_str(), &st), 0) << "the child created a file";
+    // Even the picture itself cannot be opened for writing.
+    EXPECT_EQ(RunSandboxed(path, Short(), CreateAFile, const_cast<char*>(path.c_str())).outcome,
+              SandboxOutcome::Failed);
+    EXPECT_EQ(calmora_test::ReadFile(path), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+
+    std::string other = dir / "secret.txt";
+    calmora_test::WriteFile(other, {'s'});
+    EXPECT_EQ(RunSandboxed(path, Short(), ReadAnotherFile, other.data()).outcome,
+              SandboxOutcome::Failed);
+}
+
+TEST(Sandbox, AChildReadsItsOwnPictureByNameAndHandsItBack) {
+    if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
+    ScratchDir dir;
+    const std::string path = Picture(dir);
+    for (int round = 0; round < 2; ++round) {  // a failed child leaves the next one unharmed
+        const SandboxResult run = RunSandboxed(path, Short(), EchoThePicture, nullptr);
+        ASSERT_EQ(run.outcome, SandboxOutcome::Finished) << run.why;
+        const std::vector<uint8_t> both(run.Data(), run.Data() + run.Size());
+        EXPECT_EQ(both, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8}));
+        EXPECT_EQ(RunSandboxed(path, Short(), Crash, nullptr).outcome, SandboxOutcome::Failed);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The transfer block.
+
+namespace {
+
+void AddTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, WORD id,
+            FREE_IMAGE_MDTYPE type, const std::vector<uint8_t>& value, DWORD count,
+            const char* description = nullptr) {
+    FITAG* tag = FreeImage_CreateTag();
+    FreeImage_SetTagKey(tag, key);
+    FreeImage_SetTagID(tag, id);
+    FreeImage_SetTagType(tag, type);
+    FreeImage_SetTagCount(tag, count);
+    FreeImage_SetTagLength(tag, static_cast<DWORD>(value.size()));
+    FreeImage_SetTagValue(tag, value.data());
+    if (description) FreeImage_SetTagDescription(tag, description);
+    ASSERT_TRUE(FreeImage_SetMetadata(model, image, key, tag));
+    FreeImage_DeleteTag(tag);
+}
+
+// Every tag of every model as one comparable text.
+std::string AllMetadata(FIBITMAP* image) {
+    std::string all;
+    for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {
+        if (FreeImage_GetMetadataCount(FREE_IMAGE_MDMODEL(model), image) == 0) continue;
+        FITAG* tag = nullptr;
+        FIMETADATA* it = FreeImage_FindFirstMetadata(FREE_IMAGE_MDMODEL(model), image, &tag);
+        do {
+            const char* description = FreeImage_GetTagDescription(tag);
+            all += std::to_string(model) + "|" + FreeImage_GetTagKey(tag) + "|" +
+                   std::to_string(FreeImage_GetTagID(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagType(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagCount(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagLength(tag)) + "|" +
+                   (description ? description : "-") + "|";
+            const auto* v = static_cast<const char*>(FreeImage_GetTagValue(tag));
+            all.append(v, FreeImage_GetTagLength(tag)).append("\n");
+        } while (FreeImage_FindNextMetadata(it, &tag));
+        FreeImage_FindCloseMetadata(it);
+    }
+    return all;
+}
+
+std::vector<uint8_t> Block(FIBITMAP* image, int32_t status = 0) {
+    std::vector<uint8_t> block(TransferBytes(image));
+    WriteTransfer(status, image, block.data(), block.size());
+    return block;
+}
+
+}  // namespace
+
+TEST(BitmapTransfer, PixelsMetadataAndProfileArriveExactly) {
+    BitmapPtr image = calmora_test::Pattern24(37, 23);  // rows with padding
+    FreeImage_SetDotsPerMeterX(image.get(), 11811);
+    FreeImage_SetDotsPerMeterY(image.get(), 5906);
+    AddTag(image.get(), FIMD_COMMENTS, "Comment", 0, FIDT_ASCII, {'h', 'i', 0}, 3);
+    AddTag(image.get(), FIMD_EXIF_MAIN, "Make", 0x010f, FIDT_ASCII, {'C', 'a', 'm', 0}, 4, "Maker");
+    AddTag(image.get(), FIMD_EXIF_EXIF, "ExposureTime", 0x829a, FIDT_RATIONAL, {1, 0, 0, 0, 250, 0, 0, 0}, 1);
+    AddTag(image.get(), FIMD_EXIF_GPS, "GPSVersionID", 0, FIDT_BYTE, {2, 2, 0, 0}, 4);
+    AddTag(image.get(), FIMD_XMP, "XMLPacket", 0, FIDT_ASCII, {'<', 'x', '/', '>', 0}, 5);
+    AddTag(image.get(), FIMD_EXIF_RAW, "ExifRaw", 0, FIDT_BYTE, {'I', 'I', 42, 0, 8, 0, 0, 0}, 8);
+    AddTag(image.get(), FIMD_IPTC, "Keywords", 0x0219, FIDT_ASCII, {}, 0);  // empty value
+    std::vector<uint8_t> profile(3000);
+    for (size_t i = 0; i < profile.size(); ++i) profile[i] = static_cast<uint8_t>(i * 7);
+    FIICCPROFILE* icc = FreeImage_CreateICCProfile(image.get(), profile.data(), 3000);
+    icc->flags = FIICC_COLOR_IS_CMYK;
+
+    const std::vector<uint8_t> block = Block(image.get(), 0);
+    const TransferredBitmap back = ReadTransfer(block.data(), block.size());
+    ASSERT_TRUE(back.valid);
+    ASSERT_TRUE(back.image);
+    EXPECT_EQ(calmora_test::PixelBytes(back.image.get()), calmora_test::PixelBytes(image.get()));
+    EXPECT_EQ(FreeImage_GetBPP(back.image.get()), 24u);
+    EXPECT_EQ(FreeImage_GetDotsPerMeterX(back.image.get()), 11811u);
+    EXPECT_EQ(FreeImage_GetDotsPerMeterY(back.image.get()), 5906u);
+    EXPECT_EQ(AllMetadata(back.image.get()), AllMetadata(image.get()));
+    EXPECT_NE(AllMetadata(image.get()).find("Maker"), std::string::npos);
+    const FIICCPROFILE* backIcc = FreeImage_GetICCProfile(back.image.get());
+    ASSERT_EQ(backIcc->size, 3000);
+    EXPECT_EQ(std::memcmp(backIcc->data, profile.data(), 3000), 0);
+    EXPECT_EQ(backIcc->flags, FIICC_COLOR_IS_CMYK);
+
+    // A status alone, and a header without pixels.
+    const std::vector<uint8_t> refusal = Block(nullptr, 6);
+    const TransferredBitmap refused = ReadTransfer(refusal.data(), refusal.size());
+    EXPECT_TRUE(refused.valid);
+    EXPECT_EQ(refused.status, 6);
+    EXPECT_FALSE(refused.described);
+    BitmapPtr deep(FreeImage_AllocateT(FIT_RGBA16, 300, 200));
+    const std::vector<uint8_t> header = Block(deep.get());
+    EXPECT_LT(header.size(), 4096u) << "no pixels are sent for a header";
+    const TransferredBitmap described = ReadTransfer(header.data(), header.size());
+    EXPECT_TRUE(described.valid && described.described);
+    EXPECT_EQ(described.width, 300u);
+    EXPECT_EQ(described.bitsPerPixel, 64u);
+    EXPECT_EQ(described.type, FIT_RGBA16);
+}
+
+TEST(BitmapTransfer, ABlockThatDoesNotAddUpGivesNoBitmap) {
+    BitmapPtr image = calmora_test::Pattern24(20, 10);
+    AddTag(image.get(), FIMD_EXIF_MAIN, "Make", 0x010f, FIDT_ASCII, {'C', 'a', 'm', 0}, 4);
+    const std::vector<uint8_t> block = Block(image.get());
+    // Cut anywhere: never read past the end, never a bitmap.
+    for (size_t size : {size_t{0}, size_t{10}, size_t{100}, block.size() / 2, block.size() - 1}) {
+        const TransferredBitmap cut = ReadTransfer(block.data(), size);
+        EXPECT_FALSE(cut.valid && cut.image) << size;
+    }
+    // Every byte of the header and tag record flipped in turn: a bitmap
+    // may come back (a changed pixel count or colour), but nothing breaks.
+    for (size_t at = 0; at < 400 && at < block.size(); ++at) {
+        std::vector<uint8_t> bad = block;
+        bad[at] ^= 0xff;
+        const TransferredBitmap read = ReadTransfer(bad.data(), bad.size());
+        if (read.image) {
+            EXPECT_EQ(FreeImage_GetBPP(read.image.get()), 24u);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// LoadImageFile with a decoder that misbehaves.
+
+namespace {
+
+BitmapPtr CrashingDecoder(const std::string&) {
+    raise(SIGSEGV);
+    return nullptr;
+}
+BitmapPtr LoopingDecoder(const std::string&) {
+    for (volatile unsigned long i = 0;; i = i + 1) {
+    }
+}
+BitmapPtr GreedyDecoder(const std::string&) {
+    for (;;) std::memset(std::malloc(32 << 20), 7, 32 << 20);
+}
+std::string g_escaped;  // inside the test's scratch folder
+BitmapPtr StealingDecoder(const std::string&) {
+    (void)!system(("touch '" + g_escaped + "'").c_str());
+    return calmora_test::Pattern24(10, 10);
+}
+
+struct SeamReset {
+    ~SeamReset() { decode_testing::SetLoadSeamForTesting({}); }
+};
+
+}  // namespace
+
+TEST(SandboxedLoad, ADecoderThatMisbehavesCostsOnlyThatLoad) {
+    if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(64, 48);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "a.png");
+    g_escaped = dir / "escaped";
+    SeamReset reset;
+    for (auto decoder : {CrashingDecoder, LoopingDecoder, GreedyDecoder, StealingDecoder}) {
+        decode_testing::LoadSeam seam;
+        seam.decoder = decoder;
+        seam.cpuSeconds = 1;
+        seam.wallMilliseconds = 2500;
+        seam.memoryBytes = uint64_t{32} << 20;
+        decode_testing::SetLoadSeamForTesting(seam);
+        const auto start = Clock::now();
+        const LoadedImage loaded = LoadImageFile(dir / "a.png");
+        EXPECT_EQ(loaded.error, ImageFileError::Corrupt);
+        EXPECT_FALSE(loaded.image);
+        EXPECT_LT(SecondsSince(start), 4.0);
+    }
+    struct stat st {};
+    EXPECT_NE(stat(g_escaped.c_str(), &st), 0) << "the decoder started a program";
+    EXPECT_STREQ(DescribeImageFileError(ImageFileError::Corrupt), "damaged image data");
+
+    decode_testing::SetLoadSeamForTesting({});
+    const LoadedImage good = LoadImageFile(dir / "a.png");
+    ASSERT_EQ(good.error, ImageFileError::None);
+    EXPECT_EQ(calmora_test::PixelBytes(good.image.get()), calmora_test::PixelBytes(photo.get()));
+}
+
+TEST(SandboxedLoad, AJpegComesBackWithTheMetadataFreeImageReadsInProcess) {
+    ScratchDir dir;
+    BitmapPtr photo = calmora_test::Pattern24(120, 80, true);
+    AddTag(photo.get(), FIMD_COMMENTS, "Comment", 0, FIDT_ASCII, {'o', 'k', 0}, 3);
+    AddTag(photo.get(), FIMD_EXIF_MAIN, "Make", 0x010f, FIDT_ASCII, {'C', 'a', 'm', 0}, 4);
+    std::vector<uint8_t> profile(600, 3);
+    std::memcpy(profile.data() + 16, "RGB ", 4);
+    FreeImage_CreateICCProfile(photo.get(), profile.data(), 600);
+    calmora_test::WriteImage(photo.get(), FIF_JPEG, dir / "a.jpg", JPEG_QUALITYSUPERB);
+
+    const LoadedImage loaded = LoadImageFile(dir / "a.jpg");
+    ASSERT_EQ(loaded.error, ImageFileError::None);
+    BitmapPtr direct(FreeImage_Load(FIF_JPEG, (dir / "a.jpg").c_str(), JPEG_ACCURATE));
+    ASSERT_TRUE(direct);
+    EXPECT_EQ(calmora_test::PixelBytes(loaded.image.get()), calmora_test::PixelBytes(direct.get()));
+    EXPECT_EQ(AllMetadata(loaded.image.get()), AllMetadata(direct.get()));
+    ASSERT_TRUE(FreeImage_GetICCProfile(loaded.image.get())->data);
+    EXPECT_EQ(FreeImage_GetICCProfile(loaded.image.get())->size, 600);
+}
