@@ -8,15 +8,15 @@
 namespace bench {
 
 constexpr int32_t kWidth = 2000, kHeight = 1500;
-constexpr int kSigma = 15;
-
-inline int64_t Stride(int32_t width) { return (int64_t{width} * 3 + 3) & ~int64_t{3}; }
+constexpr int16_t kSigma = 15;
 
 // Bottom-up BGR rows, 4-byte aligned, as the engine takes them.
 const std::vector<uint8_t>& Image();
 
-// The table the program builds for intensity kSigma.
+// The table the program builds for intensity kSigma, and its cut-off
+// (DenoiseJob.tableLength).
 const std::vector<float>& Table();
+int32_t TableLength();
 
 // Writes Image() as a top-down binary PPM.
 bool WritePpm(const char* path);

@@ -1,7 +1,7 @@
 // calmora-bench: the denoise engine on a synthetic 2000x1500 noisy photo.
 //
 // The engine reads KCDENOISE_THREADS and KCDENOISE_FORCE_REFERENCE once per
-// process, so one run measures one configuration:
+// process (engine/src/engine_settings.h), so one run measures one configuration:
 //   calmora-bench [--kc_threads=N] [--kc_reference] [benchmark flags]
 // Each case reports MP/s (output megapixels per second) and the
 // configuration it ran with. The reference path at large radii takes minutes
@@ -11,17 +11,17 @@
 //     whole-image call in alternating pairs (see row_overhead.cpp) and exits.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "KcDenoise.h"
 #include "bench_image.h"
+#include "engine_settings.h"
+#include "imagefiles/row_stride.h"
 
 using namespace bench;
 
@@ -42,7 +42,7 @@ void BM_Denoise(benchmark::State& state) {
     std::vector<uint8_t> out(src.size()), noise(src.size());
     const int32_t rows = g_reference ? ReferenceRows(search) : kHeight;
     const int32_t first = (kHeight - rows) / 2;
-    DenoiseJob job{first, first + rows - 1, kWidth, kHeight, static_cast<int32_t>(table.size())};
+    DenoiseJob job{first, first + rows - 1, kWidth, kHeight, TableLength()};
     const DenoiseParams params{1, static_cast<int16_t>(search), 1, 0};
     for (auto _ : state) {
         if (rowByRow) {
@@ -58,7 +58,8 @@ void BM_Denoise(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     // A result that is not denoised at all would mean the call did nothing.
-    const size_t mid = static_cast<size_t>((first + rows / 2) * Stride(kWidth) + 3 * (kWidth / 2));
+    const size_t mid =
+        static_cast<size_t>((first + rows / 2) * calmora::RowStride(kWidth) + 3 * (kWidth / 2));
     if (out[mid] == 0 && out[mid + 1] == 0 && out[mid + 2] == 0)
         state.SkipWithError("output looks untouched");
     const double pixels = double(rows) * kWidth;
@@ -104,11 +105,10 @@ int main(int argc, char** argv) {
         }
     }
     if (rowOverheadPairs) return RunRowOverhead(rowOverheadPairs);
-    const char* forced = std::getenv("KCDENOISE_FORCE_REFERENCE");
-    g_reference = forced && *forced && std::strcmp(forced, "0") != 0;
-    const char* threads = std::getenv("KCDENOISE_THREADS");
-    g_threads = threads && std::atoi(threads) >= 1 ? std::atoi(threads)
-                                                   : static_cast<int>(std::thread::hardware_concurrency());
+    // The labels name what the engine reads from the same variables.
+    const kc::EngineSettings& engine = kc::CurrentEngineSettings();
+    g_reference = engine.forceReference;
+    g_threads = engine.threads;
     Register();
     int n = static_cast<int>(rest.size());
     benchmark::Initialize(&n, rest.data());

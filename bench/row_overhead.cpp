@@ -62,7 +62,7 @@ int RunRowOverhead(int pairs) {
                     out.data(),
                     noise.data(),
                     table.data(),
-                    DenoiseJob{0, kHeight - 1, kWidth, kHeight, static_cast<int32_t>(table.size())},
+                    DenoiseJob{0, kHeight - 1, kWidth, kHeight, TableLength()},
                     DenoiseParams{1, static_cast<int16_t>(search), 1, 0}};
         Run warmUp = r;  // starts the engine's threads and fills the caches
         warmUp.job.lastRow = 15;
