@@ -51,7 +51,8 @@ echo "fuzz: build-fuzz built in $(( $(date +%s) - start )) s"
 seeds=$build/seeds
 rm -rf "$seeds"
 mkdir -p "$seeds"
-"$build/bin/make_seeds" "$seeds" >/dev/null
+"$build/bin/make_seeds" "$seeds" >"$build/seeds.log" 2>&1 ||
+  { cat "$build/seeds.log" >&2; echo "fuzz: make_seeds failed" >&2; exit 1; }
 echo "fuzz: $(ls "$seeds" | wc -l) seed files in $seeds"
 
 found=0
