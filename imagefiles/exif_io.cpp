@@ -2,12 +2,14 @@
 
 #include <sys/types.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <set>
 
+#include "imagefiles/exif_check.h"
 #include "imagefiles/exif_tags.h"
 
 namespace calmora::exif {
@@ -208,6 +210,8 @@ std::optional<std::vector<uint8_t>> ReadPngExif(const std::string& path) {
             if (block.size() >= 6 && std::memcmp(block.data(), "Exif\0\0", 6) == 0)
                 block.erase(block.begin(), block.begin() + 6);
             if (block.size() > kMaxJpegExifBlock) return std::nullopt;
+            // It is handed to FreeImage's JPEG EXIF reader, which trusts it.
+            if (!CheckExifBlock(block.data(), block.size())) return std::nullopt;
             return block;
         }
         at = next;
@@ -243,8 +247,8 @@ TiffExif ReadTiffExif(const std::string& path) {
         if (offset == 0 || offset + off_t{2} > size || !ReadAt(file.get(), offset, countBytes, 2))
             return false;
         const uint32_t count = u16(countBytes);
-        if (count == 0 || count > kMaxDirectoryEntries || offset + 2 + 12 * off_t{count} > size)
-            return false;
+        if (count > kMaxDirectoryEntries || offset + 2 + 12 * off_t{count} > size) return false;
+        if (count == 0) return true;  // empty, which TIFF allows
         std::vector<uint8_t> raw(12 * size_t{count});
         if (!ReadAt(file.get(), offset + off_t{2}, raw.data(), raw.size())) return false;
         for (uint32_t i = 0; i < count; ++i) {
@@ -256,8 +260,10 @@ TiffExif ReadTiffExif(const std::string& path) {
         return true;
     };
     // What a JPEG can carry bounds what is read, whatever the counts claim;
-    // a value too large for what is left is left out.
+    // a value too large for what is left is left out. A value or directory
+    // outside the file makes the whole EXIF untrustworthy (damaged).
     uint64_t budget = kMaxJpegExifBlock;
+    bool damaged = false;
     auto entries = [&](const std::vector<Field>& fields, auto keep) {
         std::vector<Entry> kept;
         for (const Field& field : fields) {
@@ -269,10 +275,12 @@ TiffExif ReadTiffExif(const std::string& path) {
                 entry.value.assign(field.value, field.value + bytes);
             } else {
                 const uint64_t at = u32(field.value);
-                if (at + bytes > static_cast<uint64_t>(size)) continue;
                 entry.value.resize(static_cast<size_t>(bytes));
-                if (!ReadAt(file.get(), static_cast<off_t>(at), entry.value.data(), entry.value.size()))
+                if (at + bytes > static_cast<uint64_t>(size) ||
+                    !ReadAt(file.get(), static_cast<off_t>(at), entry.value.data(), entry.value.size())) {
+                    damaged = true;
                     continue;
+                }
             }
             kept.push_back(std::move(entry));
         }
@@ -284,6 +292,17 @@ TiffExif ReadTiffExif(const std::string& path) {
                 return u32(field.value);
         return 0;
     };
+    // A directory some pointer names must be there to read, and read once:
+    // one named again is a loop.
+    std::set<uint32_t> visited = {u32(header + 4)};
+    auto follow = [&](const std::vector<Field>& fields, uint16_t tag, std::vector<Field>& into) {
+        const bool named = std::any_of(fields.begin(), fields.end(),
+                                       [tag](const Field& field) { return field.tag == tag; });
+        if (!named) return false;
+        const uint32_t at = pointer(fields, tag);
+        if (!visited.insert(at).second || !readDirectory(at, into)) damaged = true;
+        return !damaged && !into.empty();
+    };
     auto notPointer = [](uint16_t tag) {
         return tag != kExifPointer && tag != kGpsPointer && tag != kInteropPointer;
     };
@@ -292,7 +311,8 @@ TiffExif ReadTiffExif(const std::string& path) {
     std::vector<Field> main;
     if (!readDirectory(u32(header + 4), main)) return result;
     for (const Field& field : main) {
-        if (field.tag != kExifPointer) continue;
+        // libtiff follows the first of duplicated pointers and ignores the rest.
+        if (field.tag != kExifPointer || result.pointerType) continue;
         result.pointerType = static_cast<uint64_t>(field.at) + 2;
         result.ignoredType[big ? 1 : 0] = FIDT_ASCII;  // libtiff wants an offset
     }
@@ -302,15 +322,16 @@ TiffExif ReadTiffExif(const std::string& path) {
     // values that are no part of its EXIF.
     Directories directories;
     std::vector<Field> exif, gps, interop;
-    if (readDirectory(pointer(main, kExifPointer), exif)) {
+    if (follow(main, kExifPointer, exif)) {
         directories.exif = entries(exif, notPointer);
-        if (readDirectory(pointer(exif, kInteropPointer), interop))
-            directories.interop = entries(interop, any);
+        if (follow(exif, kInteropPointer, interop)) directories.interop = entries(interop, any);
     }
-    if (readDirectory(pointer(main, kGpsPointer), gps)) directories.gps = entries(gps, any);
+    if (follow(main, kGpsPointer, gps)) directories.gps = entries(gps, any);
     directories.main = entries(main, [](uint16_t tag) { return !IsLayoutTag(tag); });
+    if (damaged) return result;  // the picture is still read; its EXIF is not
     std::vector<uint8_t> block = SerialiseBlock(directories, big);
-    if (block.size() <= kMaxJpegExifBlock) result.block = std::move(block);
+    if (block.size() <= kMaxJpegExifBlock && CheckExifBlock(block.data(), block.size()))
+        result.block = std::move(block);
     return result;
 }
 

@@ -36,7 +36,8 @@ enum class FileEdit {
 
 // The EXIF block of the PNG at path, from its eXIf chunk (without any
 // "Exif\0\0" a writer may have put before it); nothing when there is no such
-// chunk, its checksum is wrong or it is larger than a JPEG could carry.
+// chunk, its checksum is wrong, it is larger than a JPEG could carry or it
+// fails CheckExifBlock (exif_check.h).
 [[nodiscard]] std::optional<std::vector<uint8_t>> ReadPngExif(const std::string& path);
 
 // What the program reads itself from a TIFF that has an EXIF directory.
@@ -49,7 +50,8 @@ enum class FileEdit {
 struct TiffExif {
     // The file's EXIF as a TIFF-structured block in the file's byte order:
     // IFD0's descriptive tags and the EXIF, GPS and interoperability
-    // directories. Empty when there is none, or it would not fit a JPEG.
+    // directories. Empty when there is none, it would not fit a JPEG, or a
+    // directory or value it names lies outside the file.
     std::vector<uint8_t> block;
     // Where the type field of IFD0's EXIF pointer lies in the file, and two
     // bytes that give it a type libtiff ignores the entry for.

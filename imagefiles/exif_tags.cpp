@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "imagefiles/exif_check.h"
+
 namespace calmora::exif {
 
 namespace {
@@ -121,8 +123,11 @@ bool LooksLikeTiffHeader(const uint8_t* data, size_t size) {
 // FreeImage's EXIF reader is only reachable through its JPEG loader, so a
 // block is read by wrapping it in the smallest JPEG header that loader
 // accepts (one 1x1 grey frame, never decoded) and loading just the header.
+// That reader runs past the end of a damaged block, so only a block that
+// passes the program's own walk is shown to it.
 std::unique_ptr<FIBITMAP, BitmapUnloader> ReadThroughJpegHeader(const uint8_t* block, size_t size) {
     if (!LooksLikeTiffHeader(block, size) || size > kMaxJpegExifBlock) return nullptr;
+    if (!CheckExifBlock(block, size)) return nullptr;
     std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE1};
     Put16(jpeg, static_cast<uint32_t>(2 + sizeof kExifPrefix + size), true);
     jpeg.insert(jpeg.end(), kExifPrefix, kExifPrefix + sizeof kExifPrefix);

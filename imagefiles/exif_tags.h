@@ -83,8 +83,8 @@ constexpr size_t kMaxJpegExifBlock = 65527;
 
 // Attaches a TIFF-structured block to the bitmap as FreeImage's raw block
 // and as the tags FreeImage reads from it, as if it had come from a JPEG.
-// False (and nothing attached) when the block is not EXIF FreeImage can read
-// or is larger than kMaxJpegExifBlock.
+// False (and nothing attached) when the block is not EXIF FreeImage can read,
+// fails CheckExifBlock (exif_check.h) or is larger than kMaxJpegExifBlock.
 bool AttachExifBlock(FIBITMAP* image, const uint8_t* block, size_t size);
 
 // True when the bitmap carries a raw block.

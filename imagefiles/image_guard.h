@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace calmora {
 
@@ -19,6 +20,10 @@ namespace calmora {
 // than a photograph.
 constexpr uint32_t kGuardMaxSide = 65535;
 constexpr uint64_t kGuardMaxPixels = 200000000;
+// Largest side of a JPEG thumbnail inside EXIF. FreeImage decodes a
+// thumbnail in full, with none of the program's limits, whenever it reads the
+// EXIF; cameras write 160 x 120.
+constexpr uint32_t kGuardMaxThumbnailSide = 4096;
 
 enum class GuardOutcome {
     kAccepted,           // headers are sane: decoding may go ahead
@@ -35,7 +40,18 @@ struct GuardVerdict {
     uint32_t height = 0;
     std::string reason;   // one plain English phrase; empty when accepted
 
+    // A JPEG's APP1 segments that FreeImage must not be shown, each by the
+    // offset of its marker code (the 0xE1 after 0xFF): EXIF that fails
+    // exif::CheckExifBlock, and APP1 shorter than the signatures FreeImage
+    // compares it with. Wherever they stand (before or after the frame
+    // header, between scans), they never make a picture unacceptable: it is
+    // decoded without them (see exif_strip.h). exifProblem says what is
+    // wrong with the first; both are empty when there is nothing to hide.
+    std::vector<uint64_t> badExifSegments;
+    std::string exifProblem;
+
     [[nodiscard]] bool accepted() const { return outcome == GuardOutcome::kAccepted; }
+    [[nodiscard]] bool exifMalformed() const { return !badExifSegments.empty(); }
 };
 
 // Reads the headers of the file at path (UTF-8), whose type FreeImage has
@@ -48,5 +64,10 @@ struct GuardVerdict {
 // The same check on a file already in memory.
 [[nodiscard]] GuardVerdict InspectBeforeDecode(const uint8_t* data, size_t size,
                                                FREE_IMAGE_FORMAT fif);
+
+// The JPEG check for a thumbnail kept in EXIF, `nesting` deep (1 for a
+// picture's own thumbnail): accepted only within kGuardMaxThumbnailSide on
+// each side and when its own EXIF, if any, needs nothing hidden.
+[[nodiscard]] GuardVerdict InspectEmbeddedJpeg(const uint8_t* data, size_t size, int nesting);
 
 }  // namespace calmora

@@ -1,8 +1,10 @@
 #include "imagefiles/image_load.h"
 
 #include "imagefiles/bitmap_transfer.h"
+#include "imagefiles/bmp_header.h"
 #include "imagefiles/decoder_messages.h"
 #include "imagefiles/exif_io.h"
+#include "imagefiles/exif_strip.h"
 #include "imagefiles/exif_tags.h"
 #include "imagefiles/image_guard.h"
 #include "imagefiles/sandbox.h"
@@ -147,6 +149,10 @@ BitmapPtr LoadTiff(const std::string& path, int flags, const exif::TiffExif& exi
 BitmapPtr Decode(FREE_IMAGE_FORMAT format, const std::string& path, int flags,
                  const exif::TiffExif& tiffExif) {
     if (format == FIF_TIFF) return LoadTiff(path, flags, tiffExif);
+    if (format == FIF_JPEG)
+        if (auto bitmap = LoadJpegWithoutBadExif(path, flags)) return std::move(*bitmap);
+    if (format == FIF_BMP)
+        if (auto bitmap = LoadBmpWithLaterHeader(path, flags)) return std::move(*bitmap);
     return BitmapPtr(FreeImage_Load(format, path.c_str(), flags));
 }
 
