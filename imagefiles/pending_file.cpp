@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace calmora {
@@ -23,11 +24,25 @@ ssize_t WriteOnce(int fd, const void* data, size_t size) {
 // Large writes: a 12-megapixel BMP is 36 MB.
 constexpr size_t kStreamBuffer = 64 * 1024;
 
-mode_t UmaskMode() {
+// The umask, read where the kernel shows it (Linux 4.7 and later): setting
+// it to read it back would leave it at 0 for a moment, during which a file
+// another thread makes would be open to everyone.
+mode_t CurrentUmask() {
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return static_cast<mode_t>(mask & 0777);
+    }
     const mode_t mask = umask(0);
     umask(mask);
-    return 0666 & ~mask;
+    return mask;
 }
+
+mode_t UmaskMode() { return 0666 & ~CurrentUmask(); }
 
 }  // namespace
 

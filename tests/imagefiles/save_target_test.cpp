@@ -383,8 +383,13 @@ TEST(SaveTarget, AFullTmpfsSaysNoSpaceLeftInEveryFormat) {
 
 TEST(SaveTarget, ContentsReplaceAFileWholeAndKeepItsMode) {
     ScratchDir dir;
+    const mode_t oldMask = umask(027);
     const SaveResult first = SaveFileContents(dir / "Pref", "a long first version\n");
+    umask(oldMask);
     ASSERT_TRUE(first.ok) << first.reason;
+    struct stat made {};
+    ASSERT_EQ(stat((dir / "Pref").c_str(), &made), 0);
+    EXPECT_EQ(made.st_mode & 07777, 0640u);  // a new file follows the umask
     ASSERT_EQ(chmod((dir / "Pref").c_str(), 0600), 0);
     ASSERT_TRUE(SaveFileContents(dir / "Pref", "short").ok);
     EXPECT_EQ(ReadFile(dir / "Pref"), (std::vector<uint8_t>{'s', 'h', 'o', 'r', 't'}));
