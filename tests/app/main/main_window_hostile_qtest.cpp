@@ -1,0 +1,94 @@
+// A picture whose decoder crashes, runs away or eats memory: the window
+// shows message 2, keeps running and opens the next file as usual.
+#include <QtTest>
+
+#include <QDir>
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "imagefiles/image_load.h"
+#include "imagefiles/sandbox.h"
+#include "main_testkit.h"
+#include "main_window.h"
+#include "message_catalogue.h"
+#include "seams_recorder.h"
+
+using namespace calmora;
+using namespace calmora::testing;
+
+namespace {
+
+BitmapPtr CrashingDecoder(const std::string&) {
+    raise(SIGSEGV);
+    return nullptr;
+}
+
+BitmapPtr RunawayDecoder(const std::string&) {
+    for (volatile unsigned long i = 0;; i = i + 1) {
+    }
+}
+
+BitmapPtr GreedyDecoder(const std::string&) {
+    for (;;) std::memset(std::malloc(32 << 20), 7, 32 << 20);
+}
+
+}  // namespace
+
+class MainWindowHostileTest : public MainWindowTestBase {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() {
+        decode_testing::SetLoadSeamForTesting({});
+        StopWindow();
+    }
+
+    void decoderThatDiesShowsMessageTwoAndTheWindowGoesOn_data();
+    void decoderThatDiesShowsMessageTwoAndTheWindowGoesOn();
+};
+
+void MainWindowHostileTest::decoderThatDiesShowsMessageTwoAndTheWindowGoesOn_data() {
+    QTest::addColumn<void*>("decoder");
+    QTest::newRow("crash") << reinterpret_cast<void*>(&CrashingDecoder);
+    QTest::newRow("runaway") << reinterpret_cast<void*>(&RunawayDecoder);
+    QTest::newRow("memory") << reinterpret_cast<void*>(&GreedyDecoder);
+}
+
+void MainWindowHostileTest::decoderThatDiesShowsMessageTwoAndTheWindowGoesOn() {
+    if (!SandboxRefusal().empty()) QSKIP(SandboxRefusal().c_str());
+    QFETCH(void*, decoder);
+    QVERIFY(OpenPattern(QStringLiteral("first.png"), 300, 200));
+    const QString hostile = images_->path() + QStringLiteral("/hostile.png");
+    QVERIFY(WritePatternImage(hostile, FIF_PNG, PixelForm::Rgb24, 120, 80));
+
+    decode_testing::LoadSeam seam;
+    seam.decoder = reinterpret_cast<BitmapPtr (*)(const std::string&)>(decoder);
+    seam.cpuSeconds = 1;
+    seam.wallMilliseconds = 3000;
+    seam.memoryBytes = uint64_t{32} << 20;
+    decode_testing::SetLoadSeamForTesting(seam);
+    QElapsedTimer timer;
+    timer.start();
+    seams_->nextFileResult = FileDialogResult{true, hostile, 0};
+    window_->FileOpen_Click();
+    QVERIFY2(timer.elapsed() < 5000, "the load was not stopped in time");
+
+    QCOMPARE(seams_->messages.size(), 1);
+    QCOMPARE(seams_->messages[0].request.text, MessageText(2, 1));
+    QVERIFY(!window_->Document().loadingFlag);
+    QVERIFY(window_->MenuAction("FileMenu")->isEnabled());
+
+    // The window is still there and the next file opens as usual.
+    decode_testing::SetLoadSeamForTesting({});
+    seams_->messages.clear();
+    QVERIFY(OpenPattern(QStringLiteral("after.png"), 200, 100));
+    QVERIFY(window_->HasImage());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   after.png  (200x100)"));
+}
+
+QTEST_MAIN(MainWindowHostileTest)
+#include "main_window_hostile_qtest.moc"
