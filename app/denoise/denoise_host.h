@@ -2,11 +2,19 @@
 // window implements it; tests use a fake.
 #pragma once
 
-#include <FreeImage.h>
 #include <QString>
 #include <cstdint>
 
 namespace calmora {
+
+// The picture a full run writes into: 24 bits in the shared buffer layout
+// (BGR, bottom-up rows). Empty (bits null) when the host has none.
+struct DenoiseDestination {
+    uint8_t* bits = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    int64_t stride = 0;  // bytes from one row to the next
+};
 
 class DenoiseHost {
 public:
@@ -17,8 +25,8 @@ public:
     [[nodiscard]] virtual int32_t ImageWidth() const = 0;
     [[nodiscard]] virtual int32_t ImageHeight() const = 0;
 
-    // The destination bitmap allocated before the dialog opened (same size, 24 bits).
-    [[nodiscard]] virtual FIBITMAP* Destination() const = 0;
+    // The destination allocated before the dialog opened (same size as the image).
+    [[nodiscard]] virtual DenoiseDestination Destination() const = 0;
 
     // Hands the destination over as the new current image: the old one is
     // unloaded, the view is recopied and redrawn in true size.

@@ -3,9 +3,9 @@
 
 #include <QPixmap>
 
-namespace calmora {
+#include "preview_state.h"
 
-enum class ResultView { Original, Denoised, Noise };
+namespace calmora {
 
 // A light picture marks the view that is shown, a dark one the others.
 [[nodiscard]] QPixmap ViewButtonPicture(ResultView view, bool light);

@@ -99,6 +99,14 @@ void MainWindow::Denoise_Click() {
     }
 }
 
+DenoiseDestination MainWindow::Destination() const {
+    // Only a 24-bit picture has the buffer layout a run writes.
+    if (!destination_ || FreeImage_GetBPP(destination_) != 24) return {};
+    return {FreeImage_GetBits(destination_), static_cast<int32_t>(FreeImage_GetWidth(destination_)),
+            static_cast<int32_t>(FreeImage_GetHeight(destination_)),
+            static_cast<int64_t>(FreeImage_GetPitch(destination_))};
+}
+
 void MainWindow::AdoptDenoised() {
     if (!destination_ || !HasImage()) return;
     CopyImageMetadata(destination_, doc_.image);

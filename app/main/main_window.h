@@ -92,7 +92,7 @@ public:
     [[nodiscard]] const uint8_t* ImageBits() const override { return doc_.imageBits; }
     [[nodiscard]] int32_t ImageWidth() const override { return doc_.width; }
     [[nodiscard]] int32_t ImageHeight() const override { return doc_.height; }
-    [[nodiscard]] FIBITMAP* Destination() const override { return destination_; }
+    [[nodiscard]] DenoiseDestination Destination() const override;
     void AdoptDenoised() override;
     void AppendTitleSuffix(const QString& english, const QString& italian) override;
     // Copies the block at the scroll position into the view and shows it.

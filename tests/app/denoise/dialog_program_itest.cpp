@@ -65,7 +65,7 @@ private slots:
         Denoise(window, [&](FormDenoise* dialog) {
             dialog->findChild<QScrollBar*>(QStringLiteral("HScrollSigma"))->setValue(9);
             QTimer::singleShot(0, dialog, [&, dialog] {
-                wasRunning = dialog->RunActive();
+                wasRunning = dialog->State().runActive;
                 QApplication::closeAllWindows();  // what quitting the session does
                 mainWindowStayed = window.isVisible();
             });

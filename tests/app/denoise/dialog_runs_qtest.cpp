@@ -53,15 +53,18 @@ private slots:
         QVERIFY(d.Load());
         SetUp(d, 15, 3);
         d.c<QPushButton>("CmdPreview")->click();
-        QVERIFY(d.dialog->PreviewValid());
+        QVERIFY(d.dialog->State().previewValid);
         const EngineResult want = EngineRun(d.host->ImageBits(), 150, 110, 15, 3, 100, 100, 100, true);
-        QVERIFY(SamePixels(d.dialog->AreaDenoised().bits, want.denoised.data(), 150, 110));
-        QVERIFY(SamePixels(d.dialog->AreaNoise().bits, want.noise.data(), 150, 110));
+        QVERIFY(SamePixels(d.dialog->State().areaBitmaps.denoised.bits,
+                           want.denoised.data(), 150, 110));
+        QVERIFY(SamePixels(d.dialog->State().areaBitmaps.noise.bits, want.noise.data(), 150, 110));
         QVERIFY(!SamePixels(want.denoised.data(), d.host->ImageBits(), 150, 110));
         for (int y : {0, 1, 54, 108, 109}) {
-            QVERIFY2(PaneLineShows(d.c<PictureBox>("PicR"), d.dialog->AreaDenoised(), y),
+            QVERIFY2(PaneLineShows(d.c<PictureBox>("PicR"),
+                                   d.dialog->State().areaBitmaps.denoised, y),
                      qPrintable(QString::number(y)));
-            QVERIFY(PaneLineShows(d.c<PictureBox>("PicNoise"), d.dialog->AreaNoise(), y));
+            QVERIFY(PaneLineShows(d.c<PictureBox>("PicNoise"),
+                                  d.dialog->State().areaBitmaps.noise, y));
         }
         // The original stays in the middle pane; the views and Stop are ready.
         QCOMPARE(d.c<PictureBox>("Pic")->PixelAt(3, 3),
@@ -71,7 +74,7 @@ private slots:
         QVERIFY(!d.c<QPushButton>("CmdInterrompiDenoise")->isEnabled());
         QVERIFY(d.c<QLineEdit>("TxtRed")->isEnabled());
         QVERIFY(d.c<QAction>("ShowGuida")->isEnabled());
-        QCOMPARE(d.dialog->SelectedView(), ResultView::Denoised);
+        QCOMPARE(d.dialog->State().selectedView, ResultView::Denoised);
         QVERIFY(d.host->ImageUnchanged());
         QCOMPARE(d.host->adopted, 0);
     }
@@ -86,12 +89,12 @@ private slots:
         d.c<QToolButton>("CmdSelectArea")->click();
         SetUp(d, 20, 2, 100, 60, 100);
         d.c<QPushButton>("CmdPreview")->click();
-        QVERIFY(d.dialog->PreviewValid());
+        QVERIFY(d.dialog->State().previewValid);
 
-        const int left = d.dialog->ScrollX() + d.dialog->RectLeft() + 1;
-        const int top = d.dialog->ScrollY() + d.dialog->RectTop() + 1;
-        QVERIFY(d.dialog->ScrollX() > 0);
-        const DisplayBitmap& orig = d.dialog->AreaOriginal();
+        const int left = d.dialog->State().scrollX + d.dialog->State().rectLeft + 1;
+        const int top = d.dialog->State().scrollY + d.dialog->State().rectTop + 1;
+        QVERIFY(d.dialog->State().scrollX > 0);
+        const DisplayBitmap& orig = d.dialog->State().areaBitmaps.original;
         QCOMPARE(orig.width(), 184);
         QCOMPARE(orig.height(), 138);
         for (int y = 0; y < 138; y += 17)
@@ -99,10 +102,11 @@ private slots:
                 QCOMPARE(ToRgb(PixelOf(orig.bits, 184, 138, x, y)),
                          ToRgb(PixelOf(d.host->ImageBits(), 1600, 1200, left + x, top + y)));
         const EngineResult want = EngineRun(orig.bits, 184, 138, 20, 2, 100, 60, 100, true);
-        QVERIFY(SamePixels(d.dialog->AreaDenoised().bits, want.denoised.data(), 184, 138));
-        QVERIFY(SamePixels(d.dialog->AreaNoise().bits, want.noise.data(), 184, 138));
+        QVERIFY(SamePixels(d.dialog->State().areaBitmaps.denoised.bits,
+                           want.denoised.data(), 184, 138));
+        QVERIFY(SamePixels(d.dialog->State().areaBitmaps.noise.bits, want.noise.data(), 184, 138));
         // The denoised area stands in the view inside the rectangle.
-        const int rl = d.dialog->RectLeft() + 1, rt = d.dialog->RectTop() + 1;
+        const int rl = d.dialog->State().rectLeft + 1, rt = d.dialog->State().rectTop + 1;
         QCOMPARE(pic->PixelAt(rl + 10, rt + 20),
                  ToRgb(PixelOf(want.denoised.data(), 184, 138, 10, 20)));
         QCOMPARE(pic->PixelAt(rl + 183, rt + 137),
@@ -112,11 +116,11 @@ private slots:
         QTest::mousePress(pic, Qt::LeftButton, {}, QPoint(rl + 5, rt + 5));
         QTest::mouseMove(pic, QPoint(rl + 45, rt + 5));
         QTest::mouseRelease(pic, Qt::LeftButton, {}, QPoint(rl + 45, rt + 5));
-        QVERIFY(!d.dialog->PreviewValid());
+        QVERIFY(!d.dialog->State().previewValid);
         QVERIFY(!d.c<QToolButton>("CmdOrigImg")->isEnabled());
         QCOMPARE(pic->PixelAt(rl + 10, rt + 20),
-                 ToRgb(PixelOf(d.host->ImageBits(), 1600, 1200, d.dialog->ScrollX() + rl + 10,
-                               d.dialog->ScrollY() + rt + 20)));
+                 ToRgb(PixelOf(d.host->ImageBits(), 1600, 1200, d.dialog->State().scrollX + rl + 10,
+                               d.dialog->State().scrollY + rt + 20)));
         QCOMPARE(d.c<PictureBox>("PicR")->PixelAt(10, 10), qRgb(255, 255, 255));
     }
 
@@ -128,7 +132,7 @@ private slots:
         bool active = false;
         d.dialog->SetBeforeRowHookForTest([&](int32_t row, int32_t) {
             if (row != 3) return;
-            active = d.dialog->RunActive();
+            active = d.dialog->State().runActive;
             for (QWidget* w : d.dialog->findChildren<QWidget*>())
                 if (w->isEnabled() && !w->objectName().startsWith(QLatin1String("qt_")) &&
                     (qobject_cast<QLineEdit*>(w) || qobject_cast<QScrollBar*>(w) ||
@@ -142,7 +146,7 @@ private slots:
         // After the run everything is back, plus the view buttons.
         for (const char* name : {"TxtSigma", "Txtrw", "HScrollBlue", "CmdOKDenoise", "CmdPreview"})
             QVERIFY2(d.c<QWidget>(name)->isEnabled(), name);
-        QVERIFY(!d.dialog->RunActive());
+        QVERIFY(!d.dialog->State().runActive);
     }
 
     void previewStoppedHalfWayShowsOnlyItsLowerRows() {
@@ -156,13 +160,13 @@ private slots:
         d.c<QPushButton>("CmdPreview")->click();
         auto* picR = d.c<PictureBox>("PicR");
         // Buffer rows 0..54 are the screen lines 109 down to 55.
-        QVERIFY(PaneLineShows(picR, d.dialog->AreaDenoised(), 109));
-        QVERIFY(PaneLineShows(picR, d.dialog->AreaDenoised(), 55));
+        QVERIFY(PaneLineShows(picR, d.dialog->State().areaBitmaps.denoised, 109));
+        QVERIFY(PaneLineShows(picR, d.dialog->State().areaBitmaps.denoised, 55));
         QVERIFY(PaneLineIsBlank(picR, 150, 54));
         QVERIFY(PaneLineIsBlank(picR, 150, 0));
         QVERIFY(PaneLineIsBlank(d.c<PictureBox>("PicNoise"), 150, 20));
-        QVERIFY(!d.dialog->PreviewValid());
-        QVERIFY(!d.dialog->RunActive());
+        QVERIFY(!d.dialog->State().previewValid);
+        QVERIFY(!d.dialog->State().runActive);
         QVERIFY(!stop->isEnabled());
         // The settings can be changed and the runs started again; the channel
         // strengths and the views wait for a complete preview.
@@ -174,8 +178,8 @@ private slots:
 
         d.dialog->SetBeforeRowHookForTest({});
         d.c<QPushButton>("CmdPreview")->click();
-        QVERIFY(d.dialog->PreviewValid());
-        QVERIFY(PaneLineShows(picR, d.dialog->AreaDenoised(), 0));
+        QVERIFY(d.dialog->State().previewValid);
+        QVERIFY(PaneLineShows(picR, d.dialog->State().areaBitmaps.denoised, 0));
         QVERIFY(d.c<QWidget>("TxtRed")->isEnabled());
         QVERIFY(d.c<QWidget>("CmdOrigImg")->isEnabled());
 
@@ -314,7 +318,7 @@ private slots:
             dialog->findChild<QScrollBar*>(QStringLiteral("HScrollSigma"))->setValue(9);
             // Fires at the first row's event pass: the close box during the run.
             QTimer::singleShot(0, dialog, [&, dialog] {
-                sawModal = QApplication::activeModalWidget() == dialog && dialog->RunActive();
+                sawModal = QApplication::activeModalWidget() == dialog && dialog->State().runActive;
                 dialog->close();
                 closeRefusedWhileRunning = dialog->isVisible();
             });
@@ -326,7 +330,7 @@ private slots:
         QVERIFY(host.ImageUnchanged());
         QCOMPARE(host.adopted, 0);
         QCOMPARE(host.suffixes, 0);
-        QVERIFY(host.Destination() != nullptr);
+        QVERIFY(host.Destination().bits != nullptr);
         host.ReleaseDestinationIfNotAdopted();  // what the main window does next
         QCOMPARE(host.released, 1);
         QVERIFY(!QApplication::activeModalWidget());
@@ -342,7 +346,7 @@ private slots:
         d.c<QPushButton>("CmdPreview")->click();
         QVERIFY(!d.dialog->isVisible());
         QCOMPARE(d.dialog->result(), int(QDialog::Rejected));
-        QVERIFY(!d.dialog->RunActive());
+        QVERIFY(!d.dialog->State().runActive);
         QVERIFY(d.host->ImageUnchanged());
     }
 
@@ -358,7 +362,7 @@ private slots:
         const EngineResult want = EngineRun(host.Original().data(), 120, 90, 6, 2, 100, 100, 100, false);
         ShowDenoiseDialog(&owner, host);
         QCOMPARE(host.adopted, 1);
-        QVERIFY(host.Destination() == nullptr);
+        QVERIFY(host.Destination().bits == nullptr);
         QVERIFY(SamePixels(host.ImageBits(), want.denoised.data(), 120, 90));
     }
 };

@@ -37,22 +37,22 @@ private slots:
             d.c<QScrollBar>("HScrollRed")->setValue(30);
             d.c<QAction>("ColoreGray")->activate(QAction::Trigger);
             d.ChooseChannel(2);
-            QCOMPARE(d.dialog->Settings().sigma, int16_t{50});
-            QCOMPARE(d.dialog->CurrentChannel(), 2);
+            QCOMPARE(d.dialog->State().settings.sigma, int16_t{50});
+            QCOMPARE(d.dialog->State().currentChannel, 2);
         }
         OpenDialog d(120, 90);
         QVERIFY(d.Load());
-        QCOMPARE(d.dialog->Settings().sigma, int16_t{0});
-        QCOMPARE(d.dialog->Settings().radius, int16_t{2});
-        QCOMPARE(d.dialog->Settings().red, 1.0f);
-        QCOMPARE(d.dialog->Settings().green, 1.0f);
-        QCOMPARE(d.dialog->Settings().blue, 1.0f);
+        QCOMPARE(d.dialog->State().settings.sigma, int16_t{0});
+        QCOMPARE(d.dialog->State().settings.radius, int16_t{2});
+        QCOMPARE(d.dialog->State().settings.red, 1.0f);
+        QCOMPARE(d.dialog->State().settings.green, 1.0f);
+        QCOMPARE(d.dialog->State().settings.blue, 1.0f);
         QCOMPARE(d.c<QLineEdit>("TxtSigma")->text(), QStringLiteral("0"));
         QCOMPARE(d.c<QLineEdit>("Txtrw")->text(), QStringLiteral("2"));
         for (const char* name : {"TxtRed", "TxtGreen", "TxtBlue"})
             QCOMPARE(d.c<QLineEdit>(name)->text(), QStringLiteral("100"));
         QCOMPARE(d.c<QComboBox>("Combo1")->currentText(), QStringLiteral("RGB"));
-        QCOMPARE(d.dialog->CurrentChannel(), 0);
+        QCOMPARE(d.dialog->State().currentChannel, 0);
         QVERIFY(d.c<QAction>("ColoreWhite")->isChecked());
         QVERIFY(!d.c<QAction>("ColoreGray")->isChecked());
         QCOMPARE(d.c<PictureBox>("PicR")->PixelAt(5, 5), qRgb(255, 255, 255));
@@ -92,7 +92,7 @@ private slots:
         QTest::keyClicks(field, QStringLiteral("1a5"));
         QCOMPARE(field->text(), QStringLiteral("15"));
         QCOMPARE(slider->value(), 15);
-        QCOMPARE(d.dialog->Settings().sigma, int16_t{15});
+        QCOMPARE(d.dialog->State().settings.sigma, int16_t{15});
 
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);  // empty counts as 0
@@ -108,7 +108,7 @@ private slots:
         QTest::keyClicks(red, QStringLiteral("x7"));
         QCOMPARE(red->text(), QStringLiteral("7"));
         QCOMPARE(d.c<QScrollBar>("HScrollRed")->value(), 7);
-        QCOMPARE(d.dialog->Settings().red, 0.07f);
+        QCOMPARE(d.dialog->State().settings.red, 0.07f);
     }
 
     void emptiedRadiusBecomesTwoOnLeaving() {
@@ -131,25 +131,25 @@ private slots:
         QApplication::sendEvent(field, &leave);
         QCOMPARE(field->text(), QStringLiteral("2"));
         QCOMPARE(slider->value(), 2);
-        QCOMPARE(d.dialog->Settings().radius, int16_t{2});
+        QCOMPARE(d.dialog->State().settings.radius, int16_t{2});
 
         QTest::keyClick(field, Qt::Key_Backspace);
         QTest::keyClicks(field, QStringLiteral("1"));
         QApplication::sendEvent(field, &leave);
         QCOMPARE(field->text(), QStringLiteral("2"));
-        QCOMPARE(d.dialog->Settings().radius, int16_t{2});
+        QCOMPARE(d.dialog->State().settings.radius, int16_t{2});
     }
 
     void areaModeWantsASelectionBeforePreview() {
         OpenDialog d(1600, 1200);
         QVERIFY(d.Load());
-        QVERIFY(d.dialog->AreaMode());
-        QCOMPARE(d.dialog->SelectionMode(), 0);
+        QVERIFY(d.dialog->State().areaMode);
+        QCOMPARE(d.dialog->State().selectionMode, 0);
         d.c<QScrollBar>("HScrollSigma")->setValue(20);
         QVERIFY(d.c<QPushButton>("CmdOKDenoise")->isEnabled());
         QVERIFY(!d.c<QPushButton>("CmdPreview")->isEnabled());
         d.c<QToolButton>("CmdSelectArea")->click();
-        QCOMPARE(d.dialog->SelectionMode(), 1);
+        QCOMPARE(d.dialog->State().selectionMode, 1);
         QVERIFY(d.c<QPushButton>("CmdPreview")->isEnabled());
         d.c<QToolButton>("CmdScroll")->click();
         QVERIFY(!d.c<QPushButton>("CmdPreview")->isEnabled());
@@ -227,7 +227,7 @@ private slots:
         QFETCH(bool, area);
         OpenDialog d(width, height);
         QVERIFY(d.Load());
-        QCOMPARE(d.dialog->AreaMode(), area);
+        QCOMPARE(d.dialog->State().areaMode, area);
         auto* pic = d.c<PictureBox>("Pic");
         auto* picR = d.c<PictureBox>("PicR");
         auto* picNoise = d.c<PictureBox>("PicNoise");
@@ -243,16 +243,17 @@ private slots:
             QCOMPARE(pic->x(), picR->x() + width + 2);
             QCOMPARE(picNoise->x(), pic->x() + width + 2);
             QCOMPARE(pic->y(), picR->y());
-            QVERIFY(!d.dialog->RectangleShown());
+            QVERIFY(!d.dialog->State().rectangleShown);
         } else {
             // The image fits in the view: the rectangle goes up at once, centred.
             QCOMPARE(pic->size(), QSize(width, height));
             QCOMPARE(picR->size(), QSize(184, 138));
-            QCOMPARE(d.dialog->SelectionMode(), 1);
-            QVERIFY(d.dialog->RectangleShown());
-            QCOMPARE(d.dialog->RectLeft(), RoundToEven((width - 186) / 2.0));
-            QCOMPARE(d.dialog->RectTop(), RoundToEven((height - 140) / 2.0));
-            QCOMPARE(pic->PixelAt(d.dialog->RectLeft(), d.dialog->RectTop()), qRgb(255, 255, 255));
+            QCOMPARE(d.dialog->State().selectionMode, 1);
+            QVERIFY(d.dialog->State().rectangleShown);
+            QCOMPARE(d.dialog->State().rectLeft, RoundToEven((width - 186) / 2.0));
+            QCOMPARE(d.dialog->State().rectTop, RoundToEven((height - 140) / 2.0));
+            QCOMPARE(pic->PixelAt(d.dialog->State().rectLeft, d.dialog->State().rectTop),
+                     qRgb(255, 255, 255));
         }
         auto* combo = d.c<QComboBox>("Combo1");
         // Centred over the view, a half pixel rounded to even like the rest of the layout.
@@ -263,16 +264,16 @@ private slots:
     void imageLowerThanThePanesGetsAShorterArea() {
         OpenDialog d(300, 100);
         QVERIFY(d.Load());
-        QVERIFY(d.dialog->AreaMode());
-        QCOMPARE(d.dialog->PreviewArea().width, 184);
-        QCOMPARE(d.dialog->PreviewArea().height, 100);
-        QCOMPARE(d.dialog->RectTop(), -1);  // the outline sits just outside the view
+        QVERIFY(d.dialog->State().areaMode);
+        QCOMPARE(d.dialog->State().area.width, 184);
+        QCOMPARE(d.dialog->State().area.height, 100);
+        QCOMPARE(d.dialog->State().rectTop, -1);  // the outline sits just outside the view
         // A preview then covers exactly the image rows.
         d.c<QScrollBar>("HScrollSigma")->setValue(8);
         d.c<QPushButton>("CmdPreview")->click();
-        QVERIFY(d.dialog->PreviewValid());
-        const DisplayBitmap& orig = d.dialog->AreaOriginal();
-        const int left = d.dialog->RectLeft() + 1;
+        QVERIFY(d.dialog->State().previewValid);
+        const DisplayBitmap& orig = d.dialog->State().areaBitmaps.original;
+        const int left = d.dialog->State().rectLeft + 1;
         QCOMPARE(PixelOf(orig.bits, 184, 100, 0, 0).g,
                  PixelOf(d.host->ImageBits(), 300, 100, left, 0).g);
         QCOMPARE(PixelOf(orig.bits, 184, 100, 183, 99).r,
@@ -317,8 +318,8 @@ private slots:
             return qRgb(p.r & 80, p.g & 80, p.b & 80);
         };
         d.c<QToolButton>("CmdSelectArea")->click();
-        const int left = d.dialog->RectLeft(), top = d.dialog->RectTop();
-        const int w = d.dialog->RectWidth(), h = d.dialog->RectHeight();
+        const int left = d.dialog->State().rectLeft, top = d.dialog->State().rectTop;
+        const int w = d.dialog->State().rectWidth, h = d.dialog->State().rectHeight;
         QCOMPARE(w, 186);
         QCOMPARE(h, 140);
         QCOMPARE(left, RoundToEven((pic->width() - w) / 2.0));
@@ -335,34 +336,34 @@ private slots:
         QTest::mousePress(pic, Qt::LeftButton, {}, QPoint(2, 2));
         QTest::mouseMove(pic, QPoint(40, 40));
         QTest::mouseRelease(pic, Qt::LeftButton, {}, QPoint(40, 40));
-        QCOMPARE(d.dialog->RectLeft(), left);
+        QCOMPARE(d.dialog->State().rectLeft, left);
 
         // Dragged far beyond the corner: clamped so the area stays in the view.
         const QPoint grab(left + w / 2, top + h / 2);
         QTest::mousePress(pic, Qt::LeftButton, {}, grab);
         QTest::mouseMove(pic, grab + QPoint(5000, 5000));
         QTest::mouseRelease(pic, Qt::LeftButton, {}, grab + QPoint(5000, 5000));
-        QCOMPARE(d.dialog->RectLeft(), pic->width() - w + 1);
-        QCOMPARE(d.dialog->RectTop(), pic->height() - h + 1);
+        QCOMPARE(d.dialog->State().rectLeft, pic->width() - w + 1);
+        QCOMPARE(d.dialog->State().rectTop, pic->height() - h + 1);
         // The old outline and band are gone.
         QCOMPARE(pic->PixelAt(left, top), imagePixel(left, top));
         QCOMPARE(pic->PixelAt(left - 1, top + 20), imagePixel(left - 1, top + 20));
         QCOMPARE(pic->PixelAt(left + w + 4, top + h + 4), imagePixel(left + w + 4, top + h + 4));
 
         // And to the top-left corner.
-        const QPoint grab2(d.dialog->RectLeft() + 5, d.dialog->RectTop() + 5);
+        const QPoint grab2(d.dialog->State().rectLeft + 5, d.dialog->State().rectTop + 5);
         QTest::mousePress(pic, Qt::LeftButton, {}, grab2);
         QTest::mouseMove(pic, QPoint(-3000, -3000));
         QTest::mouseRelease(pic, Qt::LeftButton, {}, QPoint(-3000, -3000));
-        QCOMPARE(d.dialog->RectLeft(), 0);
-        QCOMPARE(d.dialog->RectTop(), 0);
+        QCOMPARE(d.dialog->State().rectLeft, 0);
+        QCOMPARE(d.dialog->State().rectTop, 0);
         QCOMPARE(pic->PixelAt(0, 0), qRgb(255, 255, 255));
         QCOMPARE(pic->PixelAt(pic->width() - 1, pic->height() - 1),
                  imagePixel(pic->width() - 1, pic->height() - 1));
 
         // Scroll mode takes the rectangle and its band away.
         d.c<QToolButton>("CmdScroll")->click();
-        QVERIFY(!d.dialog->RectangleShown());
+        QVERIFY(!d.dialog->State().rectangleShown);
         QCOMPARE(pic->PixelAt(0, 0), imagePixel(0, 0));
         QCOMPARE(pic->PixelAt(w + 2, 20), imagePixel(w + 2, 20));
     }
@@ -376,7 +377,7 @@ private slots:
         QTest::mousePress(pic, Qt::RightButton, {}, QPoint(100, 100));
         QTest::mouseMove(pic, QPoint(150, 120));
         QTest::mouseRelease(pic, Qt::RightButton, {}, QPoint(150, 120));
-        QCOMPARE(d.dialog->ScrollX(), 0);
+        QCOMPARE(d.dialog->State().scrollX, 0);
 
         QTest::mousePress(pic, Qt::LeftButton, {}, QPoint(100, 100));
         QCOMPARE(pic->cursor().shape(), Qt::SizeAllCursor);
@@ -385,8 +386,8 @@ private slots:
         QCOMPARE(pic->cursor().shape(), Qt::ArrowCursor);
         const int sx = RoundToEven(50.0 / pic->width() * 1600);
         const int sy = RoundToEven(20.0 / pic->height() * 1200);
-        QCOMPARE(d.dialog->ScrollX(), sx);
-        QCOMPARE(d.dialog->ScrollY(), sy);
+        QCOMPARE(d.dialog->State().scrollX, sx);
+        QCOMPARE(d.dialog->State().scrollY, sy);
         QCOMPARE(pic->PixelAt(0, 0), ToRgb(PixelOf(image, 1600, 1200, sx, sy)));
         QCOMPARE(pic->PixelAt(7, 3), ToRgb(PixelOf(image, 1600, 1200, sx + 7, sy + 3)));
 
@@ -394,8 +395,8 @@ private slots:
         QTest::mousePress(pic, Qt::RightButton, {}, QPoint(100, 100));
         QTest::mouseMove(pic, QPoint(-5000, -5000));
         QTest::mouseRelease(pic, Qt::RightButton, {}, QPoint(-5000, -5000));
-        QCOMPARE(d.dialog->ScrollX(), 0);
-        QCOMPARE(d.dialog->ScrollY(), 0);
+        QCOMPARE(d.dialog->State().scrollX, 0);
+        QCOMPARE(d.dialog->State().scrollY, 0);
         QCOMPARE(pic->PixelAt(0, 0), ToRgb(PixelOf(image, 1600, 1200, 0, 0)));
     }
 };

@@ -61,7 +61,13 @@ public:
     int32_t ImageHeight() const override {
         return static_cast<int32_t>(FreeImage_GetHeight(image_));
     }
-    FIBITMAP* Destination() const override { return destination_; }
+    DenoiseDestination Destination() const override {
+        if (!destination_) return {};
+        return {FreeImage_GetBits(destination_),
+                static_cast<int32_t>(FreeImage_GetWidth(destination_)),
+                static_cast<int32_t>(FreeImage_GetHeight(destination_)),
+                static_cast<int64_t>(FreeImage_GetPitch(destination_))};
+    }
     void AdoptDenoised() override {
         ++adopted;
         FreeImage_Unload(image_);

@@ -50,17 +50,17 @@ private slots:
         QVERIFY(d.Load());
         d.c<QToolButton>("CmdSelectArea")->click();
         Preview(d, 18);
-        QVERIFY(d.dialog->PreviewValid());
+        QVERIFY(d.dialog->State().previewValid);
         auto* pic = d.c<PictureBox>("Pic");
         auto* picR = d.c<PictureBox>("PicR");
         auto* picNoise = d.c<PictureBox>("PicNoise");
-        const int ax = d.dialog->RectLeft() + 1, ay = d.dialog->RectTop() + 1;
+        const int ax = d.dialog->State().rectLeft + 1, ay = d.dialog->State().rectTop + 1;
 
         d.ChooseChannel(kRed);
-        QCOMPARE(d.dialog->CurrentChannel(), int(kRed));
-        QVERIFY(ShowsChannel(picR, 0, 0, d.dialog->AreaDenoised(), kRed));
-        QVERIFY(ShowsChannel(picNoise, 0, 0, d.dialog->AreaNoise(), kRed));
-        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->AreaDenoised(), kRed));
+        QCOMPARE(d.dialog->State().currentChannel, int(kRed));
+        QVERIFY(ShowsChannel(picR, 0, 0, d.dialog->State().areaBitmaps.denoised, kRed));
+        QVERIFY(ShowsChannel(picNoise, 0, 0, d.dialog->State().areaBitmaps.noise, kRed));
+        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->State().areaBitmaps.denoised, kRed));
         // Outline and band stay; the rest of the view is the red channel of the image.
         QCOMPARE(pic->PixelAt(ax - 1, ay - 1), qRgb(255, 255, 255));
         const Bgr outside = PixelOf(d.host->ImageBits(), 1600, 1200, 2, 2);
@@ -72,23 +72,23 @@ private slots:
         QVERIFY(d.c<QToolButton>("CmdOrigImg")->isEnabled());
 
         d.c<QToolButton>("CmdOrigImg")->click();
-        QCOMPARE(d.dialog->SelectedView(), ResultView::Original);
-        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->AreaOriginal(), kRed));
+        QCOMPARE(d.dialog->State().selectedView, ResultView::Original);
+        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->State().areaBitmaps.original, kRed));
         d.c<QToolButton>("CmdNoiseImg")->click();
-        QCOMPARE(d.dialog->SelectedView(), ResultView::Noise);
-        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->AreaNoise(), kRed));
+        QCOMPARE(d.dialog->State().selectedView, ResultView::Noise);
+        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->State().areaBitmaps.noise, kRed));
         d.c<QToolButton>("CmdDenoisedImg")->click();
-        QCOMPARE(d.dialog->SelectedView(), ResultView::Denoised);
-        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->AreaDenoised(), kRed));
+        QCOMPARE(d.dialog->State().selectedView, ResultView::Denoised);
+        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->State().areaBitmaps.denoised, kRed));
 
         // The original view stays selected across a change: the area then
         // shows the denoised picture in the new channel.
         d.c<QToolButton>("CmdOrigImg")->click();
         d.ChooseChannel(0);
-        QVERIFY(ShowsChannel(picR, 0, 0, d.dialog->AreaDenoised(), 0));
-        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->AreaDenoised(), 0));
+        QVERIFY(ShowsChannel(picR, 0, 0, d.dialog->State().areaBitmaps.denoised, 0));
+        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->State().areaBitmaps.denoised, 0));
         QCOMPARE(pic->PixelAt(2, 2), ToRgb(outside));
-        QCOMPARE(d.dialog->SelectedView(), ResultView::Original);
+        QCOMPARE(d.dialog->State().selectedView, ResultView::Original);
     }
 
     void greenWithoutAPreviewFollowsTheDrag() {
@@ -101,7 +101,7 @@ private slots:
         QTest::mousePress(pic, Qt::LeftButton, {}, QPoint(100, 100));
         QTest::mouseMove(pic, QPoint(160, 130));
         QTest::mouseRelease(pic, Qt::LeftButton, {}, QPoint(160, 130));
-        const int sx = d.dialog->ScrollX(), sy = d.dialog->ScrollY();
+        const int sx = d.dialog->State().scrollX, sy = d.dialog->State().scrollY;
         QVERIFY(sx > 0 && sy > 0);
         QCOMPARE(pic->PixelAt(10, 20), Grey(PixelOf(image, 1600, 1200, sx + 10, sy + 20).g));
         d.ChooseChannel(0);
@@ -111,10 +111,11 @@ private slots:
         // A preview selected now reads the colour pixels of the scrolled area.
         d.c<QToolButton>("CmdSelectArea")->click();
         Preview(d, 11);
-        const int ax = sx + d.dialog->RectLeft() + 1, ay = sy + d.dialog->RectTop() + 1;
-        QCOMPARE(ToRgb(PixelOf(d.dialog->AreaOriginal().bits, 184, 138, 4, 4)),
+        const int ax = sx + d.dialog->State().rectLeft + 1, ay = sy + d.dialog->State().rectTop + 1;
+        QCOMPARE(ToRgb(PixelOf(d.dialog->State().areaBitmaps.original.bits, 184, 138, 4, 4)),
                  ToRgb(PixelOf(image, 1600, 1200, ax + 4, ay + 4)));
-        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0, d.dialog->AreaDenoised(), kBlue));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0,
+                             d.dialog->State().areaBitmaps.denoised, kBlue));
     }
 
     void wholeImageDenoisedViewIsInColour() {
@@ -123,14 +124,15 @@ private slots:
         Preview(d, 14);
         auto* pic = d.c<PictureBox>("Pic");
         d.ChooseChannel(kRed);
-        QVERIFY(ShowsChannel(pic, 0, 0, d.dialog->AreaOriginal(), kRed));
-        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0, d.dialog->AreaDenoised(), kRed));
+        QVERIFY(ShowsChannel(pic, 0, 0, d.dialog->State().areaBitmaps.original, kRed));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0,
+                             d.dialog->State().areaBitmaps.denoised, kRed));
         d.c<QToolButton>("CmdDenoisedImg")->click();
-        QVERIFY(ShowsChannel(pic, 0, 0, d.dialog->AreaDenoised(), 0));
+        QVERIFY(ShowsChannel(pic, 0, 0, d.dialog->State().areaBitmaps.denoised, 0));
         d.c<QToolButton>("CmdNoiseImg")->click();
-        QVERIFY(ShowsChannel(pic, 0, 0, d.dialog->AreaNoise(), kRed));
+        QVERIFY(ShowsChannel(pic, 0, 0, d.dialog->State().areaBitmaps.noise, kRed));
         d.c<QToolButton>("CmdOrigImg")->click();
-        QVERIFY(ShowsChannel(pic, 0, 0, d.dialog->AreaOriginal(), kRed));
+        QVERIFY(ShowsChannel(pic, 0, 0, d.dialog->State().areaBitmaps.original, kRed));
     }
 
     void channelChangedDuringAPreviewEndsInTheNewChannel() {
@@ -145,20 +147,23 @@ private slots:
         });
         Preview(d, 10);
         QVERIFY(lockedAfterChange);
-        QVERIFY(d.dialog->PreviewValid());
-        QCOMPARE(d.dialog->CurrentChannel(), int(kGreen));
-        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0, d.dialog->AreaDenoised(), kGreen));
-        QVERIFY(ShowsChannel(d.c<PictureBox>("PicNoise"), 0, 0, d.dialog->AreaNoise(), kGreen));
-        QVERIFY(ShowsChannel(d.c<PictureBox>("Pic"), 0, 0, d.dialog->AreaOriginal(), kGreen));
+        QVERIFY(d.dialog->State().previewValid);
+        QCOMPARE(d.dialog->State().currentChannel, int(kGreen));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0,
+                             d.dialog->State().areaBitmaps.denoised, kGreen));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("PicNoise"), 0, 0,
+                             d.dialog->State().areaBitmaps.noise, kGreen));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("Pic"), 0, 0,
+                             d.dialog->State().areaBitmaps.original, kGreen));
         QVERIFY(d.c<QLineEdit>("TxtSigma")->isEnabled());
     }
 
     void channelChangedDuringAFullRunTurnsTheLastPreview() {
         OpenDialog d(240, 180);  // area mode, the whole image in view
         QVERIFY(d.Load());
-        QVERIFY(d.dialog->RectangleShown());
+        QVERIFY(d.dialog->State().rectangleShown);
         Preview(d, 10);
-        QVERIFY(d.dialog->PreviewValid());
+        QVERIFY(d.dialog->State().previewValid);
         bool lockedAfterChange = false;
         d.dialog->SetBeforeRowHookForTest([&](int32_t row, int32_t) {
             if (row == 5) {
@@ -171,11 +176,14 @@ private slots:
         d.c<QPushButton>("CmdOKDenoise")->click();
         QVERIFY(lockedAfterChange);
         QVERIFY(d.host->ImageUnchanged());
-        QCOMPARE(d.dialog->CurrentChannel(), int(kBlue));
-        const int ax = d.dialog->RectLeft() + 1, ay = d.dialog->RectTop() + 1;
-        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0, d.dialog->AreaDenoised(), kBlue));
-        QVERIFY(ShowsChannel(d.c<PictureBox>("PicNoise"), 0, 0, d.dialog->AreaNoise(), kBlue));
-        QVERIFY(ShowsChannel(d.c<PictureBox>("Pic"), ax, ay, d.dialog->AreaDenoised(), kBlue));
+        QCOMPARE(d.dialog->State().currentChannel, int(kBlue));
+        const int ax = d.dialog->State().rectLeft + 1, ay = d.dialog->State().rectTop + 1;
+        QVERIFY(ShowsChannel(d.c<PictureBox>("PicR"), 0, 0,
+                             d.dialog->State().areaBitmaps.denoised, kBlue));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("PicNoise"), 0, 0,
+                             d.dialog->State().areaBitmaps.noise, kBlue));
+        QVERIFY(ShowsChannel(d.c<PictureBox>("Pic"), ax, ay,
+                             d.dialog->State().areaBitmaps.denoised, kBlue));
         QVERIFY(d.c<QToolButton>("CmdOrigImg")->isEnabled());
     }
 };

@@ -249,21 +249,21 @@ void MainWindowCommandsTest::denoiseHandsTheResultBack() {
     QVERIFY(OpenPattern(QStringLiteral("d.png"), 1280, 900));
     window_->VScroll1()->setValue(30);
     window_->PaintSizeScreenFit_Click();
-    FIBITMAP* seen = nullptr;
+    DenoiseDestination seen;
     window_->SetDenoiseDialogLauncher([&](QWidget* owner, DenoiseHost& host) {
         QCOMPARE(owner, window_.get());
         // The dialog starts from the true-size view.
         QCOMPARE(window_->View().Mode(), kTrueSize);
         QVERIFY(window_->MenuAction("PaintSizeTrue")->isChecked());
         seen = host.Destination();
-        QVERIFY(seen);
-        QCOMPARE(int(FreeImage_GetWidth(seen)), host.ImageWidth());
-        QCOMPARE(int(FreeImage_GetHeight(seen)), host.ImageHeight());
-        QCOMPARE(int(FreeImage_GetBPP(seen)), 24);
+        QVERIFY(seen.bits);
+        QCOMPARE(seen.width, host.ImageWidth());
+        QCOMPARE(seen.height, host.ImageHeight());
+        QCOMPARE(seen.stride, (int64_t(seen.width) * 3 + 3) / 4 * 4);  // 24 bits a pixel
         // A "denoised" picture: the source inverted.
-        const size_t bytes = size_t(FreeImage_GetPitch(seen)) * host.ImageHeight();
+        const size_t bytes = size_t(seen.stride) * host.ImageHeight();
         const uint8_t* source = host.ImageBits();
-        uint8_t* target = FreeImage_GetBits(seen);
+        uint8_t* target = seen.bits;
         for (size_t i = 0; i < bytes; ++i) target[i] = uint8_t(255 - source[i]);
         QVERIFY2(!window_->close(), "closing waits for the dialog");
         host.AdoptDenoised();
@@ -272,9 +272,9 @@ void MainWindowCommandsTest::denoiseHandsTheResultBack() {
     });
     window_->Denoise_Click();
 
-    QVERIFY(seen);
-    QCOMPARE(window_->Document().image, seen);
-    QCOMPARE(window_->Destination(), nullptr);
+    QVERIFY(seen.bits);
+    QCOMPARE(FreeImage_GetBits(window_->Document().image), seen.bits);
+    QVERIFY(window_->Destination().bits == nullptr);
     QCOMPARE(window_->windowTitle(),
              QStringLiteral("Calmora   d.png  (1280x900)   denoised  (Intensity:5)"));
     QCOMPARE(window_->VScroll1()->value(), 30);
@@ -311,13 +311,13 @@ void MainWindowCommandsTest::denoiseNotAdoptedReleasesTheDestination() {
     int opened = 0;
     window_->SetDenoiseDialogLauncher([&](QWidget*, DenoiseHost& host) {
         ++opened;
-        QCOMPARE(host.Destination(), allocated.back());
+        QCOMPARE(host.Destination().bits, FreeImage_GetBits(allocated.back()));
     });
     window_->Denoise_Click();
     window_->Denoise_Click();
     QCOMPARE(opened, 2);
     QCOMPARE(int(allocated.size()), 2);
-    QCOMPARE(window_->Destination(), nullptr);
+    QVERIFY(window_->Destination().bits == nullptr);
     QCOMPARE(window_->Document().image, image);
     QCOMPARE(window_->windowTitle(), title);
     QCOMPARE(PicColor(*window_, 5, 5), PatternColor(PixelForm::Rgb24, 5, 5));

@@ -690,11 +690,10 @@ void SaveCommandTest::denoisedPhotographKeepsItsExif() {
 
     OpenImage(source);
     window_->SetDenoiseDialogLauncher([](QWidget*, DenoiseHost& host) {
-        FIBITMAP* result = host.Destination();
-        const unsigned pitch = FreeImage_GetPitch(result);
+        const DenoiseDestination result = host.Destination();
         const uint8_t* from = host.ImageBits();
-        uint8_t* to = FreeImage_GetBits(result);
-        for (size_t i = 0; i < size_t(pitch) * FreeImage_GetHeight(result); ++i) to[i] = uint8_t(255 - from[i]);
+        uint8_t* to = result.bits;
+        for (size_t i = 0; i < size_t(result.stride) * result.height; ++i) to[i] = uint8_t(255 - from[i]);
         host.AdoptDenoised();
     });
     FIBITMAP* before = window_->Document().image;

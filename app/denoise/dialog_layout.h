@@ -1,0 +1,63 @@
+// Where the denoise dialog's widgets stand in its two layouts: the whole
+// image between its two result panes below the settings, or (area mode) the
+// panes below the settings and the image view filling the maximised dialog
+// right of a separator line. The arithmetic is area_layout.h's; this places
+// the widgets by it.
+#pragma once
+
+#include <QSize>
+#include <cstdint>
+
+#include "area_layout.h"
+
+class QAbstractButton;
+class QComboBox;
+class QFrame;
+class QPushButton;
+class QWidget;
+
+namespace calmora {
+
+class PictureBox;
+struct FormDenoiseTexts;
+
+// Design geometry of the settings frame and what hangs below it.
+constexpr int kFrameLeft = 6;
+constexpr int kFrameTop = 6;
+constexpr int kFrameWidth = 252;
+constexpr int kFrameHeight = 272;
+constexpr int kProgressWidth = 230;  // Shape1 at full length
+
+struct DialogWidgets {
+    QFrame* frame = nullptr;          // FrameDenoise
+    QFrame* progressBar = nullptr;    // Shape1
+    QFrame* progressFrame = nullptr;  // Shape2
+    PictureBox* pic = nullptr;
+    PictureBox* picR = nullptr;
+    PictureBox* picNoise = nullptr;
+    QComboBox* channels = nullptr;    // Combo1
+    QFrame* line = nullptr;           // Line1
+    QAbstractButton* selectArea = nullptr;
+    QAbstractButton* scroll = nullptr;
+    QPushButton* preview = nullptr;
+};
+
+// Whole-image layout: places the widgets and returns the client size the dialog takes.
+[[nodiscard]] QSize PlaceForWholeImage(const DialogWidgets& w, const FormDenoiseTexts& texts,
+                                       int32_t imageWidth, int32_t imageHeight);
+
+struct AreaPlacement {
+    QSize inner;        // client size of the maximised dialog, menu bar left out
+    AreaLayout layout;  // the view, its scroll limits, whether the image fits
+};
+
+// Area layout for a dialog maximised on owner's screen (owner may be null)
+// with a menu bar of menuHeight.
+[[nodiscard]] AreaPlacement PlaceForAreaMode(const DialogWidgets& w, const FormDenoiseTexts& texts,
+                                             const QWidget* owner, int menuHeight,
+                                             int32_t imageWidth, int32_t imageHeight);
+
+// The channel list stands centred over the image view.
+void CentreChannelsOverView(const DialogWidgets& w);
+
+}  // namespace calmora
