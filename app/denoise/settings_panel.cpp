@@ -10,6 +10,7 @@
 
 #include "denoise_dialog_rules.h"
 #include "denoise_dialog_text.h"
+#include "denoise_run/setting_ranges.h"
 
 namespace calmora {
 
@@ -43,16 +44,17 @@ QLineEdit* MakeField(QWidget* parent, const char* name, int value) {
 SettingsPanel::SettingsPanel(QWidget* frame, const PreviewState& state) : state_(state) {
     LabSigma = Named(new QLabel(frame), "LabSigma");
     LabSigma->setGeometry(10, 8, 150, 20);
-    TxtSigma = MakeField(frame, "TxtSigma", 0);
+    TxtSigma = MakeField(frame, "TxtSigma", kNoIntensity);
     TxtSigma->setGeometry(190, 6, 52, 24);
-    HScrollSigma = MakeSlider(frame, "HScrollSigma", 0, 200, 1, 10, 0);
+    HScrollSigma =
+        MakeSlider(frame, "HScrollSigma", kNoIntensity, kMaxIntensity, 1, 10, kNoIntensity);
     HScrollSigma->setGeometry(10, 32, 232, 18);
 
     Labrw = Named(new QLabel(frame), "Labrw");
     Labrw->setGeometry(10, 56, 150, 20);
-    Txtrw = MakeField(frame, "Txtrw", 2);
+    Txtrw = MakeField(frame, "Txtrw", kDefaultRadius);
     Txtrw->setGeometry(190, 54, 52, 24);
-    HScrollrw = MakeSlider(frame, "HScrollrw", 2, 12, 1, 1, 2);
+    HScrollrw = MakeSlider(frame, "HScrollrw", kMinRadius, kMaxRadius, 1, 1, kDefaultRadius);
     HScrollrw->setGeometry(10, 80, 232, 18);
 
     struct ChannelRow {
@@ -71,9 +73,10 @@ SettingsPanel::SettingsPanel(QWidget* frame, const PreviewState& state) : state_
         const ChannelRow& row = kRows[i];
         channelLabels_[i] = Named(new QLabel(frame), row.label);
         channelLabels_[i]->setGeometry(10, row.top + 2, 16, 20);
-        channelSliders_[i] = MakeSlider(frame, row.slider, 0, 100, 10, 20, 100);
+        channelSliders_[i] = MakeSlider(frame, row.slider, kMinChannelPercent, kMaxChannelPercent,
+                                        10, 20, kDefaultChannelPercent);
         channelSliders_[i]->setGeometry(28, row.top + 3, 150, 18);
-        channelFields_[i] = MakeField(frame, row.field, 100);
+        channelFields_[i] = MakeField(frame, row.field, kDefaultChannelPercent);
         channelFields_[i]->setGeometry(184, row.top, 44, 24);
         percentLabels_[i] = Named(new QLabel(frame), row.percent);
         percentLabels_[i]->setGeometry(231, row.top + 2, 14, 20);
