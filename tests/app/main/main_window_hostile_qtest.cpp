@@ -1,5 +1,6 @@
 // A picture whose decoder crashes, runs away or eats memory: the window
-// shows message 2, keeps running and opens the next file as usual.
+// shows message 2, keeps running and opens the next file as usual. Pictures
+// carrying the EXIF blocks FreeImage crashes on open without that EXIF.
 #include <QtTest>
 
 #include <QDir>
@@ -9,12 +10,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "exif_forge.h"
+#include "guard_test_support.h"
 #include "imagefiles/image_load.h"
 #include "imagefiles/sandbox.h"
 #include "main_testkit.h"
 #include "main_window.h"
 #include "message_catalogue.h"
 #include "seams_recorder.h"
+#include "test_images.h"
 
 using namespace calmora;
 using namespace calmora::testing;
@@ -49,6 +53,8 @@ private slots:
 
     void decoderThatDiesShowsMessageTwoAndTheWindowGoesOn_data();
     void decoderThatDiesShowsMessageTwoAndTheWindowGoesOn();
+    void pictureWithHostileExifOpensWithoutIt_data();
+    void pictureWithHostileExifOpensWithoutIt();
 };
 
 void MainWindowHostileTest::decoderThatDiesShowsMessageTwoAndTheWindowGoesOn_data() {
@@ -88,6 +94,46 @@ void MainWindowHostileTest::decoderThatDiesShowsMessageTwoAndTheWindowGoesOn() {
     QVERIFY(OpenPattern(QStringLiteral("after.png"), 200, 100));
     QVERIFY(window_->HasImage());
     QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   after.png  (200x100)"));
+}
+
+void MainWindowHostileTest::pictureWithHostileExifOpensWithoutIt_data() {
+    QTest::addColumn<int>("place");
+    QTest::addColumn<bool>("wrappingThumbnail");
+    for (const exif_forge::Place place :
+         {exif_forge::Place::kAfterSoi, exif_forge::Place::kAfterFrameHeader,
+          exif_forge::Place::kBeforeEoi}) {
+        for (const bool wrapping : {false, true}) {
+            const QString name = QStringLiteral("%1, %2").arg(
+                QString::fromLatin1(exif_forge::PlaceName(place)),
+                wrapping ? QStringLiteral("thumbnail wrapping") : QStringLiteral("entry count"));
+            QTest::newRow(name.toUtf8().constData()) << static_cast<int>(place) << wrapping;
+        }
+    }
+}
+
+void MainWindowHostileTest::pictureWithHostileExifOpensWithoutIt() {
+    QFETCH(int, place);
+    QFETCH(bool, wrappingThumbnail);
+    const std::string base = (images_->path() + QStringLiteral("/base.jpg")).toStdString();
+    guard_test::JpegKind kind;
+    kind.name = "base";
+    guard_test::WriteJpegWithLibjpeg(base, 48, 32, kind);
+    const exif_forge::Bytes plain = calmora_test::ReadFile(base);
+    const exif_forge::Bytes block = wrappingThumbnail ? exif_forge::WrappingThumbnailBlock()
+                                                      : exif_forge::HugeEntryCountBlock();
+    const QString hostile = images_->path() + QStringLiteral("/hostile.jpg");
+    guard_test::WriteFile(
+        hostile.toStdString(),
+        exif_forge::InsertAt(plain,
+                             exif_forge::OffsetOf(plain, static_cast<exif_forge::Place>(place)),
+                             exif_forge::ExifSegment(block)));
+
+    seams_->nextFileResult = FileDialogResult{true, hostile, 0};
+    window_->FileOpen_Click();
+    QVERIFY2(seams_->messages.isEmpty(), qPrintable(seams_->messages.value(0).request.text));
+    QVERIFY(window_->HasImage());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   hostile.jpg  (48x32)"));
+    QCOMPARE(FreeImage_GetMetadataCount(FIMD_EXIF_MAIN, window_->Document().image), 0u);
 }
 
 QTEST_MAIN(MainWindowHostileTest)
