@@ -328,15 +328,6 @@ const char* DescribeImageFileError(ImageFileError error) {
     return "unknown error";
 }
 
-int CatalogueMessageFor(ImageFileError error) {
-    switch (error) {
-        case ImageFileError::None: return 0;
-        case ImageFileError::UnknownFormat: return 1;
-        case ImageFileError::ConversionFailed: return 3;
-        default: return 2;
-    }
-}
-
 
 ImageProbe ProbeImageFile(const std::string& path) { return ProbeImageFile(path, SystemMemoryBytes()); }
 

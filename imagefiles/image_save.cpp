@@ -57,34 +57,6 @@ bool WritePngWithoutProfile(FIBITMAP* image, FreeImageIO& io, FILE* file, int de
     return written;
 }
 
-// The system's wording, in English whatever the locale: the Italian texts
-// come from SystemErrorItalian.
-std::string ErrnoText(int error) {
-    static const locale_t english = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return english ? strerror_l(error, english) : std::strerror(error);
-}
-
-std::string SystemErrorItalian(int error) {
-    switch (error) {
-        case EACCES: case EPERM: return "permesso negato";
-        case ENOSPC: return "spazio esaurito sul dispositivo";
-        case EDQUOT: return "quota del disco superata";
-        case EROFS: return "file system in sola lettura";
-        case ENOENT: return "file o cartella inesistente";
-        case ENOTDIR: return "non \xC3\xA8 una cartella";
-        case EISDIR: return "\xC3\xA8 una cartella";
-        case EFBIG: return "file troppo grande";
-        case EIO: return "errore di input/output";
-        case ENAMETOOLONG: return "nome del file troppo lungo";
-        case EMFILE: case ENFILE: return "troppi file aperti";
-        case ENOMEM: return "memoria insufficiente";
-        case EBUSY: case ETXTBSY: return "file o dispositivo occupato";
-        case ELOOP: return "troppi collegamenti simbolici";
-        case EEXIST: return "il file esiste gi\xC3\xA0";
-        default: return "errore di sistema " + std::to_string(error);
-    }
-}
-
 int ErrnoOr(int fallback) { return errno ? errno : fallback; }
 
 // The first failed write's errno when a write failed, else errno or fallback:
@@ -108,53 +80,42 @@ std::optional<SaveFormat> SaveFormatFromExtension(const std::string& extension) 
     return std::nullopt;
 }
 
-std::string DescribeSaveError(SaveError error, int systemError, int language) {
-    const bool italian = language == 2;
-    auto because = [&](const char* english, const char* italiano) {
-        std::string text = italian ? italiano : english;
-        if (systemError != 0)
-            text += ": " + (italian ? SystemErrorItalian(systemError) : ErrnoText(systemError));
-        return text;
+std::string SystemErrorText(int error) {
+    static const locale_t english = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return english ? strerror_l(error, english) : std::strerror(error);
+}
+
+std::string DescribeSaveError(SaveError error, int systemError) {
+    auto because = [&](const char* text) {
+        std::string described = text;
+        if (systemError != 0) described += ": " + SystemErrorText(systemError);
+        return described;
     };
     switch (error) {
-        case SaveError::None: return italian ? "nessun errore" : "no error";
-        case SaveError::NoImage: return italian ? "nessuna immagine da salvare" : "no image to save";
-        case SaveError::NoFileName: return italian ? "manca il nome del file" : "no file name";
-        case SaveError::BadJpegQuality:
-            return italian ? "la qualit\xC3\xA0 JPEG deve essere compresa tra 1 e 100"
-                           : "JPEG quality must lie between 1 and 100";
-        case SaveError::IsFolder: return italian ? "\xC3\xA8 una cartella" : "is a folder";
-        case SaveError::CannotCreate:
-            return because("cannot create a file in its folder",
-                           "impossibile creare un file nella sua cartella");
-        case SaveError::WriteFailed: return because("writing failed", "scrittura non riuscita");
-        case SaveError::EncoderFailed:
-            return italian ? "il codificatore non ha potuto scrivere questa immagine"
-                           : "the encoder could not write this image";
-        case SaveError::CannotReplace:
-            return because("cannot replace the file", "impossibile sostituire il file");
+        case SaveError::None: return "no error";
+        case SaveError::NoImage: return "no image to save";
+        case SaveError::NoFileName: return "no file name";
+        case SaveError::BadJpegQuality: return "JPEG quality must lie between 1 and 100";
+        case SaveError::IsFolder: return "is a folder";
+        case SaveError::CannotCreate: return because("cannot create a file in its folder");
+        case SaveError::WriteFailed: return because("writing failed");
+        case SaveError::EncoderFailed: return "the encoder could not write this image";
+        case SaveError::CannotReplace: return because("cannot replace the file");
         case SaveError::NotRegularFile:
-            return italian
-                       ? "non \xC3\xA8 un file normale (dispositivo, FIFO o socket); non sostituito"
-                       : "not a regular file (a device, FIFO or socket); not replaced";
-        case SaveError::WriteProtected:
-            return italian ? "il file \xC3\xA8 protetto dalla scrittura; non sostituito"
-                           : "the file is write-protected; not replaced";
-        case SaveError::BrokenLink:
-            return because("broken link", "collegamento interrotto");
+            return "not a regular file (a device, FIFO or socket); not replaced";
+        case SaveError::WriteProtected: return "the file is write-protected; not replaced";
+        case SaveError::BrokenLink: return because("broken link");
         case SaveError::UntrustedLink:
-            return italian
-                       ? "collegamento di un altro utente in una cartella condivisa; non seguito"
-                       : "a link made by another user in a shared folder; not followed";
+            return "a link made by another user in a shared folder; not followed";
     }
-    return italian ? "errore sconosciuto" : "unknown error";
+    return "unknown error";
 }
 
 SaveResult SaveFailure(SaveError error, int systemError) {
     SaveResult result;
     result.error = error;
     result.systemError = systemError;
-    result.reason = DescribeSaveError(error, systemError, 1);
+    result.reason = DescribeSaveError(error, systemError);
     return result;
 }
 

@@ -26,12 +26,16 @@ struct SaveResult {
     bool ok = false;
     SaveError error = SaveError::None;
     int systemError = 0;  // errno behind the error, 0 when none
-    std::string reason;   // DescribeSaveError in English, for a batch user; empty when ok
+    std::string reason;   // DescribeSaveError, for a batch user; empty when ok
 };
 
-// Why a save failed, in language 1 (English) or 2 (Italian), UTF-8: the
-// error, and for the errors that have one the system's reason.
-[[nodiscard]] std::string DescribeSaveError(SaveError error, int systemError, int language);
+// Why a save failed, in English: the error, and for the errors that have one
+// the system's reason (see SystemErrorText). The window program words it in
+// its own language.
+[[nodiscard]] std::string DescribeSaveError(SaveError error, int systemError);
+
+// The system's wording of errno value error, in English whatever the locale.
+[[nodiscard]] std::string SystemErrorText(int error);
 
 // A failed result with its English reason.
 [[nodiscard]] SaveResult SaveFailure(SaveError error, int systemError = 0);

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 
 #include "file_dialogs.h"
+#include "load_message.h"
 #include "imagefiles/image_load.h"
 #include "picture_box.h"
 #include "remembered_folder.h"

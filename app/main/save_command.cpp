@@ -15,6 +15,7 @@
 #include "picture_box.h"
 #include "preferences.h"
 #include "remembered_folder.h"
+#include "save_error_text.h"
 #include "save_rules.h"
 #include "ui_seams.h"
 
@@ -194,7 +195,7 @@ void SaveCommand::ReportFailure(const SaveResult& result) {
     // The reason in the interface's language, not the batch tool's English.
     const int language = CurrentLanguage();
     const QString reason =
-        QString::fromStdString(DescribeSaveError(result.error, result.systemError, language));
+        QString::fromStdString(SaveErrorText(result.error, result.systemError, language));
     ShowText(SaveFailedText(saveName_, reason, language), MessageIcon::Critical);
 }
 

@@ -116,7 +116,6 @@ TEST(MemoryBudget, FloatColourIsRefusedBeforeDecodingWhateverTheMemory) {
     }
     EXPECT_STREQ(DescribeImageFileError(ImageFileError::ConversionFailed),
                  "cannot convert the image to 24 bits");
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::ConversionFailed), 3);
 }
 
 // ---------------------------------------------------------------------------

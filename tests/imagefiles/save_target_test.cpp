@@ -401,20 +401,12 @@ TEST(SaveTarget, ContentsReplaceAFileWholeAndKeepItsMode) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"Pref"});
 }
 
-TEST(SaveTarget, NewErrorsAreDescribedInBothLanguages) {
-    EXPECT_EQ(DescribeSaveError(SaveError::NotRegularFile, 0, 2),
-              "non \xC3\xA8 un file normale (dispositivo, FIFO o socket); non sostituito");
-    EXPECT_EQ(DescribeSaveError(SaveError::BrokenLink, ELOOP, 1),
+TEST(SaveTarget, NewErrorsAreDescribedInEnglish) {
+    EXPECT_EQ(DescribeSaveError(SaveError::BrokenLink, ELOOP),
               "broken link: Too many levels of symbolic links");
     for (const SaveError error : {SaveError::NotRegularFile, SaveError::WriteProtected,
-                                  SaveError::BrokenLink, SaveError::UntrustedLink}) {
-        const std::string english = DescribeSaveError(error, 0, 1);
-        const std::string italian = DescribeSaveError(error, 0, 2);
-        EXPECT_FALSE(english.empty());
-        EXPECT_NE(english, italian);
-        EXPECT_NE(english, "unknown error");
-        EXPECT_NE(italian, "errore sconosciuto");
-    }
+                                  SaveError::BrokenLink, SaveError::UntrustedLink})
+        EXPECT_NE(DescribeSaveError(error, 0), "unknown error");
 }
 
 }  // namespace
