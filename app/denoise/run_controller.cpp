@@ -11,6 +11,7 @@
 #include "denoise_host.h"
 #include "result_panes.h"
 #include "settings_panel.h"
+#include "denoise_run/area_preview.h"
 #include "denoise_run/row_run.h"
 
 namespace calmora {
@@ -96,7 +97,26 @@ void RunController::Preview() {
         channelsShown |= 1u << (channel + 1);
         parts_.panes.ShowRow(row, channel);
     };
-    const RunResult result = RunPreviewDenoise(state_.settings, image, hooks);
+    RunResult result;
+    if (state_.areaMode) {
+        // Computed with the image around the area, so that the preview is
+        // what Apply writes there, up to the area's border.
+        AreaPreviewImage inImage;
+        inImage.image = imageBits_;
+        inImage.imageWidth = imageWidth_;
+        inImage.imageHeight = imageHeight_;
+        inImage.left = state_.scrollX + state_.rectLeft + 1;
+        inImage.top = state_.scrollY + state_.rectTop + 1;
+        inImage.denoised = image.denoised;
+        inImage.noise = image.noise;
+        inImage.channelDenoised = image.channelDenoised;
+        inImage.channelNoise = image.channelNoise;
+        inImage.width = image.width;
+        inImage.height = image.height;
+        result = RunAreaPreview(state_.settings, inImage, hooks);
+    } else {
+        result = RunPreviewDenoise(state_.settings, image, hooks);
+    }
     const bool completed = result.end == RunEnd::Completed;
 
     if (completed) {

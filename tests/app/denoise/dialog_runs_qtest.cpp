@@ -101,7 +101,11 @@ private slots:
             for (int x = 0; x < 184; x += 23)
                 QCOMPARE(ToRgb(PixelOf(orig.bits, 184, 138, x, y)),
                          ToRgb(PixelOf(d.host->ImageBits(), 1600, 1200, left + x, top + y)));
-        const EngineResult want = EngineRun(orig.bits, 184, 138, 20, 2, 100, 60, 100, true);
+        // What Apply writes there: the full run's rows of the area, cut to it.
+        const EngineResult full = EngineRun(d.host->ImageBits(), 1600, 1200, 20, 2, 100, 60,
+                                            100, true, 1200 - top - 138, 1200 - top - 1);
+        const EngineResult want{BlockOf(full.denoised.data(), 1600, 1200, left, top, 184, 138),
+                                BlockOf(full.noise.data(), 1600, 1200, left, top, 184, 138)};
         QVERIFY(SamePixels(d.dialog->State().areaBitmaps.denoised.bits,
                            want.denoised.data(), 184, 138));
         QVERIFY(SamePixels(d.dialog->State().areaBitmaps.noise.bits, want.noise.data(), 184, 138));
@@ -122,6 +126,47 @@ private slots:
                  ToRgb(PixelOf(d.host->ImageBits(), 1600, 1200, d.dialog->State().scrollX + rl + 10,
                                d.dialog->State().scrollY + rt + 20)));
         QCOMPARE(d.c<PictureBox>("PicR")->PixelAt(10, 10), qRgb(255, 255, 255));
+    }
+
+    // The rectangle in the corners of an image shown whole, in both engine
+    // forms: every previewed pixel is the one Apply writes.
+    void areaPreviewEqualsTheFullRunUpToTheImageEdges_data() {
+        QTest::addColumn<int>("green");
+        QTest::addColumn<int>("radius");
+        QTest::newRow("whole-pixel") << 100 << 4;
+        QTest::newRow("per-channel") << 70 << 3;
+    }
+    void areaPreviewEqualsTheFullRunUpToTheImageEdges() {
+        QFETCH(int, green);
+        QFETCH(int, radius);
+        OpenDialog d(420, 300);
+        QVERIFY(d.Load());
+        QCOMPARE(d.dialog->State().selectionMode, 1);  // the image fits: select at once
+        SetUp(d, 25, radius, 100, green, 100);
+        const EngineResult full = EngineRun(d.host->ImageBits(), 420, 300, 25, radius, 100, green,
+                                            100, true);
+        auto* pic = d.c<PictureBox>("Pic");
+        for (const QPoint towards : {QPoint(-2000, -2000), QPoint(2000, 2000), QPoint(2000, -2000),
+                                     QPoint(-2000, 2000)}) {
+            const QPoint from(d.dialog->State().rectLeft + 5, d.dialog->State().rectTop + 5);
+            QTest::mousePress(pic, Qt::LeftButton, {}, from);
+            QTest::mouseMove(pic, from + towards);
+            QTest::mouseRelease(pic, Qt::LeftButton, {}, from + towards);
+            d.c<QPushButton>("CmdPreview")->click();
+            QVERIFY(d.dialog->State().previewValid);
+            const int left = d.dialog->State().scrollX + d.dialog->State().rectLeft + 1;
+            const int top = d.dialog->State().scrollY + d.dialog->State().rectTop + 1;
+            QVERIFY(left <= 1 || left + 184 == 420);
+            QVERIFY(top <= 1 || top + 138 == 300);
+            const std::vector<uint8_t> denoised =
+                BlockOf(full.denoised.data(), 420, 300, left, top, 184, 138);
+            const std::vector<uint8_t> noise =
+                BlockOf(full.noise.data(), 420, 300, left, top, 184, 138);
+            QVERIFY2(SamePixels(d.dialog->State().areaBitmaps.denoised.bits, denoised.data(), 184,
+                                138),
+                     qPrintable(QStringLiteral("area at %1,%2").arg(left).arg(top)));
+            QVERIFY(SamePixels(d.dialog->State().areaBitmaps.noise.bits, noise.data(), 184, 138));
+        }
     }
 
     void controlsAreLockedDuringARun() {

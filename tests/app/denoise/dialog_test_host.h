@@ -139,12 +139,13 @@ inline std::vector<float> ReferenceTable(int sigma) {
 
 // The engine run row by row, one call per row as the dialog makes them, for
 // comparison with the dialog's results. Factors as percentages; all 100 uses
-// the whole-pixel form.
+// the whole-pixel form. Rows firstRow..lastRow only when given (the others stay 0).
 struct EngineResult {
     std::vector<uint8_t> denoised, noise;
 };
 inline EngineResult EngineRun(const uint8_t* source, int32_t width, int32_t height, int sigma,
-                              int radius, int red, int green, int blue, bool wantNoise) {
+                              int radius, int red, int green, int blue, bool wantNoise,
+                              int32_t firstRow = 0, int32_t lastRow = -1) {
     const size_t size = static_cast<size_t>(BufferStride(width) * height);
     EngineResult out{std::vector<uint8_t>(size), std::vector<uint8_t>(size)};
     const std::vector<float> table = ReferenceTable(sigma);
@@ -154,7 +155,8 @@ inline EngineResult EngineRun(const uint8_t* source, int32_t width, int32_t heig
     const ChannelFactors factors{static_cast<float>(blue / 100.0), static_cast<float>(green / 100.0),
                                  static_cast<float>(red / 100.0)};
     const bool whole = red == 100 && green == 100 && blue == 100;
-    for (int32_t row = 0; row < height; ++row) {
+    if (lastRow < 0) lastRow = height - 1;
+    for (int32_t row = firstRow; row <= lastRow; ++row) {
         job.firstRow = job.lastRow = row;
         if (whole)
             KcDenoiseCompleta(&job, &params, source, out.denoised.data(), table.data(),
@@ -164,6 +166,20 @@ inline EngineResult EngineRun(const uint8_t* source, int32_t width, int32_t heig
                                out.noise.data(), &factors);
     }
     return out;
+}
+
+// The block of width x height pixels at left, top (top-down) of an image.
+inline std::vector<uint8_t> BlockOf(const uint8_t* image, int32_t imageWidth,
+                                    int32_t imageHeight, int32_t left, int32_t top,
+                                    int32_t width, int32_t height) {
+    const int64_t stride = BufferStride(width);
+    std::vector<uint8_t> block(static_cast<size_t>(stride * height));
+    for (int32_t row = 0; row < height; ++row)
+        std::memcpy(block.data() + row * stride,
+                    image + (imageHeight - top - height + row) * BufferStride(imageWidth) +
+                        3 * left,
+                    static_cast<size_t>(width) * 3);
+    return block;
 }
 
 }  // namespace calmora::testing
