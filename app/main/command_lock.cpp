@@ -19,7 +19,8 @@ void BusyPointers::Release() {
     window_ = nullptr;
 }
 
-MenuLock::MenuLock(MainWindow& window, bool scrollBars) : window_(&window), scrollBars_(scrollBars) {
+MenuLock::MenuLock(MainWindow& window, bool scrollBars)
+    : window_(&window), scrollBars_(scrollBars) {
     window_->DisableMainMenus();
     if (scrollBars_) {
         window_->HScroll1()->setEnabled(false);

@@ -20,7 +20,9 @@ namespace calmora {
 
 // ---------------------------------------------------------------- view
 
-QSize MainWindow::ClientSize() const { return client_->size(); }
+QSize MainWindow::ClientSize() const {
+    return client_->size();
+}
 
 void MainWindow::SyncClientSize() {
     const QSize client = ClientSize();
@@ -86,7 +88,8 @@ void MainWindow::PlacePic(int left, int top, int width, int height) {
 int MainWindow::MakeTrueView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t width,
                              int32_t height, const TrueSizeLayout& layout, int32_t x,
                              int32_t y) const {
-    if (!Allocation().createDisplayBitmap(bitmap, layout.viewWidth, layout.viewHeight)) return msg::kNoMemoryViewBitmap;
+    if (!Allocation().createDisplayBitmap(bitmap, layout.viewWidth, layout.viewHeight))
+        return msg::kNoMemoryViewBitmap;
     if (layout.viewWidth == width && layout.viewHeight == height) {
         std::memcpy(bitmap.bits, bits, static_cast<size_t>(bitmap.info.sizeImage));
         return 0;
@@ -105,7 +108,8 @@ int MainWindow::MakeFitView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t 
                             int32_t height, const FitGeometry& fit) const {
     const int64_t sourceStride = BufferStride(width);
     if (sourceStride < 0) return msg::kNoMemoryScreenFit;
-    if (!Allocation().createDisplayBitmap(bitmap, fit.fitWidth, fit.fitHeight)) return msg::kNoMemoryScreenFit;
+    if (!Allocation().createDisplayBitmap(bitmap, fit.fitWidth, fit.fitHeight))
+        return msg::kNoMemoryScreenFit;
     KcNearestResampling(bits, bitmap.bits, width, static_cast<int32_t>(sourceStride), height,
                         fit.fitWidth, static_cast<int32_t>(bitmap.stride()), fit.fitHeight);
     return 0;
@@ -157,7 +161,8 @@ void MainWindow::PaintSizeScreenFit_Click() {
     QCoreApplication::processEvents();
 
     if (!doc_.fitBitmapExists) {
-        if (MakeFitView(doc_.fitBitmap, doc_.imageBits, doc_.width, doc_.height, view_.Fit()) != 0) {
+        if (MakeFitView(doc_.fitBitmap, doc_.imageBits, doc_.width, doc_.height, view_.Fit()) !=
+            0) {
             // The true-size view stays, with its menu marks and bars usable.
             doc_.fitBitmapExists = false;
             ApplyMarks(SizeMarks{true, false});
@@ -193,8 +198,10 @@ void MainWindow::RedrawView() {
         view_.SetTrueScroll(hScroll_->value(), vScroll_->value());
         if (!doc_.viewBitmap.made()) return;
         const TrueSizeLayout& layout = view_.Layout();
-        const int32_t x = std::clamp(view_.TrueScrollX(), 0, std::max(0, doc_.width - layout.viewWidth));
-        const int32_t y = std::clamp(view_.TrueScrollY(), 0, std::max(0, doc_.height - layout.viewHeight));
+        const int32_t x =
+            std::clamp(view_.TrueScrollX(), 0, std::max(0, doc_.width - layout.viewWidth));
+        const int32_t y =
+            std::clamp(view_.TrueScrollY(), 0, std::max(0, doc_.height - layout.viewHeight));
         if (!CopyImageBlock(doc_.viewBitmap.bits, 0, 0, layout.viewWidth, layout.viewHeight,
                             doc_.imageBits, x, y, doc_.width, doc_.height)) {
             return;
@@ -207,8 +214,12 @@ void MainWindow::RedrawView() {
     pic_->Refresh();
 }
 
-void MainWindow::HScroll1_Change() { RedrawView(); }
-void MainWindow::Vscroll1_Change() { RedrawView(); }
+void MainWindow::HScroll1_Change() {
+    RedrawView();
+}
+void MainWindow::Vscroll1_Change() {
+    RedrawView();
+}
 
 // A window that can be resized gets its view laid out again for the new client
 // area, keeping the scroll position where it can.
@@ -218,7 +229,8 @@ void MainWindow::RelayoutForClientSize() {
         PlaceScrollBars();
         if (startPictureShown_) {
             const QSize client = ClientSize();
-            pic_->move((client.width() - pic_->width()) / 2, (client.height() - pic_->height()) / 2);
+            pic_->move((client.width() - pic_->width()) / 2,
+                       (client.height() - pic_->height()) / 2);
         }
         return;
     }
@@ -233,7 +245,8 @@ void MainWindow::RelayoutForClientSize() {
     DisplayBitmap view;
     int failure = MakeTrueView(view, doc_.imageBits, doc_.width, doc_.height, layout, x, y);
     DisplayBitmap fitted;
-    const bool fitChanged = fit.fitWidth != view_.Fit().fitWidth || fit.fitHeight != view_.Fit().fitHeight;
+    const bool fitChanged =
+        fit.fitWidth != view_.Fit().fitWidth || fit.fitHeight != view_.Fit().fitHeight;
     const bool refit = view_.Mode() == kScreenFit && fitChanged;
     if (failure == 0 && refit) {
         failure = MakeFitView(fitted, doc_.imageBits, doc_.width, doc_.height, fit);
@@ -262,7 +275,9 @@ void MainWindow::RelayoutForClientSize() {
 
 // ---------------------------------------------------------------- drag scrolling
 
-bool MainWindow::AnyScrollBarShown() const { return !hScroll_->isHidden() || !vScroll_->isHidden(); }
+bool MainWindow::AnyScrollBarShown() const {
+    return !hScroll_->isHidden() || !vScroll_->isHidden();
+}
 
 void MainWindow::Pic_MouseDown(Qt::MouseButton button, QPointF position) {
     const Qt::MouseButton dragButton =
@@ -312,11 +327,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             case QEvent::MouseMove:
                 Pic_MouseMove(static_cast<QMouseEvent*>(event)->position());
                 break;
-            case QEvent::MouseButtonRelease:
-                Pic_Mouseup();
-                break;
-            default:
-                break;
+            case QEvent::MouseButtonRelease: Pic_Mouseup(); break;
+            default: break;
         }
     } else if (watched == client_ && event->type() == QEvent::Resize) {
         RelayoutForClientSize();

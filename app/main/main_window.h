@@ -120,11 +120,6 @@ private:
     // when the load's lock ends, after the message.
     void FailLoad(BusyPointers& busy, int message, bool hidePaintSize);
     void ReleaseDocument();
-    // A load once held back the system's screen-saver keys while it ran; the
-    // desktops this runs on have no such switch, so the calls stay in place
-    // and do nothing.
-    void SuspendSystemKeys() {}
-    void ResumeSystemKeys() {}
 
     // View.
     [[nodiscard]] QSize ClientSize() const;

@@ -15,6 +15,7 @@
 #include "imagefiles/image_load.h"
 #include "picture_box.h"
 #include "remembered_folder.h"
+#include "system_keys.h"
 
 namespace calmora {
 

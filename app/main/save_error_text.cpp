@@ -20,9 +20,11 @@ std::string SystemErrorItalian(int error) {
         case EFBIG: return "file troppo grande";
         case EIO: return "errore di input/output";
         case ENAMETOOLONG: return "nome del file troppo lungo";
-        case EMFILE: case ENFILE: return "troppi file aperti";
+        case EMFILE:
+        case ENFILE: return "troppi file aperti";
         case ENOMEM: return "memoria insufficiente";
-        case EBUSY: case ETXTBSY: return "file o dispositivo occupato";
+        case EBUSY:
+        case ETXTBSY: return "file o dispositivo occupato";
         case ELOOP: return "troppi collegamenti simbolici";
         case EEXIST: return "il file esiste gi\xC3\xA0";
         default: return "errore di sistema " + std::to_string(error);
@@ -45,9 +47,11 @@ std::string SaveErrorText(SaveError error, int systemError, int language) {
         case SaveError::BadJpegQuality:
             return "la qualit\xC3\xA0 JPEG deve essere compresa tra 1 e 100";
         case SaveError::IsFolder: return "\xC3\xA8 una cartella";
-        case SaveError::CannotCreate: return because("impossibile creare un file nella sua cartella");
+        case SaveError::CannotCreate:
+            return because("impossibile creare un file nella sua cartella");
         case SaveError::WriteFailed: return because("scrittura non riuscita");
-        case SaveError::EncoderFailed: return "il codificatore non ha potuto scrivere questa immagine";
+        case SaveError::EncoderFailed:
+            return "il codificatore non ha potuto scrivere questa immagine";
         case SaveError::CannotReplace: return because("impossibile sostituire il file");
         case SaveError::NotRegularFile:
             return "non \xC3\xA8 un file normale (dispositivo, FIFO o socket); non sostituito";

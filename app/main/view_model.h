@@ -66,8 +66,12 @@ public:
     [[nodiscard]] double Zoom() const { return mode_ == kScreenFit ? fit_.fitScale : 1.0; }
     [[nodiscard]] PicturePlace Place() const;
     // The bars of the view on screen: the layout's at true size, none when fitted.
-    [[nodiscard]] bool HorizontalBarShown() const { return mode_ == kTrueSize && layout_.hScrollShown; }
-    [[nodiscard]] bool VerticalBarShown() const { return mode_ == kTrueSize && layout_.vScrollShown; }
+    [[nodiscard]] bool HorizontalBarShown() const {
+        return mode_ == kTrueSize && layout_.hScrollShown;
+    }
+    [[nodiscard]] bool VerticalBarShown() const {
+        return mode_ == kTrueSize && layout_.vScrollShown;
+    }
 
     // Scroll position last shown at true size.
     void SetTrueScroll(int32_t x, int32_t y) {

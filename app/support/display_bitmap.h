@@ -7,17 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-namespace calmora {
+#include "dib_header.h"
 
-struct BitmapInfo {
-    int32_t size = 40;
-    int32_t width = 0;
-    int32_t height = 0;
-    int16_t planes = 1;
-    int16_t bitCount = 24;
-    int32_t compression = 0;
-    int64_t sizeImage = 0;  // stride * height
-};
+namespace calmora {
 
 struct DisplayBitmap {
     BitmapInfo info;
