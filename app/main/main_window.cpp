@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "added_captions.h"
 #include "current_language.h"
 
 #include <QAbstractButton>
@@ -193,6 +194,19 @@ void MainWindow::CreateMenus() {
     prefMenu_ = addItem(menuBar(), "PrefMenu");
     showGuida_ = addItem(menuBar(), "ShowGuida");
     showAbout_ = addItem(menuBar(), "ShowAbout");
+    // Added after the original items and menus, so none of them moves.
+    fileMenu_->addSeparator();
+    fileRecentMenu_ = fileMenu_->addMenu(QString());
+    fileRecentMenu_->setObjectName(QStringLiteral("FileRecent"));
+    fileRecentMenu_->menuAction()->setObjectName(QStringLiteral("FileRecent"));
+    fileQuit_ = addItem(fileMenu_, "FileQuit");
+    zoomIn_ = addItem(paintSizeMenu_, "PaintSizeZoomIn");
+    zoomOut_ = addItem(paintSizeMenu_, "PaintSizeZoomOut");
+    editMenu_ = addMenu("EditMenu", QString());
+    editUndo_ = addItem(editMenu_, "EditUndo");
+    editRedo_ = addItem(editMenu_, "EditRedo");
+    editRevert_ = addItem(editMenu_, "EditRevert");
+    for (QAction* item : {editUndo_, editRedo_, editRevert_}) item->setEnabled(false);
 
     paintSizeTrue_->setCheckable(true);
     paintSizeScreenFit_->setCheckable(true);
@@ -266,11 +280,13 @@ void MainWindow::ShowStartPicture() {
 // ---------------------------------------------------------------- captions
 
 void MainWindow::ApplyCaptions(int language) {
-    for (const ControlCaption& entry : kControlCaptions) {
+    auto apply = [this, language](const ControlCaption& entry) {
         const QString text = QString::fromUtf8(language == kEnglish ? entry.english : entry.italian);
         const QString name = QString::fromLatin1(entry.control);
         for (QObject* control : findChildren<QObject*>(name)) SetControlCaption(control, text);
-    }
+    };
+    for (const ControlCaption& entry : kControlCaptions) apply(entry);
+    for (const ControlCaption& entry : kAddedCaptions) apply(entry);
 }
 
 void MainWindow::ApplyEnglishCaptions() { ApplyCaptions(kEnglish); }

@@ -188,6 +188,15 @@ private:
     QAction* prefMenu_ = nullptr;
     QAction* showGuida_ = nullptr;
     QAction* showAbout_ = nullptr;
+    // Added beside the original menus.
+    QMenu* fileRecentMenu_ = nullptr;
+    QAction* fileQuit_ = nullptr;
+    QAction* zoomIn_ = nullptr;
+    QAction* zoomOut_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    QAction* editUndo_ = nullptr;
+    QAction* editRedo_ = nullptr;
+    QAction* editRevert_ = nullptr;
     GCommonDialog* openDialog_ = nullptr;
 };
 
