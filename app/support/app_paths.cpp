@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace calmora {
 namespace {
@@ -27,17 +28,32 @@ QString UserConfigFolder() {
     return QDir::cleanPath(base + "/calmora");
 }
 
-// A folder the program was installed into belongs to the system, not to one
-// user, even when this user happens to be allowed to write there.
-bool IsInstalledBinFolder(const QString& folder) {
-#ifdef CALMORA_INSTALL_BINDIR
-    const QString installed = QStringLiteral(CALMORA_INSTALL_BINDIR);
-    return QFileInfo(folder).canonicalFilePath() == QFileInfo(installed).canonicalFilePath() &&
-           !QFileInfo(installed).canonicalFilePath().isEmpty();
-#else
-    Q_UNUSED(folder);
+// Folders the system's packages and `make install` put programs into. A copy
+// found there belongs to the system, not to one user, even when this user
+// (root, say) could write there.
+bool IsSystemProgramFolder(const QString& canonical) {
+    static const char* const kFolders[] = {"/usr/bin",  "/usr/local/bin",  "/usr/games",
+                                           "/usr/sbin", "/usr/local/sbin", "/bin",
+                                           "/sbin"};
+    for (const char* folder : kFolders) {
+        if (canonical == QLatin1String(folder)) return true;
+    }
     return false;
-#endif
+}
+
+// A build or portable copy: its settings and first dialogs stay beside it. A
+// folder that does not exist counts as one, so that nothing is decided from
+// a path the program is not really in.
+bool IsPortableProgramFolder(const QString& folder) {
+    if (IsInstalledProgramFolder(folder)) return false;
+    const QFileInfo info(folder);
+    return !info.exists() || (info.isDir() && info.isWritable());
+}
+
+QString UserPicturesFolder() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) return QDir::cleanPath(pictures);
+    return QDir::homePath();
 }
 
 }  // namespace
@@ -49,12 +65,24 @@ QString ProgramFolder() {
     return folder.isEmpty() ? QDir::currentPath() : folder;
 }
 
+bool IsInstalledProgramFolder(const QString& folder) {
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty()) return false;
+    if (IsSystemProgramFolder(canonical)) return true;
+    return QFileInfo(canonical + QStringLiteral("/../share/calmora/CmHelp")).isDir();
+}
+
 QString SettingsFolder() {
     if (!SettingsOverride().isEmpty()) return SettingsOverride();
     const QString program = ProgramFolder();
     const QFileInfo info(program);
-    if (info.isDir() && info.isWritable() && !IsInstalledBinFolder(program)) return program;
+    if (info.isDir() && info.isWritable() && !IsInstalledProgramFolder(program)) return program;
     return UserConfigFolder();
+}
+
+QString FirstDialogFolder() {
+    const QString program = ProgramFolder();
+    return IsPortableProgramFolder(program) ? program : UserPicturesFolder();
 }
 
 QString SettingsFile(const QString& name) { return SettingsFolder() + QLatin1Char('/') + name; }

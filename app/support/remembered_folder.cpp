@@ -48,9 +48,9 @@ QByteArray FormatRememberedFolder(const QString& folder) {
 
 QString ReadRememberedFolder(const QString& fileName) {
     QFile file(SettingsFile(fileName));
-    if (!FileExists(file.fileName()) || !file.open(QIODevice::ReadOnly)) return ProgramFolder();
+    if (!FileExists(file.fileName()) || !file.open(QIODevice::ReadOnly)) return FirstDialogFolder();
     const QString folder = ParseRememberedFolder(file.read(kReadLimit));
-    return folder.isEmpty() ? ProgramFolder() : folder;
+    return folder.isEmpty() ? FirstDialogFolder() : folder;
 }
 
 bool WriteRememberedFolder(const QString& fileName, const QString& folder) {

@@ -16,7 +16,7 @@ inline constexpr char kSaveFolderFile[] = "InitFoldernameOut";
 [[nodiscard]] QString ParseRememberedFolder(const QByteArray& fileContents);
 [[nodiscard]] QByteArray FormatRememberedFolder(const QString& folder);
 
-// The folder kept in settings file fileName; the program's folder when the file
+// The folder kept in settings file fileName; FirstDialogFolder() when the file
 // is missing or does not hold a usable folder.
 [[nodiscard]] QString ReadRememberedFolder(const QString& fileName);
 // Rewrites settings file fileName with folder; false when it could not be

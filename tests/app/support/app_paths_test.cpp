@@ -104,10 +104,111 @@ TEST_F(PathsTest, FileExistsOnlyForVisibleRegularFiles) {
     EXPECT_FALSE(FileExists(QString()));
 }
 
+// What `cmake --install build --prefix P` lays out, whatever prefix the build
+// was configured with: P/bin beside P/share/calmora/CmHelp.
+QString MakeInstalledLayout(const QTemporaryDir& dir) {
+    const QString prefix = dir.filePath("prefix");
+    EXPECT_TRUE(QDir().mkpath(prefix + "/bin"));
+    EXPECT_TRUE(QDir().mkpath(prefix + "/share/calmora/CmHelp"));
+    return prefix + "/bin";
+}
+
+TEST_F(PathsTest, InstalledCopyKeepsItsSettingsInTheUserFolderThoughItsFolderIsWritable) {
+    const QString bin = MakeInstalledLayout(dir);
+    ASSERT_TRUE(QFileInfo(bin).isWritable());
+    OverrideProgramFolder(bin);
+    const QString xdg = dir.filePath("xdg");
+    qputenv("XDG_CONFIG_HOME", xdg.toUtf8());
+    EXPECT_TRUE(IsInstalledProgramFolder(bin));
+    EXPECT_EQ(SettingsFolder(), xdg + "/calmora");
+    EXPECT_EQ(HelpFolder(), dir.filePath("prefix/share/calmora/CmHelp"));
+
+    CurrentPreferences() = {2, 1};
+    ASSERT_TRUE(SavePreferences());
+    EXPECT_TRUE(QFileInfo::exists(xdg + "/calmora/Pref"));
+    EXPECT_EQ(QDir(bin).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST_F(PathsTest, ABuildTreeOrPortableCopyIsNotInstalled) {
+    // The build tree: help pages beside the program, no installed data folder.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("build/bin/CmHelp")));
+    EXPECT_FALSE(IsInstalledProgramFolder(dir.filePath("build/bin")));
+    // A share folder of another program, or calmora's without its help pages.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("other/bin")));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("other/share/calmora")));
+    EXPECT_FALSE(IsInstalledProgramFolder(dir.filePath("other/bin")));
+    EXPECT_FALSE(IsInstalledProgramFolder(dir.filePath("missing/bin")));
+    OverrideProgramFolder(dir.filePath("build/bin"));
+    EXPECT_EQ(SettingsFolder(), dir.filePath("build/bin"));
+    EXPECT_EQ(FirstDialogFolder(), dir.filePath("build/bin"));
+}
+
+TEST_F(PathsTest, ALinkToAnInstalledCopyIsInstalled) {
+    const QString bin = MakeInstalledLayout(dir);
+    ASSERT_TRUE(QFile::link(bin, dir.filePath("linked-bin")));
+    EXPECT_TRUE(IsInstalledProgramFolder(dir.filePath("linked-bin")));
+}
+
+TEST_F(PathsTest, SystemProgramFoldersAreInstalled) {
+    for (const char* folder : {"/usr/bin", "/usr/local/bin"}) {
+        if (!QFileInfo(QString::fromLatin1(folder)).isDir()) continue;
+        EXPECT_TRUE(IsInstalledProgramFolder(QString::fromLatin1(folder))) << folder;
+    }
+    EXPECT_FALSE(IsInstalledProgramFolder(QDir::tempPath()));
+}
+
+class FirstDialogFolderTest : public PathsTest {
+protected:
+    void SetUp() override {
+        PathsTest::SetUp();
+        home = dir.filePath("home");
+        ASSERT_TRUE(QDir().mkpath(home + "/.config"));
+        qputenv("HOME", home.toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+        OverrideSettingsFolder(dir.filePath("settings"));
+    }
+    void NamePicturesFolder(const QByteArray& relative) {
+        QFile dirs(home + "/.config/user-dirs.dirs");
+        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_PICTURES_DIR=\"$HOME/" + relative + "\"\n");
+    }
+    QString home;
+};
+
+TEST_F(FirstDialogFolderTest, InstalledCopyStartsInThePicturesFolderThenInTheRememberedOne) {
+    OverrideProgramFolder(MakeInstalledLayout(dir));
+    NamePicturesFolder("Immagini");
+    ASSERT_TRUE(QDir().mkpath(home + "/Immagini"));
+    EXPECT_EQ(FirstDialogFolder(), home + "/Immagini");
+    EXPECT_EQ(ReadRememberedFolder(kOpenFolderFile), home + "/Immagini");
+    EXPECT_EQ(ReadRememberedFolder(kSaveFolderFile), home + "/Immagini");
+
+    ASSERT_TRUE(WriteRememberedFolder(kOpenFolderFile, "/mnt/photos"));
+    EXPECT_EQ(ReadRememberedFolder(kOpenFolderFile), "/mnt/photos");
+    EXPECT_EQ(ReadRememberedFolder(kSaveFolderFile), home + "/Immagini");
+
+    // So does a copy in a folder this user may not write (root may write anywhere).
+    if (geteuid() == 0) return;
+    const QString program = dir.filePath("readonly");
+    ASSERT_TRUE(QDir().mkpath(program));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    OverrideProgramFolder(program);
+    EXPECT_EQ(FirstDialogFolder(), home + "/Immagini");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(FirstDialogFolderTest, WithoutAPicturesFolderTheDialogsStartAtHome) {
+    OverrideProgramFolder(MakeInstalledLayout(dir));
+    NamePicturesFolder("Pictures");  // named but never made
+    EXPECT_EQ(FirstDialogFolder(), home);
+}
+
 class RememberedFolderTest : public PathsTest {
 protected:
     void SetUp() override {
         PathsTest::SetUp();
+        // A build's own folder: dialogs start there until one is remembered.
+        ASSERT_TRUE(QDir().mkpath(dir.filePath("program")));
         OverrideProgramFolder(dir.filePath("program"));
         OverrideSettingsFolder(dir.filePath("settings"));
     }
