@@ -123,6 +123,12 @@ public:
         if (run.end != RunEnd::Completed) return Fail(input, "these settings allow no run");
 
         CopyImageMetadata(result.get(), source);
+        if (!options_.outputDir.empty()) {
+            // Made when a result is ready to be written, so that a run without one leaves
+            // no empty folder; one that cannot be made is a write error.
+            std::error_code ignored;
+            std::filesystem::create_directories(options_.outputDir, ignored);
+        }
         const SaveResult saved = SaveImageFile(result.get(), target.path, *target.format, options_.save);
         if (!saved.ok)
             return Fail(input, "cannot write " + Quoted(target.path) + ": " + saved.reason);
@@ -166,12 +172,6 @@ int Run(int argc, char** argv) {
         std::cerr << kProgram << ": cannot write " << Quoted(options.outputFile)
                   << ": unknown output format (use jpg, jpeg, png, tif, tiff or bmp)" << std::endl;
         return 2;
-    }
-
-    if (!options.outputDir.empty()) {
-        // A folder that cannot be made shows up as a write error on each image.
-        std::error_code ignored;
-        std::filesystem::create_directories(options.outputDir, ignored);
     }
 
     std::signal(SIGINT, OnInterrupt);

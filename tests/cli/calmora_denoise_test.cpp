@@ -238,6 +238,21 @@ TEST(CalmoraDenoise, EachBadInputIsOneLineAndTheGoodOnesAreStillWritten) {
     EXPECT_NE(unwritable.err.find("a-file/sub/good1.png"), std::string::npos);
 }
 
+TEST(CalmoraDenoise, TheOutputFolderIsMadeOnlyForAResult) {
+    ScratchDir dir;
+    calmora_test::WriteFile(dir / "notes.png", {'n', 'o', 't', 'e'});
+    const ToolRun none = RunTool(dir, {"-d", dir / "denoised/deep", dir / "missing.png",
+                                       dir / "notes.png"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_FALSE(fs::exists(dir / "denoised")) << "a folder was made for no result";
+
+    calmora_test::WriteImage(calmora_test::Pattern24(32, 24).get(), FIF_PNG, dir / "good.png");
+    const ToolRun one = RunTool(dir, {"-s", "5", "-d", dir / "denoised/deep", dir / "missing.png",
+                                      dir / "good.png"});
+    EXPECT_EQ(one.exitCode, 1);
+    EXPECT_TRUE(fs::is_regular_file(dir / "denoised/deep/good.png")) << one.err;
+}
+
 TEST(CalmoraDenoise, AnInputIsNeverReplacedWithoutOverwrite) {
     ScratchDir dir;
     const BitmapPtr photo = calmora_test::Pattern24(40, 30);
