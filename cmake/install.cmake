@@ -1,6 +1,7 @@
 # Installation of the programs and their data (help pages, desktop entry,
-# icon), the help pages beside the built program, and the About window's
-# links. Included from the top level once every target exists.
+# icons, AppStream data, manual pages), the help pages beside the built
+# program, the About window's links and the Debian package. Included from the
+# top level once every target exists.
 
 set(CALMORA_HOMEPAGE "https://calmora.example.org" CACHE STRING
     "Home page shown and opened by the About window")
@@ -40,8 +41,48 @@ if(CALMORA_GUI)
   endif()
 
   install(DIRECTORY ${CALMORA_HELP_SOURCE} DESTINATION ${CMAKE_INSTALL_DATADIR}/calmora)
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/calmora.desktop
+
+  # One id names the desktop entry, the AppStream data and the icon, so that
+  # software centres tie the three together.
+  set(CALMORA_APP_ID io.github.calmora.Calmora)
+  set(CALMORA_SCREENSHOTS_URL "${CALMORA_HOMEPAGE}/docs" CACHE STRING
+      "Address of the folder where docs/screenshot-*.png are published, for the AppStream data")
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/${CALMORA_APP_ID}.metainfo.xml.in
+                 ${PROJECT_BINARY_DIR}/packaging/${CALMORA_APP_ID}.metainfo.xml @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/packaging/${CALMORA_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/${CALMORA_APP_ID}.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/calmora.svg
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+          RENAME ${CALMORA_APP_ID}.svg)
+  # Made from the SVG by packaging/make-icons.sh; menus that cannot draw SVG use these.
+  foreach(size 16 22 24 32 48 64 128 256)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/calmora-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${CALMORA_APP_ID}.png)
+  endforeach()
 endif()
+
+# Manual pages, compressed as man expects them, without a time stamp so that
+# two builds give the same files.
+set(CALMORA_MAN_PAGES calmora-denoise.1)
+if(CALMORA_GUI)
+  list(APPEND CALMORA_MAN_PAGES calmora.1)
+endif()
+set(CALMORA_MAN_BUILT)
+foreach(page IN LISTS CALMORA_MAN_PAGES)
+  set(built ${PROJECT_BINARY_DIR}/man/${page}.gz)
+  add_custom_command(OUTPUT ${built}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/man/${page} > ${built}
+    DEPENDS ${PROJECT_SOURCE_DIR}/man/${page}
+    COMMENT "Compressing the manual page ${page}"
+    VERBATIM)
+  list(APPEND CALMORA_MAN_BUILT ${built})
+endforeach()
+add_custom_target(calmora_man ALL DEPENDS ${CALMORA_MAN_BUILT})
+add_dependencies(calmora-denoise calmora_man)
+install(FILES ${CALMORA_MAN_BUILT} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+include(${PROJECT_SOURCE_DIR}/packaging/debian_package.cmake)

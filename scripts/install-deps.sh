@@ -6,7 +6,7 @@ PACKAGES=(
   qt6-base-dev libfreeimage-dev libjpeg-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick
-  desktop-file-utils
+  desktop-file-utils appstream groff-base
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -14,6 +14,12 @@ for p in "${PACKAGES[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps: packages are missing and there is no sudo; as root run: apt-get update && apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+  SUDO="sudo"
+fi
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"

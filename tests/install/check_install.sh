@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# check_install.sh CMAKE BUILD PREFIX BINDIR LIBDIR DATADIR INCLUDEDIR gui|nogui
+# check_install.sh CMAKE BUILD PREFIX BINDIR LIBDIR DATADIR INCLUDEDIR MANDIR gui|nogui
 # Installs BUILD into a fresh PREFIX, checks what landed where, that the
 # installed programs resolve libKcDenoise inside PREFIX through their run
 # path, and that the installed batch tool denoises a picture exactly as the
 # one in the build tree does.
 set -euo pipefail
-cmake=$1 build=$2 prefix=$3 bindir=$4 libdir=$5 datadir=$6 includedir=$7 gui=$8
+cmake=$1 build=$2 prefix=$3 bindir=$4 libdir=$5 datadir=$6 includedir=$7 mandir=$8 gui=$9
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -23,28 +23,65 @@ prefix=$(cd "$prefix" && pwd -P)
 need_file "$bindir/calmora-denoise"
 need_file "$libdir/libKcDenoise.so"
 need_file "$includedir/KcDenoise.h"
+need_file "$mandir/man1/calmora-denoise.1.gz"
+need_file "$datadir/doc/calmora/copyright"
 programs=(calmora-denoise)
 if [ "$gui" = gui ]; then
   programs+=(calmora)
   need_file "$bindir/calmora"
   need_file "$datadir/calmora/CmHelp/index.html"
   need_file "$datadir/calmora/CmHelp/index_eng.html"
-  need_file "$datadir/icons/hicolor/scalable/apps/calmora.svg"
-  desktop="$prefix/$datadir/applications/calmora.desktop"
+  id=io.github.calmora.Calmora
+  need_file "$datadir/icons/hicolor/scalable/apps/$id.svg"
+  for size in 16 22 24 32 48 64 128 256; do
+    icon="$prefix/$datadir/icons/hicolor/${size}x${size}/apps/$id.png"
+    if [ -f "$icon" ]; then
+      # A PNG header: signature, IHDR, then width and height as 32-bit big-endian.
+      dims=$(od -An -tu4 --endian=big -j16 -N8 "$icon" | tr -s ' ' | sed 's/^ //')
+      [ "$dims" = "$size $size" ] || fail "the ${size}x${size} icon is not $size pixels square ($dims)"
+    else
+      fail "$datadir/icons/hicolor/${size}x${size}/apps/$id.png was not installed"
+    fi
+  done
+  need_file "$mandir/man1/calmora.1.gz"
+  desktop="$prefix/$datadir/applications/$id.desktop"
   if [ -f "$desktop" ]; then
-    grep -qx 'Exec=calmora %f' "$desktop" || fail "calmora.desktop does not run 'calmora %f'"
-    grep -qx 'Icon=calmora' "$desktop" || fail "calmora.desktop does not name the icon"
+    grep -qx 'Exec=calmora %f' "$desktop" || fail "$id.desktop does not run 'calmora %f'"
+    grep -qx "Icon=$id" "$desktop" || fail "$id.desktop does not name the icon"
     for type in image/jpeg image/png image/bmp image/tiff image/gif; do
-      grep -q "^MimeType=.*$type;" "$desktop" || fail "calmora.desktop does not offer to open $type"
+      grep -q "^MimeType=.*$type;" "$desktop" || fail "$id.desktop does not offer to open $type"
     done
+    for word in denoise noise photo; do
+      grep -q "^Keywords=\(.*;\)\?$word;" "$desktop" || fail "$id.desktop lacks the keyword $word"
+    done
+    grep -q '^Name\[it\]=' "$desktop" || fail "$id.desktop has no Italian name"
+    grep -q '^Keywords\[it\]=' "$desktop" || fail "$id.desktop has no Italian keywords"
     # Debian's desktop-file-utils (scripts/install-deps.sh) knows the rules menus go by.
     if command -v desktop-file-validate >/dev/null; then
-      desktop-file-validate "$desktop" >&2 || fail "calmora.desktop does not validate"
+      desktop-file-validate "$desktop" >&2 || fail "$id.desktop does not validate"
     else
       fail "desktop-file-validate is missing (scripts/install-deps.sh installs desktop-file-utils)"
     fi
   else
-    fail "$datadir/applications/calmora.desktop was not installed"
+    fail "$datadir/applications/$id.desktop was not installed"
+  fi
+  metainfo="$prefix/$datadir/metainfo/$id.metainfo.xml"
+  if [ -f "$metainfo" ]; then
+    # What software centres read: appstream (scripts/install-deps.sh) checks it
+    # offline; every issue but the pedantic ones fails.
+    if command -v appstreamcli >/dev/null; then
+      appstreamcli validate --no-net --strict "$metainfo" >&2 || fail "$id.metainfo.xml does not validate"
+    else
+      fail "appstreamcli is missing (scripts/install-deps.sh installs appstream)"
+    fi
+    grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+      fail "$id.metainfo.xml does not launch $id.desktop"
+    grep -q '<p xml:lang="it">' "$metainfo" || fail "$id.metainfo.xml has no Italian description"
+    for shot in screenshot-main.png screenshot-dialog.png; do
+      grep -q "<image>.*/$shot</image>" "$metainfo" || fail "$id.metainfo.xml does not show $shot"
+    done
+  else
+    fail "$datadir/metainfo/$id.metainfo.xml was not installed"
   fi
   # The program looks for its help pages in ../share/calmora/CmHelp.
   [ "$datadir" = share ] || fail "data folder '$datadir' is not the share folder the program looks in"
@@ -109,9 +146,13 @@ if [ "$gui" = gui ] && [ -x "$prefix/$bindir/calmora" ]; then
     cat "$prefix.work/calmora.log" >&2
     fail "the installed calmora ended by itself (status $status) instead of showing the picture"
   fi
-  remembered=$(cat "$prefix/$bindir/InitFoldername" "$prefix.work/home/.config/calmora/InitFoldername" 2>/dev/null || true)
+  # An installed copy keeps its settings in the user's folder, whatever prefix
+  # the build was configured with, even where it could write beside itself.
+  remembered=$(cat "$prefix.work/home/.config/calmora/InitFoldername" 2>/dev/null || true)
   [ "$remembered" = "\"$folder\""$'\r' ] ||
     fail "the installed calmora did not open the picture named on its command line"
+  left=$(find "$prefix/$bindir" -mindepth 1 ! -name calmora ! -name calmora-denoise)
+  [ -z "$left" ] || fail "the installed calmora wrote beside itself: $left"
 fi
 
 if [ "$failures" -ne 0 ]; then
