@@ -25,4 +25,7 @@ bool WritePpm(const char* path);
 // alternating pairs, and prints a line per radius. Returns 0 on success.
 int RunRowOverhead(int pairs);
 
+// Times the cases listed in `cases` on the photo in `ppm` (see photo_cases.cpp).
+int RunPhotoCases(const char* ppm, const char* cases, int repeat);
+
 }  // namespace bench

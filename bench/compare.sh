@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Times KcDenoise (reference and fast paths, one thread and all threads)
-# against OpenCV's fastNlMeansDenoising on the same synthetic 2000x1500 photo,
-# plus the batch tool on a 12-megapixel picture and the cost of one call per
-# row, and prints one table. Run from anywhere: bench/compare.sh
-# Installs what it needs (build packages, python3-opencv, python3-numpy) and
-# builds a Release tree in build-bench/ (or $CALMORA_BENCH_BUILD_DIR) when needed.
+# Times KcDenoise against OpenCV's fastNlMeansDenoising at the settings people
+# use: a real photo (scikit-image's "coffee" scaled to 2000x1500) with Gaussian
+# noise of sigma 10, 20 and 40, each at the suggested intensity, at s = 2, 5
+# and 12 on one thread and on all; a sweep of intensities 10-200 at s = 5; the
+# old synthetic case as one row; the batch tool's time and peak memory. Ours
+# runs row by row (one call per row, as the window program does) and over the
+# whole image in one call (as the batch tool does). Prints one table and the
+# worst ratios. Run from anywhere: bench/compare.sh
+# Installs what it needs (build packages, python3-opencv, python3-numpy,
+# python3-skimage) and builds a Release tree in build-bench/ (or
+# $CALMORA_BENCH_BUILD_DIR) when needed. CALMORA_BENCH_QUICK=1 skips the
+# intensity sweep and the batch tool.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CALMORA_BENCH_BUILD_DIR:-$root/build-bench}
@@ -14,10 +20,10 @@ SUDO=""
 "$root/scripts/install-deps.sh"
 # The distribution's interpreter: its OpenCV and NumPy come from its packages.
 PY=/usr/bin/python3
-if ! "$PY" -c "import cv2, numpy" 2>/dev/null; then
+if ! "$PY" -c "import cv2, numpy, skimage.data" 2>/dev/null; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
-    python3 python3-opencv python3-numpy
+    python3 python3-opencv python3-numpy python3-skimage
 fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCALMORA_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
@@ -30,20 +36,31 @@ fi
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
 exec "$PY" - "$build/bin" <<'PYTHON'
-import json, os, subprocess, sys, tempfile, time
+import os, resource, subprocess, sys, tempfile, time
 
 import cv2
 import numpy as np
+import skimage.data
 
 bindir = sys.argv[1]
 bench = os.path.join(bindir, "calmora-bench")
 tool = os.path.join(bindir, "calmora-denoise")
 cpus = os.cpu_count() or 1
+quick = os.environ.get("CALMORA_BENCH_QUICK") == "1"
+thread_counts = [1] if cpus == 1 else [1, cpus]
+noises = (10, 20, 40)
 radii = (2, 5, 12)
-sigma = 15  # the table's sigma in calmora-bench, and OpenCV's h
+sweep = (10, 15, 20, 30, 50, 80, 120, 200)
+
+
+def suggested(noise):
+    # The intensity the dialog suggests for this much noise: 2.5 times it.
+    return int(round(2.5 * noise))
+
 
 def load():
     return os.getloadavg()[0]
+
 
 def cpu_name():
     try:
@@ -54,112 +71,143 @@ def cpu_name():
         pass
     return "unknown processor"
 
-def run_bench(threads, reference):
-    # Best of three runs: other work on the machine only ever slows a run down.
-    args = [bench, f"--kc_threads={threads}", "--benchmark_format=json",
-            "--benchmark_repetitions=3", "--benchmark_filter=/one-call"]
-    if reference:
-        args.append("--kc_reference")
-    out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
-    rates = {}
-    for b in json.loads(out)["benchmarks"]:
-        if b.get("run_type", "iteration") != "iteration":
-            continue
-        name = b["name"]  # Denoise/s=5/one-call/...
-        s = int(name.split("/")[1][2:])
-        mode = name.split("/")[2]
-        rates[(s, mode)] = max(rates.get((s, mode), 0.0), b["MP/s"])
-    return rates
 
 work = tempfile.mkdtemp(prefix="calmora-compare-")
-ppm = os.path.join(work, "bench.ppm")
-subprocess.run([bench, f"--kc_write_image={ppm}"], check=True)
-img = cv2.imread(ppm, cv2.IMREAD_COLOR)
-assert img is not None and img.shape == (1500, 2000, 3), "synthetic image not readable"
-mp = img.shape[0] * img.shape[1] / 1e6
+photo = cv2.cvtColor(skimage.data.coffee(), cv2.COLOR_RGB2BGR)
+photo = cv2.resize(photo, (2000, 1500), interpolation=cv2.INTER_CUBIC)
+rng = np.random.default_rng(20240601)
+images = {}
+for noise in noises:
+    noisy = photo.astype(np.float64) + rng.normal(0.0, noise, photo.shape)
+    images[noise] = np.clip(np.rint(noisy), 0, 255).astype(np.uint8)
+    cv2.imwrite(os.path.join(work, f"photo{noise}.ppm"), images[noise])
+synthetic_ppm = os.path.join(work, "synthetic.ppm")
+subprocess.run([bench, f"--kc_write_image={synthetic_ppm}"], check=True)
+images["synthetic"] = cv2.imread(synthetic_ppm, cv2.IMREAD_COLOR)
 
-print(f"Machine: {cpu_name()}, {cpus} hardware threads; load average at start {load():.2f}",
-      flush=True)
-thread_counts = [1] if cpus == 1 else [1, cpus]
 
-ours = {}
-for threads in thread_counts:
-    for reference in (True, False):
-        print(f"  timing KcDenoise {'reference' if reference else 'fast'} path, "
-              f"{threads} thread(s)...", flush=True)
-        ours[(threads, reference)] = run_bench(threads, reference)
-
-# One call per row against one whole-image call, in alternating pairs.
-row_overhead = {}
-for threads in thread_counts:
-    print(f"  timing one call per row against one call, {threads} thread(s)...", flush=True)
-    out = subprocess.run([bench, f"--kc_threads={threads}", "--kc_row_overhead=15"],
+def ours(image, threads, s, intensity, repeat):
+    """Row-by-row and whole-image MP/s, best of repeat runs each."""
+    out = subprocess.run([bench, f"--kc_threads={threads}",
+                          f"--kc_photo={os.path.join(work, image + '.ppm')}",
+                          f"--kc_cases={s}:{intensity}:rows,{s}:{intensity}:whole",
+                          f"--kc_repeat={repeat}"],
                          check=True, capture_output=True, text=True).stdout
+    rates = {}
     for line in out.splitlines():
         fields = dict(f.split("=", 1) for f in line.split()[1:])
-        row_overhead[(threads, int(fields["s"]))] = fields
+        rates[fields["mode"]] = float(fields["mps"])
+    return rates["rows"], rates["whole"]
 
-opencv = {}
-for threads in thread_counts:
+
+def opencv(img, threads, s, h, repeat):
     cv2.setNumThreads(1 if threads == 1 else -1)
+    best = None
+    for _ in range(repeat):
+        t = time.perf_counter()
+        cv2.fastNlMeansDenoising(img, None, h, templateWindowSize=3, searchWindowSize=2 * s + 1)
+        t = time.perf_counter() - t
+        best = t if best is None else min(best, t)
+    return img.shape[0] * img.shape[1] / 1e6 / best
+
+
+rows = []  # (label, threads, s, intensity, rows MP/s, whole MP/s, OpenCV MP/s)
+
+
+def case(label, image, img, threads, s, intensity):
+    # Slow cases once, quick ones best of two; ours and OpenCV back to back.
+    repeat = 1 if s >= 12 else 2
+    print(f"  timing {label}, s={s}, intensity {intensity}, {threads} thread(s)...", flush=True)
+    r, w = ours(image, threads, s, intensity, repeat)
+    cv = opencv(img, threads, s, intensity, repeat)
+    rows.append((label, threads, s, intensity, r, w, cv))
+
+
+start_load = load()
+print(f"Machine: {cpu_name()}, {cpus} hardware threads; load average at start {start_load:.2f}",
+      flush=True)
+for noise in noises:
     for s in radii:
-        print(f"  timing OpenCV s={s}, {'1 thread' if threads == 1 else 'default threads'}...",
-              flush=True)
-        best = None
-        for _ in range(3):
-            t = time.perf_counter()
-            cv2.fastNlMeansDenoising(img, None, sigma, templateWindowSize=3,
-                                     searchWindowSize=2 * s + 1)
-            t = time.perf_counter() - t
-            best = t if best is None else min(best, t)
-        opencv[(threads, s)] = mp / best
+        for threads in thread_counts:
+            case(f"photo, noise {noise}", f"photo{noise}", images[noise], threads, s,
+                 suggested(noise))
+case("synthetic (old case)", "synthetic", images["synthetic"], 1, 5, 15)
+if not quick:
+    for intensity in sweep:
+        case("photo, noise 20, sweep", "photo20", images[20], 1, 5, intensity)
 
 tool_rows = []
-if os.access(tool, os.X_OK):
-    big = os.path.join(work, "big.bmp")
-    cv2.imwrite(big, np.tile(img, (2, 2, 1)))  # 4000 x 3000 = 12 megapixels
-    for s in (5, 12):
-        print(f"  timing calmora-denoise s={s} on 12 MP...", flush=True)
-        out = os.path.join(work, f"out{s}.bmp")
+if not quick and os.access(tool, os.X_OK):
+    big12 = os.path.join(work, "big12.bmp")
+    cv2.imwrite(big12, np.tile(images[20], (2, 2, 1)))  # 4000 x 3000 = 12 megapixels
+    big50 = os.path.join(work, "big50.bmp")
+    # 8192 x 6144 = 50 megapixels.
+    cv2.imwrite(big50, cv2.resize(images[20], (8192, 6144), interpolation=cv2.INTER_NEAREST))
+    for name, mp, s in ((big12, 12.0, 5), (big12, 12.0, 12), (big50, 50.3, 2)):
+        print(f"  timing calmora-denoise s={s} on {mp:.0f} MP...", flush=True)
+        out = os.path.join(work, "out.bmp")
+        before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
         t = time.perf_counter()
-        r = subprocess.run([tool, "--quiet", "-s", str(sigma), "-r", str(s), "-o", out, big],
-                           capture_output=True, text=True)
+        r = subprocess.run([tool, "--quiet", "-s", str(suggested(20)), "-r", str(s),
+                            "-o", out, name], capture_output=True, text=True)
         t = time.perf_counter() - t
-        tool_rows.append((s, t, 12.0 / t if r.returncode == 0 else None, r.stderr.strip()))
+        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+        # ru_maxrss of children is the largest child so far: only a new
+        # largest shows, which the 50 MP run, made last, is.
+        tool_rows.append((mp, s, t, r.returncode, r.stderr.strip(), peak if peak > before else None))
+        os.remove(out)
 
 print()
-print(f"KcDenoise vs OpenCV fastNlMeansDenoising (3x3 patches, window 2s+1, h={sigma}), "
-      "2000x1500 synthetic photo, MP/s")
-print("(best of three runs each; reference path timed on a band of rows: 48 at s=2, 16 at s=5, 4 at s=12)")
-header = f"{'s':>3} {'threads':>8} {'ours reference':>15} {'ours fast':>10} {'OpenCV':>8} {'ours/OpenCV':>12}"
+print("KcDenoise vs OpenCV fastNlMeansDenoising (3x3 template, window 2s+1, h = intensity), MP/s;")
+print("'rows' = one call per row (the window program), 'whole' = one call for the image (the batch")
+print(f"tool); photo = scikit-image 'coffee' at 2000x1500 plus Gaussian noise, intensity 2.5 x noise")
+header = (f"{'case':<26} {'thr':>3} {'s':>3} {'int':>4} {'rows':>8} {'whole':>8} {'OpenCV':>8}"
+          f" {'rows/CV':>8} {'whole/CV':>9}")
 print(header)
 print("-" * len(header))
-for s in radii:
-    for threads in thread_counts:
-        ref = ours[(threads, True)][(s, "one-call")]
-        fast = ours[(threads, False)][(s, "one-call")]
-        cv = opencv[(threads, s)]
-        label = str(threads) if threads == 1 else f"{threads} (all)"
-        print(f"{s:>3} {label:>8} {ref:>15.3f} {fast:>10.3f} {cv:>8.3f} {fast / cv:>11.2f}x")
+for label, threads, s, intensity, r, w, cv in rows:
+    print(f"{label:<26} {threads:>3} {s:>3} {intensity:>4} {r:>8.3f} {w:>8.3f} {cv:>8.3f}"
+          f" {r / cv:>7.2f}x {w / cv:>8.2f}x")
+
 print()
-print("One call per row (as the program runs) vs one call for the whole image, fast path;")
-print("time added by the row calls, median of alternating pairs (lowest..highest pair):")
-for s in radii:
-    parts = []
-    for threads in thread_counts:
-        f = row_overhead[(threads, s)]
-        parts.append(f"{threads} thread(s): {f['median']} ({f['lowest']}..{f['highest']}, "
-                     f"{f['pairs']} pairs, {f['row-calls-ms']} vs {f['one-call-ms']} ms)")
-    print(f"  s={s:>2}: " + "; ".join(parts))
+def worst(select, column):
+    picked = [x for x in rows if select(x)]
+    if not picked:
+        return "n/a"
+    x = min(picked, key=lambda x: x[column] / x[6])
+    return f"{x[column] / x[6]:.2f}x ({x[0]}, s={x[2]}, intensity {x[3]})"
+suggested_one = lambda x: x[0].startswith("photo, noise") and "sweep" not in x[0] and x[1] == 1
+print("Worst ratios on one thread, suggested intensity:")
+print(f"  rows,  s=5 and 12: {worst(lambda x: suggested_one(x) and x[2] in (5, 12), 4)}")
+print(f"  whole, s=5 and 12: {worst(lambda x: suggested_one(x) and x[2] in (5, 12), 5)}")
+print(f"  rows,  every s:    {worst(suggested_one, 4)}")
+if not quick:
+    print(f"  rows,  sweep 10-200 at s=5: {worst(lambda x: 'sweep' in x[0], 4)}")
+    print(f"  whole, sweep 10-200 at s=5: {worst(lambda x: 'sweep' in x[0], 5)}")
+if len(thread_counts) > 1:
+    print(f"All {cpus} threads against one (whole image; rows):")
+    for noise in noises:
+        parts = []
+        for s in radii:
+            one = [x for x in rows if x[0] == f"photo, noise {noise}" and x[2] == s and x[1] == 1][0]
+            al = [x for x in rows if x[0] == f"photo, noise {noise}" and x[2] == s and x[1] == cpus][0]
+            parts.append(f"s={s}: {al[5] / one[5]:.2f}x; {al[4] / one[4]:.2f}x")
+        print(f"  noise {noise}: " + ", ".join(parts))
 print()
 if tool_rows:
-    print("calmora-denoise, 4000x3000 (12 MP) BMP in and out, all threads, including file I/O:")
-    for s, t, rate, err in tool_rows:
-        if rate is None:
-            print(f"  s={s:>2}: failed: {err}")
-        else:
-            print(f"  s={s:>2}: {t:.1f} s, {rate:.3f} MP/s")
-else:
+    print("calmora-denoise, BMP in and out, all threads, including file I/O, intensity 50:")
+    for mp, s, t, code, err, peak in tool_rows:
+        if code != 0:
+            print(f"  {mp:.0f} MP s={s:>2}: failed: {err}")
+            continue
+        line = f"  {mp:.0f} MP s={s:>2}: {t:.1f} s, {mp / t:.3f} MP/s"
+        if peak is not None and mp > 40:
+            buffers = 2 * ((8192 * 3 + 3) & ~3) * 6144 / 1e6
+            line += (f"; peak resident {peak * 1024 / 1e6:.0f} MB against {buffers:.0f} MB of input"
+                     f" and output buffers ({peak * 1024 / 1e6 / buffers:.2f}x)")
+        print(line)
+elif not quick:
     print("calmora-denoise: not built")
-print(f"\nLoad average at end {load():.2f} (other work on the machine lowers every figure)")
+print(f"\nLoad average at start {start_load:.2f}, at end {load():.2f}"
+      " (other work on the machine lowers every figure)")
 PYTHON

@@ -7,6 +7,8 @@
 // configuration it ran with. The reference path at large radii takes minutes
 // over the whole image, so it is timed on a band of rows in the middle.
 //   calmora-bench --kc_write_image=FILE  writes the image as binary PPM and exits.
+//   calmora-bench --kc_photo=FILE.ppm --kc_cases=S:I:MODE,...  times cases on a
+//     photo at chosen intensities (see photo_cases.cpp) and exits.
 //   calmora-bench --kc_row_overhead=PAIRS  times one call per row against one
 //     whole-image call in alternating pairs (see row_overhead.cpp) and exits.
 #include <benchmark/benchmark.h>
@@ -88,12 +90,26 @@ void Register() {
 
 int main(int argc, char** argv) {
     std::vector<char*> rest;
-    int rowOverheadPairs = 0;
+    int rowOverheadPairs = 0, repeat = 1;
+    const char* photo = nullptr;
+    const char* cases = "";
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strncmp(a, "--kc_write_image=", 17) == 0) return WritePpm(a + 17) ? 0 : 1;
         if (std::strncmp(a, "--kc_row_overhead=", 18) == 0) {
             rowOverheadPairs = std::atoi(a + 18);
+            continue;
+        }
+        if (std::strncmp(a, "--kc_photo=", 11) == 0) {
+            photo = a + 11;
+            continue;
+        }
+        if (std::strncmp(a, "--kc_cases=", 11) == 0) {
+            cases = a + 11;
+            continue;
+        }
+        if (std::strncmp(a, "--kc_repeat=", 12) == 0) {
+            repeat = std::atoi(a + 12);
             continue;
         }
         if (std::strncmp(a, "--kc_threads=", 13) == 0) {
@@ -105,6 +121,7 @@ int main(int argc, char** argv) {
         }
     }
     if (rowOverheadPairs) return RunRowOverhead(rowOverheadPairs);
+    if (photo) return RunPhotoCases(photo, cases, repeat);
     // The labels name what the engine reads from the same variables.
     const kc::EngineSettings& engine = kc::CurrentEngineSettings();
     g_reference = engine.forceReference;
