@@ -5,11 +5,14 @@
 // fastest interior kernel the processor runs. All add the reference's terms in
 // the reference's order and end in Finish::Pixel, so the bytes never depend on
 // the path, the processor or the number of threads.
+// Calls that cover many rows take the paired pass (denoise_paired.h) for the
+// pixels far enough from every edge, when the table allows it.
 // KCDENOISE_FORCE_REFERENCE=1 sends everything through the reference.
 #include <algorithm>
 
 #include "denoise_call.h"
 #include "denoise_fast.h"
+#include "denoise_paired.h"
 #include "engine_settings.h"
 #include "thread_pool.h"
 
@@ -24,6 +27,12 @@ constexpr int64_t kMinBandCost = 64;
 // An edge pixel costs about this many interior pixels on the fast path.
 constexpr int64_t kEdgeCost = 8;
 constexpr int kMaxBands = 64;
+// A paired pass first visits s source rows that only give to later ones; it
+// pays off once it finishes at least this many rows, and each thread's chunk
+// of rows is made about this many times s rows tall.
+constexpr int32_t kMinPairedRows = 16;
+constexpr int32_t kPairedChunkPerRadius = 16;
+constexpr int32_t kMinPairedColumns = 32;
 
 struct Plan {
     const DenoiseCall* call;
@@ -32,6 +41,11 @@ struct Plan {
     InteriorKernel border;
     int32_t bandsPerRow = 1;
     int32_t bandStart[kMaxBands + 1];  // column where each band starts, then the width
+    // Paired pass: items [0, pairedChunks) are chunks of pairedRows rows of
+    // the rectangle; the items after them are the call's other rows.
+    int32_t pairedChunks = 0;
+    int32_t pairedRows = 0;
+    PairedGeometry paired{};
 };
 
 // Work of columns [0, x) of a row, counting edge pixels at their cost.
@@ -104,9 +118,36 @@ void RunSpan(const Plan& plan, int32_t y, int32_t x0, int32_t x1) {
     if (in1 < x1) RunSums(plan, plan.border, y, in1, x1);
 }
 
+// One chunk of the paired rectangle, and the columns of its rows outside it.
+void RunPairedChunk(const Plan& plan, int64_t chunk) {
+    PairedGeometry g = plan.paired;
+    g.firstRow = plan.paired.firstRow + static_cast<int32_t>(chunk) * plan.pairedRows;
+    g.lastRow = std::min(plan.paired.lastRow, g.firstRow + plan.pairedRows - 1);
+#if defined(__x86_64__) || defined(__i386__)
+    PairedSumsAvx2(*plan.call, *plan.finish, g);
+#endif
+    for (int32_t y = g.firstRow; y <= g.lastRow; ++y) {
+        RunSpan(plan, y, 0, g.firstColumn);
+        RunSpan(plan, y, g.lastColumn + 1, plan.call->job->width);
+    }
+}
+
 void RunItem(void* context, int64_t item) {
     const Plan& plan = *static_cast<const Plan*>(context);
     const int32_t W = plan.call->job->width;
+    if (plan.pairedChunks > 0) {
+        if (item < plan.pairedChunks) {
+            RunPairedChunk(plan, item);
+            return;
+        }
+        // Rows below the rectangle, then rows above it.
+        const int64_t i = item - plan.pairedChunks;
+        const int64_t below = plan.paired.firstRow - plan.call->job->firstRow;
+        const int32_t y = static_cast<int32_t>(i < below ? plan.call->job->firstRow + i
+                                                         : plan.paired.lastRow + 1 + (i - below));
+        RunSpan(plan, y, 0, W);
+        return;
+    }
     const int32_t y = plan.call->job->firstRow + static_cast<int32_t>(item / plan.bandsPerRow);
     if (plan.bandsPerRow == 1) {
         RunSpan(plan, y, 0, W);
@@ -120,6 +161,38 @@ bool FastPathFits(const DenoiseCall& c) {
     const int32_t p = c.params->patchRadius, s = c.params->searchRadius;
     return p >= 0 && p <= kFastMaxPatch && s >= 0 && c.job->tableLength >= 1 &&
            c.job->width >= 1 && c.job->height >= 1;
+}
+
+// Sets up the paired pass when the processor, the radii, the call's rows and
+// the table allow it; returns the number of items the call then has.
+int64_t PlanPaired(Plan& plan, int threads) {
+#if !defined(__x86_64__) && !defined(__i386__)
+    (void)plan;
+    (void)threads;
+    return 0;
+#else
+    const DenoiseCall& c = *plan.call;
+    const int32_t p = c.params->patchRadius, s = c.params->searchRadius;
+    if (!plan.kernel || !Avx2KernelsChosen() || p > 2 || s < 1 || s > kPairedMaxSearch) return 0;
+    const PairedGeometry g =
+        PairedRectangle(c.job->firstRow, c.job->lastRow, c.job->width, c.job->height, p, s);
+    const int32_t rows = g.lastRow - g.firstRow + 1;
+    if (rows < kMinPairedRows || g.lastColumn - g.firstColumn + 1 < kMinPairedColumns) return 0;
+    if (!PairedTableFits(c.table, c.job->tableLength)) return 0;
+    // One chunk per thread at least, more when the rows allow chunks of
+    // kPairedChunkPerRadius * s rows, so that a thread the host pauses holds
+    // up less of the call.
+    int32_t chunks = 1;
+    if (threads > 1) {
+        chunks = std::clamp(rows / (kPairedChunkPerRadius * s), threads, 4 * threads);
+        chunks = std::max(1, std::min(chunks, rows / kMinPairedRows));
+    }
+    plan.paired = g;
+    plan.pairedRows = (rows + chunks - 1) / chunks;
+    plan.pairedChunks = (rows + plan.pairedRows - 1) / plan.pairedRows;
+    const int64_t otherRows = int64_t{c.job->lastRow} - c.job->firstRow + 1 - rows;
+    return plan.pairedChunks + otherRows;
+#endif
 }
 
 }  // namespace
@@ -141,6 +214,13 @@ void Denoise(const DenoiseCall& c) {
     const double side = 2.0 * std::max<int16_t>(c.params->searchRadius, 0) + 1;
     const double visits = double(rows) * std::max(job.width, 1) * side * side;
     const int threads = ConfiguredThreads();
+    if (const int64_t items = PlanPaired(plan, threads); items > 0) {
+        if (threads > 1 && items > 1)
+            ParallelFor(items, threads, RunItem, &plan);
+        else
+            for (int64_t i = 0; i < items; ++i) RunItem(&plan, i);
+        return;
+    }
     if (threads > 1 && visits >= kInlineVisits && job.width >= 1) {
         // Whole rows when there are plenty, else bands of columns.
         if (rows < 8 * int64_t{threads}) MakeBands(plan, threads);

@@ -73,4 +73,7 @@ void BorderSums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t 
 InteriorKernel SelectInteriorKernel();
 InteriorKernel SelectBorderKernel();
 
+// True when the AVX2 kernels are the chosen ones (the paired pass needs them).
+bool Avx2KernelsChosen();
+
 }  // namespace kc

@@ -12,63 +12,11 @@
 
 #include <algorithm>
 
+#include "avx2_column_sums.h"
 #include "denoise_fast.h"
 
 namespace kc {
 namespace {
-
-// Largest radii this kernel serves; its buffers live on the stack.
-constexpr int32_t kWideMaxPatch = 2;
-constexpr int32_t kWideMaxSearch = 48;
-// Lane stride of the 16-bit copies of patch rows; long enough for a tile,
-// both patch margins and both window margins of the widest window served.
-constexpr int32_t kWideLanes = 3 * kFastTilePixels + 6 * kWideMaxPatch + 6 * kWideMaxSearch + 32;
-
-// Copies n bytes into 16-bit lanes and zeroes the lanes up to the next 16.
-inline void Widen(const uint8_t* src, int32_t n, int16_t* out) {
-    int32_t j = 0;
-    for (; j + 16 <= n; j += 16)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + j),
-                            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + j))));
-    for (; j < n; ++j) out[j] = src[j];
-    for (int32_t k = 0; k < 16; ++k) out[n + k] = 0;
-}
-
-// out[j] = sum over `rows` rows of (a[r][j] - b[r][j])^2 for 16-lane groups
-// covering sumLanes; rows are kWideLanes apart. Pairs of rows are
-// interleaved so that one multiply-add squares and sums both.
-template <int kRows>
-inline void ColumnSums(const int16_t* a, const int16_t* b, int32_t rows, int32_t sumLanes,
-                       int32_t* out) {
-    const int32_t n = kRows > 0 ? kRows : rows;
-    const __m256i zero = _mm256_setzero_si256();
-    for (int32_t j = 0; j < sumLanes; j += 16) {
-        __m256i lo = zero, hi = zero;
-        int32_t r = 0;
-        for (; r + 2 <= n; r += 2) {
-            const __m256i d0 = _mm256_sub_epi16(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + r * kWideLanes + j)),
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + r * kWideLanes + j)));
-            const __m256i d1 = _mm256_sub_epi16(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + (r + 1) * kWideLanes + j)),
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + (r + 1) * kWideLanes + j)));
-            const __m256i pl = _mm256_unpacklo_epi16(d0, d1), ph = _mm256_unpackhi_epi16(d0, d1);
-            lo = _mm256_add_epi32(lo, _mm256_madd_epi16(pl, pl));
-            hi = _mm256_add_epi32(hi, _mm256_madd_epi16(ph, ph));
-        }
-        if (r < n) {
-            const __m256i d0 = _mm256_sub_epi16(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + r * kWideLanes + j)),
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + r * kWideLanes + j)));
-            const __m256i pl = _mm256_unpacklo_epi16(d0, zero), ph = _mm256_unpackhi_epi16(d0, zero);
-            lo = _mm256_add_epi32(lo, _mm256_madd_epi16(pl, pl));
-            hi = _mm256_add_epi32(hi, _mm256_madd_epi16(ph, ph));
-        }
-        // lo holds lanes 0-3 and 8-11, hi 4-7 and 12-15.
-        _mm256_store_si256(reinterpret_cast<__m256i*>(out + j), _mm256_permute2x128_si256(lo, hi, 0x20));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(out + j + 8), _mm256_permute2x128_si256(lo, hi, 0x31));
-    }
-}
 
 // Column sums, one block per horizontal offset, stay within this many bytes so
 // that they and the tile's other buffers share the first-level cache.

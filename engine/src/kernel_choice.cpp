@@ -27,6 +27,8 @@ KernelLevel ChosenLevel() {
 
 }  // namespace
 
+bool Avx2KernelsChosen() { return ChosenLevel() == KernelLevel::Avx2; }
+
 InteriorKernel SelectBorderKernel() {
 #if defined(__x86_64__) || defined(__i386__)
     if (ChosenLevel() == KernelLevel::Avx2) return &BorderSumsAvx2;

@@ -5,6 +5,7 @@
 // covers every path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -341,6 +342,102 @@ TEST(FastPath, RadiiBeyondTheDialog) {
         k.amplitude = 30;
         const std::string diff = Check(k);
         ASSERT_TRUE(diff.empty()) << diff;
+    }
+}
+
+// Calls of many rows whose pixels far from the edges take each weight once for
+// both pixels of a pair. The cases give the paired rectangle at least 16 rows
+// and 32 columns beside the edge pixels, at every patch radius, with bands that
+// start and end inside the image (their first rows then read source rows the
+// call does not write), the program's tables up to the largest cut-off, and
+// guard pages on either side.
+TEST(PairedWeights, ProgramTablesOverManyRows) {
+    uint64_t seed = 5000;
+    for (int16_t search : {1, 2, 4, 5, 9, 12}) {
+        for (int16_t patch : {0, 1, 2}) {
+            Case k{};
+            k.width = 4 * search + 2 * patch + 40 + search % 3;
+            k.height = 2 * (search + patch) + 22 + search % 4;
+            k.patch = patch;
+            k.search = search;
+            const int16_t sigma = search % 3 == 0 ? 200 : search % 3 == 1 ? 50 : 6;
+            UseProgramTable(k, sigma);
+            k.amplitude = std::min(60, sigma / 2 + 4);
+            const int32_t bands[][2] = {
+                {0, k.height - 1}, {1, k.height - 2}, {search + patch + 3, k.height - 1}};
+            for (const auto& band : bands) {
+                k.firstRow = band[0];
+                k.lastRow = band[1];
+                k.form = kForms[seed % 4];
+                k.wantNoise = static_cast<int16_t>(seed % 3 == 0 ? 0 : 1);
+                k.viewChannel = static_cast<int16_t>(seed % 5);
+                k.factors = {1.0f, 0.37f, seed % 2 ? 1.5f : 0.0f};
+                k.seed = seed++;
+                const GuardAt at = seed % 2 ? GuardAt::End : GuardAt::Start;
+                const std::string diff = Check(k, false, at);
+                ASSERT_TRUE(diff.empty()) << diff;
+            }
+        }
+    }
+}
+
+// The widest window the exactness argument allows, and one past it.
+TEST(PairedWeights, LargestSearchRadius) {
+    for (int16_t search : {22, 23}) {
+        Case k{};
+        k.width = 4 * search + 2 + 36;
+        k.height = 2 * (search + 1) + 18;
+        k.firstRow = 0;
+        k.lastRow = k.height - 1;
+        k.patch = 1;
+        k.search = search;
+        k.wantNoise = 1;
+        k.viewChannel = 0;
+        UseProgramTable(k, 40);
+        k.factors = {1.0f, 1.0f, 1.0f};
+        k.form = Form::Completa;
+        k.seed = 6000u + static_cast<uint64_t>(search);
+        k.amplitude = 25;
+        const std::string diff = Check(k);
+        ASSERT_TRUE(diff.empty()) << diff;
+    }
+}
+
+// Tables whose sums round differently for another adding order: weights
+// spread over 2^-60..2^60, entries above 1, and the program's table with
+// every other entry made tiny. Calls over them must keep the reference's
+// order, so a paired pass taken by mistake shows as a wrong byte.
+TEST(PairedWeights, TablesThatBreakTheConditionFallBack) {
+    std::vector<std::vector<float>> tables;
+    const int32_t length = calmora::WeightTableLength(30);
+    tables.push_back(WideTable(length, 71));
+    std::vector<float> program = calmora::BuildWeightTable(30);
+    std::vector<float> large = program, tiny = program;
+    for (auto& v : large) v *= 3.0f;
+    for (size_t i = 1; i < tiny.size(); i += 2) tiny[i] = std::ldexp(tiny[i], -50);
+    tables.push_back(large);
+    tables.push_back(tiny);
+    uint64_t seed = 7000;
+    for (const auto& table : tables) {
+        for (int16_t search : {2, 5, 12}) {
+            Case k{};
+            k.width = 4 * search + 2 + 45;
+            k.height = 2 * (search + 1) + 24;
+            k.firstRow = 0;
+            k.lastRow = k.height - 1;
+            k.patch = 1;
+            k.search = search;
+            k.wantNoise = 1;
+            k.viewChannel = 3;
+            k.table = table;
+            k.tableLength = length;
+            k.factors = {1.0f, 1.0f, 1.0f};
+            k.form = Form::CompletaOUT;
+            k.seed = seed++;
+            k.amplitude = 20;
+            const std::string diff = Check(k);
+            ASSERT_TRUE(diff.empty()) << diff;
+        }
     }
 }
 
