@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "band_run.h"
 #include "imagefiles/image_load.h"
 #include "imagefiles/image_save.h"
 #include "options.h"
@@ -108,7 +109,7 @@ public:
             return Fail(input, "unexpected row layout");
 
         ProgressBar bar(!options_.quiet && ProgressWanted(), ShownName(input));
-        const RunResult run = RunFullDenoise(
+        const RunResult run = RunFullDenoiseInBands(
             options_.settings, {FreeImage_GetBits(source), FreeImage_GetBits(result.get()), width, height},
             [&bar](int32_t row, int32_t rows) {
                 if (g_interrupted) return false;

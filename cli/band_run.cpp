@@ -1,0 +1,61 @@
+#include "band_run.h"
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "denoise_run/weight_table.h"
+
+namespace calmora::cli {
+namespace {
+
+// About a quarter of a second of one thread's work on this kind of machine.
+constexpr double kBandVisitsPerThread = 1.0e8;
+
+}  // namespace
+
+int32_t BandRows(int32_t width, int32_t radius, unsigned threads) {
+    const double side = 2.0 * std::max(radius, 0) + 1;
+    const double perRow = std::max(1.0, double(std::max(width, 1)) * side * side);
+    const double budget = kBandVisitsPerThread * std::max(1u, threads);
+    const double fewest = std::max(16.0, 8.0 * radius);
+    return static_cast<int32_t>(std::min(1.0e9, std::max(fewest, budget / perRow)));
+}
+
+RunResult RunFullDenoiseInBands(const RunSettings& settings, const FullRunImage& image,
+                                const BeforeRow& beforeRow) {
+    return RunFullDenoiseInBands(
+        settings, image, beforeRow,
+        BandRows(image.width, settings.radius, std::thread::hardware_concurrency()));
+}
+
+RunResult RunFullDenoiseInBands(const RunSettings& settings, const FullRunImage& image,
+                                const BeforeRow& beforeRow, int32_t bandRows) {
+    if (!CanRun(settings) || settings.sigma < kMinIntensity || settings.sigma > kMaxIntensity ||
+        settings.radius < 0 || !image.source || !image.destination ||
+        image.source == image.destination || image.width < 0 || image.height < 0)
+        return {RunEnd::NotRun, 0};
+
+    const std::vector<float> table = BuildWeightTable(settings.sigma);
+    DenoiseJob job{0, -1, image.width, image.height, WeightTableLength(settings.sigma)};
+    const DenoiseParams params = FullRunParams(settings);
+    const ChannelFactors factors = EngineFactors(settings);
+    const bool whole = UsesWholePixelEngine(settings);
+    const int32_t band = std::max(bandRows, 1);
+
+    for (int32_t row = 0; row < image.height; row += band) {
+        if (beforeRow && !beforeRow(row, image.height)) return {RunEnd::Stopped, row};
+        job.firstRow = row;
+        job.lastRow = std::min(image.height, row + band) - 1;
+        // No noise image: the engine writes none when wantNoise is 0.
+        if (whole)
+            KcDenoiseCompleta(&job, &params, image.source, image.destination, table.data(),
+                              nullptr);
+        else
+            KcDenoisePerCanale(&job, &params, image.source, image.destination, table.data(),
+                               nullptr, &factors);
+    }
+    return {RunEnd::Completed, image.height};
+}
+
+}  // namespace calmora::cli
