@@ -13,6 +13,12 @@ FormDenoiseTexts English() {
     t.help = QStringLiteral("Help");
     t.intensity = QStringLiteral("Intensity");
     t.radius = QStringLiteral("Radius");
+    t.suggest = QStringLiteral("Suggest");
+    t.suggestTip = QStringLiteral("Set the intensity from the noise measured in the image");
+    t.noiseShort = QStringLiteral("\u03c3 %1");
+    t.noiseEstimateTip = QStringLiteral(
+        "Estimated noise (standard deviation, levels 0-255): red %1, green %2, blue %3");
+    t.noNoiseTip = QStringLiteral("No noise could be measured in this image");
     t.preview = QStringLiteral("Preview");
     t.apply = QStringLiteral("Apply");
     t.stop = QStringLiteral("Stop");
@@ -40,6 +46,12 @@ FormDenoiseTexts Italian() {
     t.help = QStringLiteral("Guida");
     t.intensity = QStringLiteral("Intensit\u00e0");
     t.radius = QStringLiteral("Raggio");
+    t.suggest = QStringLiteral("Suggerisci");
+    t.suggestTip = QStringLiteral("Imposta l'intensit\u00e0 dal rumore misurato nell'immagine");
+    t.noiseShort = QStringLiteral("\u03c3 %1");
+    t.noiseEstimateTip = QStringLiteral(
+        "Rumore stimato (deviazione standard, livelli 0-255): rosso %1, verde %2, blu %3");
+    t.noNoiseTip = QStringLiteral("Nessun rumore misurabile in questa immagine");
     t.preview = QStringLiteral("Anteprima");
     t.apply = QStringLiteral("Applica");
     t.stop = QStringLiteral("Interrompi");

@@ -10,6 +10,10 @@ struct FormDenoiseTexts {
     QString titlePrefix;  // followed by the main window's title tail
     QString backgroundMenu, white, gray, help;
     QString intensity, radius;
+    // The suggested intensity: the button, its tooltip, the estimated noise
+    // shown beside it (%1 its mean) and in its tooltip (%1 %2 %3 red, green,
+    // blue), and the tooltip when no noise could be measured.
+    QString suggest, suggestTip, noiseShort, noiseEstimateTip, noNoiseTip;
     QString preview, apply, stop;
     QString selectAreaTip, scrollTip, originalTip, denoisedTip, noiseTip;
     QStringList channels;  // Combo1, index 0..3

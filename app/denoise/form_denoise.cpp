@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QToolButton>
+#include <optional>
 
 #include "app_paths.h"
 #include "denoise_dialog_rules.h"
@@ -220,6 +221,11 @@ bool FormDenoise::Load() {
     runs_->Reset(imageBits, imageWidth_, imageHeight_);
     if (!imageBits || imageWidth_ <= 0 || imageHeight_ <= 0) return false;  // nothing to denoise
     area_->SetImage(imageBits, imageWidth_, imageHeight_);
+    // Measured on the first press only: the image stays the same while the dialog is open.
+    panel_->SetNoiseSource([this, imageBits, estimate = std::optional<NoiseEstimate>()]() mutable {
+        if (!estimate) estimate = EstimateNoise(imageBits, imageWidth_, imageHeight_);
+        return *estimate;
+    });
     if (owner_) titleTail_ = TitleTail(owner_->window()->windowTitle());
     language_ = CurrentPreferences().language;
     ApplyTexts();

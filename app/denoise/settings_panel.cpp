@@ -49,6 +49,14 @@ SettingsPanel::SettingsPanel(QWidget* frame, const PreviewState& state) : state_
     HScrollSigma =
         MakeSlider(frame, "HScrollSigma", kNoIntensity, kMaxIntensity, 1, 10, kNoIntensity);
     HScrollSigma->setGeometry(10, 32, 232, 18);
+    // Between the intensity's label and its field, which stay where they are.
+    CmdSuggest = Named(new QPushButton(frame), "CmdSuggest");
+    CmdSuggest->setGeometry(72, 5, 74, 26);
+    CmdSuggest->setAutoDefault(false);
+    LabNoise = Named(new QLabel(frame), "LabNoise");
+    LabNoise->setGeometry(147, 8, 41, 20);
+    LabNoise->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(CmdSuggest, &QPushButton::clicked, this, [this] { Suggest(); });
 
     Labrw = Named(new QLabel(frame), "Labrw");
     Labrw->setGeometry(10, 56, 150, 20);
@@ -113,6 +121,7 @@ void SettingsPanel::SetLockedControls(const LockedControls& c) {
         {c.scroll, nullptr, R::Setting},
         {TxtSigma, nullptr, R::Setting},
         {HScrollSigma, nullptr, R::Setting},
+        {CmdSuggest, nullptr, R::Setting},
         {nullptr, c.help, R::Other},
         {c.preview, nullptr, R::RunButton},
         {c.apply, nullptr, R::RunButton},
@@ -138,6 +147,11 @@ std::array<int, 3> SettingsPanel::ChannelPercents() const {
 void SettingsPanel::ApplyTexts(const FormDenoiseTexts& t) {
     LabSigma->setText(t.intensity);
     Labrw->setText(t.radius);
+    CmdSuggest->setText(t.suggest);
+    CmdSuggest->setToolTip(t.suggestTip);
+    noiseShort_ = t.noiseShort;
+    noiseTip_ = t.noiseEstimateTip;
+    noNoiseTip_ = t.noNoiseTip;
     const QString letters[] = {QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B")};
     for (size_t i = 0; i < channelLabels_.size(); ++i) {
         channelLabels_[i]->setText(letters[i]);
@@ -146,7 +160,7 @@ void SettingsPanel::ApplyTexts(const FormDenoiseTexts& t) {
 }
 
 void SettingsPanel::PaintBackground(const QColor& colour) {
-    std::vector<QLabel*> labels = {LabSigma, Labrw};
+    std::vector<QLabel*> labels = {LabSigma, LabNoise, Labrw};
     labels.insert(labels.end(), channelLabels_.begin(), channelLabels_.end());
     labels.insert(labels.end(), percentLabels_.begin(), percentLabels_.end());
     for (QLabel* label : labels) {
@@ -154,6 +168,22 @@ void SettingsPanel::PaintBackground(const QColor& colour) {
         palette.setColor(QPalette::Window, colour);
         label->setPalette(palette);
     }
+}
+
+void SettingsPanel::Suggest() {
+    if (!noiseSource_) return;
+    const NoiseEstimate estimate = noiseSource_();
+    if (estimate.samples == 0) {
+        LabNoise->clear();
+        LabNoise->setToolTip(QString());
+        CmdSuggest->setToolTip(noNoiseTip_);
+        return;
+    }
+    const auto level = [](double sigma) { return QString::number(sigma, 'f', 1); };
+    LabNoise->setText(noiseShort_.arg(level(estimate.Mean())));
+    LabNoise->setToolTip(
+        noiseTip_.arg(level(estimate.red), level(estimate.green), level(estimate.blue)));
+    HScrollSigma->setValue(SuggestedIntensity(estimate, settings_.radius));
 }
 
 void SettingsPanel::SliderMoved(QScrollBar* slider, QLineEdit* field, int value) {

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "preview_state.h"
+#include "denoise_run/noise_estimate.h"
 
 class QAbstractButton;
 class QAction;
@@ -40,6 +43,14 @@ public:
     // values. state is read for the enabling rule (layout and mode).
     SettingsPanel(QWidget* frame, const PreviewState& state);
     ~SettingsPanel() override;
+
+    // Where the suggest button gets the image's noise from (measured once,
+    // when first asked for). Until set, the button does nothing.
+    void SetNoiseSource(std::function<NoiseEstimate()> source) { noiseSource_ = std::move(source); }
+    // The suggest button: the intensity from the noise at the current radius,
+    // through the slider (so the field and the enabling rule follow), and the
+    // estimate shown beside it. Nothing changes when no noise was measured.
+    void Suggest();
 
     // Declares the lock's control list; until then Lock() holds the panel only.
     void SetLockedControls(const LockedControls& controls);
@@ -101,7 +112,12 @@ private:
     QPushButton* preview_ = nullptr;
     QPushButton* apply_ = nullptr;
 
+    std::function<NoiseEstimate()> noiseSource_;
+    QString noiseShort_, noiseTip_, noNoiseTip_;
+
     QLabel* LabSigma = nullptr;
+    QPushButton* CmdSuggest = nullptr;
+    QLabel* LabNoise = nullptr;
     QScrollBar* HScrollSigma = nullptr;
     QLineEdit* TxtSigma = nullptr;
     QLabel* Labrw = nullptr;

@@ -189,7 +189,8 @@ private slots:
         QVERIFY(active);
         QCOMPARE(enabledDuringRun, QStringList{QStringLiteral("CmdInterrompiDenoise")});
         // After the run everything is back, plus the view buttons.
-        for (const char* name : {"TxtSigma", "Txtrw", "HScrollBlue", "CmdOKDenoise", "CmdPreview"})
+        for (const char* name :
+             {"TxtSigma", "Txtrw", "HScrollBlue", "CmdOKDenoise", "CmdPreview", "CmdSuggest"})
             QVERIFY2(d.c<QWidget>(name)->isEnabled(), name);
         QVERIFY(!d.dialog->State().runActive);
     }

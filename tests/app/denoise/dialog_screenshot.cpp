@@ -45,8 +45,9 @@ void DriveDialog(const QString& output) {
         return;
     }
     Settle(300);
-    if (auto* sigma = Find<QScrollBar>(dialog, "HScrollSigma")) sigma->setValue(25);
     if (auto* radius = Find<QScrollBar>(dialog, "HScrollrw")) radius->setValue(4);
+    // The intensity as a new user gets it: suggested from the photo's noise.
+    if (auto* suggest = Find<QPushButton>(dialog, "CmdSuggest")) suggest->click();
     auto* select = Find<QToolButton>(dialog, "CmdSelectArea");
     if (select && select->isVisible()) select->click();
     Settle(200);

@@ -16,6 +16,7 @@
 #include "dialog_testing.h"
 #include "message_catalogue.h"
 #include "seams_recorder.h"
+#include "denoise_run/noise_estimate.h"
 
 using namespace calmora;
 using namespace calmora::testing;
@@ -81,6 +82,52 @@ private slots:
         d.c<QScrollBar>("HScrollSigma")->setValue(0);
         QVERIFY(!preview->isEnabled());
         QVERIFY(!apply->isEnabled());
+    }
+
+    // Suggest measures the image's noise and sets the intensity through the
+    // slider, so that the field and the enabling rule follow as for a drag.
+    void suggestSetsTheIntensityFromTheMeasuredNoise() {
+        OpenDialog d(640, 480);  // area mode, nothing selected yet
+        QVERIFY(d.Load());
+        const NoiseEstimate e =
+            EstimateNoise(d.host->ImageBits(), d.host->ImageWidth(), d.host->ImageHeight());
+        QVERIFY(e.Mean() > 10.0 && e.Mean() < 14.0);  // the test picture's noise is 12
+        auto* suggest = d.c<QPushButton>("CmdSuggest");
+        auto* noise = d.c<QLabel>("LabNoise");
+        QCOMPARE(suggest->text(), QStringLiteral("Suggest"));
+        QVERIFY(suggest->isEnabled());
+        QVERIFY(noise->text().isEmpty());
+        suggest->click();
+        const int16_t at2 = SuggestedIntensity(e, 2);
+        QCOMPARE(d.dialog->State().settings.sigma, at2);
+        QCOMPARE(d.c<QScrollBar>("HScrollSigma")->value(), int{at2});
+        QCOMPARE(d.c<QLineEdit>("TxtSigma")->text(), QString::number(at2));
+        QVERIFY(d.c<QPushButton>("CmdOKDenoise")->isEnabled());
+        QVERIFY(!d.c<QPushButton>("CmdPreview")->isEnabled());  // still no area
+        QCOMPARE(noise->text(), QStringLiteral("\u03c3 %1").arg(e.Mean(), 0, 'f', 1));
+        QVERIFY(noise->toolTip().contains(QStringLiteral("red %1").arg(e.red, 0, 'f', 1)));
+        // A larger window wants a smaller intensity.
+        d.c<QScrollBar>("HScrollrw")->setValue(8);
+        suggest->click();
+        QCOMPARE(d.dialog->State().settings.sigma, SuggestedIntensity(e, 8));
+        QVERIFY(SuggestedIntensity(e, 8) < at2);
+        // The controls around it stay where the design has them.
+        QCOMPARE(d.c<QLineEdit>("TxtSigma")->geometry(), QRect(190, 6, 52, 24));
+        QVERIFY(!suggest->geometry().intersects(d.c<QLineEdit>("TxtSigma")->geometry()));
+        QVERIFY(!suggest->geometry().intersects(d.c<QScrollBar>("HScrollSigma")->geometry()));
+        QVERIFY(!noise->geometry().intersects(d.c<QLineEdit>("TxtSigma")->geometry()));
+    }
+
+    void suggestInItalianAndOnAPictureWithoutNoise() {
+        OpenDialog d(120, 90, 2);
+        std::fill_n(const_cast<uint8_t*>(d.host->ImageBits()), BufferStride(120) * 90, uint8_t{255});
+        QVERIFY(d.Load());
+        auto* suggest = d.c<QPushButton>("CmdSuggest");
+        QCOMPARE(suggest->text(), QStringLiteral("Suggerisci"));
+        suggest->click();  // all clipped: nothing measured, nothing changed
+        QCOMPARE(d.dialog->State().settings.sigma, int16_t{0});
+        QVERIFY(!d.c<QPushButton>("CmdOKDenoise")->isEnabled());
+        QCOMPARE(suggest->toolTip(), QStringLiteral("Nessun rumore misurabile in questa immagine"));
     }
 
     void typedTextIsFilteredAndClamped() {
