@@ -23,6 +23,7 @@
 #include "progress_bar.h"
 #include "shown_name.h"
 #include "standard_output.h"
+#include "denoise_run/noise_estimate.h"
 #include "denoise_run/row_run.h"
 
 #ifndef CALMORA_VERSION
@@ -74,6 +75,7 @@ public:
     }
 
     Outcome Process(const std::string& input) {
+        if (options_.estimateOnly) return Estimate(input);
         const auto start = std::chrono::steady_clock::now();
         const OutputTarget target = OutputFor(options_, input);
         if (!target.format)
@@ -108,9 +110,13 @@ public:
         if (FreeImage_GetPitch(source) != stride || FreeImage_GetPitch(result.get()) != stride)
             return Fail(input, "unexpected row layout");
 
+        RunSettings settings = options_.settings;
+        if (options_.autoIntensity)
+            settings.sigma = SuggestedIntensity(
+                EstimateNoise(FreeImage_GetBits(source), width, height), settings.radius);
         ProgressBar bar(!options_.quiet && ProgressWanted(), ShownName(input));
         const RunResult run = RunFullDenoiseInBands(
-            options_.settings, {FreeImage_GetBits(source), FreeImage_GetBits(result.get()), width, height},
+            settings, {FreeImage_GetBits(source), FreeImage_GetBits(result.get()), width, height},
             [&bar](int32_t row, int32_t rows) {
                 if (g_interrupted) return false;
                 bar.Update(row, rows);
@@ -137,7 +143,32 @@ public:
         if (!options_.quiet)
             PrintOut(ShownName(input) + " -> " + ShownName(target.path) + "  (" +
                      std::to_string(width) + "x" + std::to_string(height) + ", " +
+                     (options_.autoIntensity ? "intensity " + std::to_string(settings.sigma) + ", "
+                                             : std::string()) +
                      Seconds(SecondsSince(start)) + ")\n");
+        return Outcome::Written;
+    }
+
+    // --estimate: one line per image, nothing written.
+    Outcome Estimate(const std::string& input) {
+        const LoadedImage loaded = LoadImageFile(input);
+        if (loaded.error != ImageFileError::None)
+            return Fail(input, DescribeImageFileError(loaded.error));
+        FIBITMAP* source = loaded.image.get();
+        const auto width = static_cast<int32_t>(FreeImage_GetWidth(source));
+        const auto height = static_cast<int32_t>(FreeImage_GetHeight(source));
+        const NoiseEstimate e = EstimateNoise(FreeImage_GetBits(source), width, height);
+        if (e.samples == 0) {
+            PrintOut(ShownName(input) + ": no noise could be measured\n");
+            return Outcome::Written;
+        }
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      ": noise red %.1f green %.1f blue %.1f (mean %.1f); intensity auto %d at "
+                      "radius %d\n",
+                      e.red, e.green, e.blue, e.Mean(),
+                      SuggestedIntensity(e, options_.settings.radius), options_.settings.radius);
+        PrintOut(ShownName(input) + line);
         return Outcome::Written;
     }
 
@@ -185,7 +216,7 @@ int Run(int argc, char** argv) {
         if (outcome == Outcome::Interrupted) return 130;
         (outcome == Outcome::Written ? written : failed) += 1;
     }
-    if (!options.quiet && options.inputs.size() > 1)
+    if (!options.quiet && options.inputs.size() > 1 && !options.estimateOnly)
         PrintOut(std::to_string(written) + " of " + std::to_string(options.inputs.size()) +
                  " images written in " + Seconds(SecondsSince(start)) + "\n");
     return failed == 0 ? 0 : 1;

@@ -29,7 +29,7 @@ std::string Lower(std::string text) {
     return text;
 }
 
-enum LongOnly { kRed = 1000, kGreen, kBlue, kLzw, kOverwrite, kFormat, kVersion };
+enum LongOnly { kRed = 1000, kGreen, kBlue, kLzw, kOverwrite, kFormat, kVersion, kEstimate };
 
 // The filter options' lines of --help, with the ranges the parser takes.
 std::string FilterHelp() {
@@ -37,6 +37,8 @@ std::string FilterHelp() {
     std::string help;
     help += "  -s, --intensity N    strength of the filter (sigma), " + n(kMinIntensity) + " to " +
             n(kMaxIntensity) + "; default " + n(kDefaultIntensity) + "\n";
+    help += "                       or 'auto': suggested from the noise measured in\n";
+    help += "                       each image, for the radius chosen\n";
     help += "  -r, --radius N       search radius in pixels, " + n(kMinRadius) + " to " +
             n(kMaxRadius) + "; default " + n(kDefaultRadius) + "\n";
     help += "                       (time grows with (2N+1)^2)\n";
@@ -47,6 +49,9 @@ std::string FilterHelp() {
     help += "      --blue P         three at " + n(kMaxChannelPercent) +
             " every channel is filtered fully; lower\n";
     help += "                       values blend the filtered channel with the original.\n";
+    help += "      --estimate       print each image's measured noise (standard deviation\n";
+    help += "                       per channel, levels 0-255) and the intensity 'auto'\n";
+    help += "                       would choose; nothing is denoised or written\n";
     return help;
 }
 
@@ -122,6 +127,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"quiet", no_argument, nullptr, 'Q'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
+        {"estimate", no_argument, nullptr, kEstimate},
         {nullptr, 0, nullptr, 0}};
 
     auto fail = [&result](std::string message) {
@@ -146,8 +152,12 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     while ((c = getopt_long(argc, argv, ":s:r:o:d:q:h", kLong, nullptr)) != -1) {
         switch (c) {
             case 's':
-                o.settings.sigma =
-                    static_cast<int16_t>(number("intensity", kMinIntensity, kMaxIntensity));
+                o.autoIntensity = optarg && Lower(optarg) == "auto";
+                if (o.autoIntensity)
+                    o.settings.sigma = kDefaultIntensity;  // replaced for each image
+                else
+                    o.settings.sigma =
+                        static_cast<int16_t>(number("intensity", kMinIntensity, kMaxIntensity));
                 break;
             case 'r':
                 o.settings.radius =
@@ -181,6 +191,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             case 'Q': o.quiet = true; break;
             case 'h': o.help = true; break;
             case kVersion: o.version = true; break;
+            case kEstimate: o.estimateOnly = true; break;
             case ':': fail("option " + ShownName(argv[optind - 1]) + " needs a value"); break;
             default: fail("unknown option " + ShownName(argv[optind - 1])); break;
         }

@@ -12,6 +12,8 @@ namespace calmora::cli {
 
 struct Options {
     RunSettings settings;           // intensity, radius and channel factors
+    bool autoIntensity = false;     // --intensity auto: from each image's measured noise
+    bool estimateOnly = false;      // --estimate: print the noise, denoise nothing
     std::string outputFile;         // -o: one input only
     std::string outputDir;          // --output-dir
     std::optional<SaveFormat> format;  // --format, for names the tool makes up

@@ -5,6 +5,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 
 #include "imagefiles/image_load.h"
 #include "imagefiles/image_save.h"
+#include "denoise_run/noise_estimate.h"
 #include "denoise_run/row_run.h"
 #include "test_images.h"
 
@@ -105,7 +108,8 @@ TEST(CalmoraDenoise, HelpAndVersion) {
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option : {"--intensity", "--radius", "--red", "--green", "--blue", "--output",
                                "--output-dir", "--format", "--quality", "--lzw", "--overwrite",
-                               "--quiet", "--version", "default 10", "default 2", "default 90"})
+                               "--quiet", "--version", "default 10", "default 2", "default 90",
+                               "'auto'", "--estimate"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     const ToolRun version = RunTool(dir, {"--version"});
     EXPECT_EQ(version.exitCode, 0);
@@ -131,6 +135,54 @@ TEST(CalmoraDenoise, SamplePhotoIsDenoisedExactlyAsTheFullRunDoes) {
     const std::vector<uint8_t> pixels = PixelBytes(written.image.get());
     EXPECT_TRUE(pixels == DenoisedInProcess(CALMORA_SAMPLE, Settings(12, 5)));
     EXPECT_LT(Roughness(pixels, width), 0.9 * Roughness(PixelBytes(original.image.get()), width));
+}
+
+// The noise the tool measures in a file, and the intensity it suggests.
+NoiseEstimate EstimateOf(const std::string& path) {
+    const LoadedImage loaded = LoadImageFile(path);
+    EXPECT_EQ(loaded.error, ImageFileError::None) << path;
+    if (!loaded.image) return {};
+    return EstimateNoise(FreeImage_GetBits(loaded.image.get()),
+                         static_cast<int32_t>(FreeImage_GetWidth(loaded.image.get())),
+                         static_cast<int32_t>(FreeImage_GetHeight(loaded.image.get())));
+}
+
+TEST(CalmoraDenoise, AutoIntensityIsTheSuggestionForTheImagesNoiseAndEstimateWritesNothing) {
+    if (!fs::exists(CALMORA_SAMPLE)) GTEST_SKIP() << "sample photograph missing: " << CALMORA_SAMPLE;
+    ScratchDir dir;
+    const NoiseEstimate estimate = EstimateOf(CALMORA_SAMPLE);
+    ASSERT_GT(estimate.samples, 0);
+    const int16_t suggested = SuggestedIntensity(estimate, 4);
+    ASSERT_GE(suggested, kMinIntensity);
+
+    const ToolRun run = RunTool(dir, {"--intensity", "auto", "--radius", "4", "--output",
+                                      dir / "auto.png", CALMORA_SAMPLE});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("intensity " + std::to_string(suggested) + ","), std::string::npos)
+        << run.out;
+    const LoadedImage written = LoadImageFile(dir / "auto.png");
+    ASSERT_EQ(written.error, ImageFileError::None);
+    EXPECT_TRUE(PixelBytes(written.image.get()) ==
+                DenoisedInProcess(CALMORA_SAMPLE, Settings(suggested, 4)));
+
+    // --estimate: one line with the numbers, no file and no folder made.
+    const ToolRun estimated = RunTool(
+        dir, {"--estimate", "--radius", "4", "--output-dir", dir / "never", CALMORA_SAMPLE});
+    ASSERT_EQ(estimated.exitCode, 0) << estimated.err;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "mean %.1f); intensity auto %d at radius 4",
+                  estimate.Mean(), suggested);
+    EXPECT_NE(estimated.out.find(expected), std::string::npos) << estimated.out;
+    EXPECT_EQ(std::count(estimated.out.begin(), estimated.out.end(), '\n'), 1) << estimated.out;
+    EXPECT_FALSE(fs::exists(dir / "never"));
+
+    // A bad file is still one line on stderr and exit 1; a word other than auto is refused.
+    std::ofstream(dir / "bad.png") << "not an image";
+    const ToolRun bad = RunTool(dir, {"--estimate", dir / "bad.png", CALMORA_SAMPLE});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.ErrLines().size(), 1u) << bad.err;
+    EXPECT_NE(bad.out.find("intensity auto"), std::string::npos) << bad.out;
+    EXPECT_EQ(RunTool(dir, {"--intensity", "automatic", CALMORA_SAMPLE}).exitCode, 2);
 }
 
 TEST(CalmoraDenoise, EveryInputFormatIsReadAndWrittenBack) {
