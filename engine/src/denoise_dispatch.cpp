@@ -41,10 +41,13 @@ struct Plan {
     InteriorKernel border;
     int32_t bandsPerRow = 1;
     int32_t bandStart[kMaxBands + 1];  // column where each band starts, then the width
-    // Paired pass: items [0, pairedChunks) are chunks of pairedRows rows of
-    // the rectangle; the items after them are the call's other rows.
+    // Paired pass: items [0, pairedChunks) are chunks of the rectangle,
+    // pairedRows rows by pairedColumns columns, row chunk after row chunk; the
+    // items after them are the call's other rows.
     int32_t pairedChunks = 0;
     int32_t pairedRows = 0;
+    int32_t pairedColumns = 0;
+    int32_t columnChunks = 1;
     PairedGeometry paired{};
 };
 
@@ -118,17 +121,24 @@ void RunSpan(const Plan& plan, int32_t y, int32_t x0, int32_t x1) {
     if (in1 < x1) RunSums(plan, plan.border, y, in1, x1);
 }
 
-// One chunk of the paired rectangle, and the columns of its rows outside it.
+// One chunk of the paired rectangle, and the columns of its rows outside it
+// when it touches the rectangle's left or right side.
 void RunPairedChunk(const Plan& plan, int64_t chunk) {
-    PairedGeometry g = plan.paired;
-    g.firstRow = plan.paired.firstRow + static_cast<int32_t>(chunk) * plan.pairedRows;
-    g.lastRow = std::min(plan.paired.lastRow, g.firstRow + plan.pairedRows - 1);
+    const PairedGeometry& all = plan.paired;
+    const int32_t row = static_cast<int32_t>(chunk / plan.columnChunks);
+    const int32_t column = static_cast<int32_t>(chunk % plan.columnChunks);
+    PairedGeometry g = all;
+    g.firstRow = all.firstRow + row * plan.pairedRows;
+    g.lastRow = std::min(all.lastRow, g.firstRow + plan.pairedRows - 1);
+    g.firstColumn = all.firstColumn + column * plan.pairedColumns;
+    g.lastColumn = std::min(all.lastColumn, g.firstColumn + plan.pairedColumns - 1);
 #if defined(__x86_64__) || defined(__i386__)
     PairedSumsAvx2(*plan.call, *plan.finish, g);
 #endif
     for (int32_t y = g.firstRow; y <= g.lastRow; ++y) {
-        RunSpan(plan, y, 0, g.firstColumn);
-        RunSpan(plan, y, g.lastColumn + 1, plan.call->job->width);
+        if (column == 0) RunSpan(plan, y, 0, all.firstColumn);
+        if (column == plan.columnChunks - 1)
+            RunSpan(plan, y, all.lastColumn + 1, plan.call->job->width);
     }
 }
 
@@ -179,17 +189,24 @@ int64_t PlanPaired(Plan& plan, int threads) {
     const int32_t rows = g.lastRow - g.firstRow + 1;
     if (rows < kMinPairedRows || g.lastColumn - g.firstColumn + 1 < kMinPairedColumns) return 0;
     if (!PairedTableFits(c.table, c.job->tableLength)) return 0;
-    // One chunk per thread at least, more when the rows allow chunks of
-    // kPairedChunkPerRadius * s rows, so that a thread the host pauses holds
-    // up less of the call.
-    int32_t chunks = 1;
+    // Chunks of rows repeat the s source rows below them that only give, so
+    // each thread gets chunks of at least kPairedChunkPerRadius * s rows, a
+    // few more than one each when the rows allow it, so that a thread the
+    // host pauses holds up less of the call. Fewer rows than that are split
+    // into column chunks instead, which repeat only s columns on either side.
+    const int32_t columns = g.lastColumn - g.firstColumn + 1;
+    int32_t rowChunks = 1, columnChunks = 1;
     if (threads > 1) {
-        chunks = std::clamp(rows / (kPairedChunkPerRadius * s), threads, 4 * threads);
-        chunks = std::max(1, std::min(chunks, rows / kMinPairedRows));
+        if (rows >= kPairedChunkPerRadius * s * threads)
+            rowChunks = std::clamp(rows / (kPairedChunkPerRadius * s), threads, 4 * threads);
+        else
+            columnChunks = std::max(1, std::min(2 * threads, columns / (kPairedChunkPerRadius * s)));
     }
     plan.paired = g;
-    plan.pairedRows = (rows + chunks - 1) / chunks;
-    plan.pairedChunks = (rows + plan.pairedRows - 1) / plan.pairedRows;
+    plan.pairedRows = (rows + rowChunks - 1) / rowChunks;
+    plan.pairedColumns = (columns + columnChunks - 1) / columnChunks;
+    plan.columnChunks = (columns + plan.pairedColumns - 1) / plan.pairedColumns;
+    plan.pairedChunks = ((rows + plan.pairedRows - 1) / plan.pairedRows) * plan.columnChunks;
     const int64_t otherRows = int64_t{c.job->lastRow} - c.job->firstRow + 1 - rows;
     return plan.pairedChunks + otherRows;
 #endif

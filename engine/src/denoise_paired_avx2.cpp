@@ -97,7 +97,8 @@ void Tile(Pass& k, int32_t y, int32_t xt, int32_t n) {
     const __m256i limit = _mm256_set1_epi32(N);
     const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
 
-    for (int32_t dy = 0; dy <= s; ++dy) {
+    // A row below the finished ones gives only to rows from firstRow on.
+    for (int32_t dy = kOwn ? 0 : k.g.firstRow - y; dy <= s; ++dy) {
         const int32_t cy = y + dy;
         const int32_t dxLo = dy == 0 ? 1 : -s;
         const bool gives = cy <= k.g.lastRow;  // rows past the last are never finished

@@ -381,6 +381,30 @@ TEST(PairedWeights, ProgramTablesOverManyRows) {
     }
 }
 
+// Bands too short for a chunk of rows per thread are split into chunks of
+// columns, which share the s source columns on either side of each cut.
+TEST(PairedWeights, WideShortBandsSplitIntoColumns) {
+    uint64_t seed = 6500;
+    for (int16_t search : {1, 2, 5}) {
+        Case k{};
+        k.width = 4 * search + 2 + 16 * search * 6 + 7;
+        k.height = 2 * (search + 1) + 40;
+        k.firstRow = search + 4;
+        k.lastRow = k.firstRow + 20;
+        k.patch = 1;
+        k.search = search;
+        k.wantNoise = 1;
+        k.viewChannel = 1;
+        UseProgramTable(k, 35);
+        k.factors = {0.37f, 1.0f, 1.0f};
+        k.form = Form::PerCanaleOUT;
+        k.seed = seed++;
+        k.amplitude = 20;
+        const std::string diff = Check(k, false, GuardAt::Start);
+        ASSERT_TRUE(diff.empty()) << diff;
+    }
+}
+
 // The widest window the exactness argument allows, and one past it.
 TEST(PairedWeights, LargestSearchRadius) {
     for (int16_t search : {22, 23}) {
