@@ -21,7 +21,7 @@
 
 namespace calmora {
 
-constexpr int64_t kMaxNoiseSamples = 2'000'000;
+constexpr int64_t kMaxNoiseSamples = 1'000'000;
 
 struct NoiseEstimate {
     // Standard deviation of the noise in levels of 0..255, per channel.
