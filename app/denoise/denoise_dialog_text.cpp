@@ -19,6 +19,7 @@ FormDenoiseTexts English() {
     t.noiseEstimateTip = QStringLiteral(
         "Estimated noise (standard deviation, levels 0-255): red %1, green %2, blue %3");
     t.noNoiseTip = QStringLiteral("No noise could be measured in this image");
+    t.stalePreview = QStringLiteral("Settings changed: preview again");
     t.preview = QStringLiteral("Preview");
     t.apply = QStringLiteral("Apply");
     t.stop = QStringLiteral("Stop");
@@ -52,6 +53,7 @@ FormDenoiseTexts Italian() {
     t.noiseEstimateTip = QStringLiteral(
         "Rumore stimato (deviazione standard, livelli 0-255): rosso %1, verde %2, blu %3");
     t.noNoiseTip = QStringLiteral("Nessun rumore misurabile in questa immagine");
+    t.stalePreview = QStringLiteral("Impostazioni cambiate: rifare l'anteprima");
     t.preview = QStringLiteral("Anteprima");
     t.apply = QStringLiteral("Applica");
     t.stop = QStringLiteral("Interrompi");

@@ -14,6 +14,8 @@ struct FormDenoiseTexts {
     // shown beside it (%1 its mean) and in its tooltip (%1 %2 %3 red, green,
     // blue), and the tooltip when no noise could be measured.
     QString suggest, suggestTip, noiseShort, noiseEstimateTip, noNoiseTip;
+    // Over a preview whose settings have changed since.
+    QString stalePreview;
     QString preview, apply, stop;
     QString selectAreaTip, scrollTip, originalTip, denoisedTip, noiseTip;
     QStringList channels;  // Combo1, index 0..3

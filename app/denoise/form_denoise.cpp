@@ -25,6 +25,7 @@
 #include "result_view_pictures.h"
 #include "run_controller.h"
 #include "settings_panel.h"
+#include "stale_note.h"
 #include "ui_seams.h"
 
 namespace calmora {
@@ -180,8 +181,16 @@ void FormDenoise::BuildParts() {
 
     panel_->SetLockedControls(
         {ShowGuida, CmdSelectArea, CmdScroll, CmdPreview, CmdOKDenoise, results.viewButtons});
-    connect(panel_.get(), &SettingsPanel::settingsChanged, this,
-            [this](const RunSettings& settings) { state_.settings = settings; });
+    staleNote_ = std::make_unique<StaleNote>(PicR, PicNoise, Pic);
+    connect(panel_.get(), &SettingsPanel::settingsChanged, this, [this](const RunSettings& settings) {
+        state_.settings = settings;
+        UpdateStaleNote();
+    });
+    connect(runs_.get(), &RunController::previewShown, this, [this] { UpdateStaleNote(); });
+    connect(panes_.get(), &ResultPanes::cleared, this, [this] {
+        state_.previewShown = false;
+        UpdateStaleNote();
+    });
     connect(panel_.get(), &SettingsPanel::previewInvalidated, this,
             [this] { state_.previewValid = false; });
     connect(area_.get(), &AreaTool::selectionModeChanged, panel_.get(),
@@ -266,6 +275,7 @@ void FormDenoise::ApplyTexts() {
     ColoreGray->setText(t.gray);
     ShowGuida->setText(t.help);
     panel_->ApplyTexts(t);
+    staleNote_->SetText(t.stalePreview);
     CmdPreview->setText(t.preview);
     CmdOKDenoise->setText(t.apply);
     CmdInterrompiDenoise->setText(t.stop);
@@ -331,6 +341,24 @@ void FormDenoise::ChannelChosen(int index) {
         QApplication::restoreOverrideCursor();
     }
     state_.currentChannel = index;
+}
+
+// A preview on show whose settings differ from the current ones is marked
+// until the next preview, or until the settings are back to its own.
+void FormDenoise::UpdateStaleNote() {
+    const RunSettings& now = state_.settings;
+    const RunSettings& then = state_.previewedSettings;
+    state_.previewStale = state_.previewShown &&
+                          (now.sigma != then.sigma || now.radius != then.radius ||
+                           now.red != then.red || now.green != then.green || now.blue != then.blue);
+    if (!state_.previewStale) {
+        staleNote_->Hide();
+        return;
+    }
+    QRect area;  // the rectangle's inside, in area mode
+    if (state_.areaMode && state_.rectangleShown)
+        area = QRect(state_.rectLeft + 1, state_.rectTop + 1, state_.area.width, state_.area.height);
+    staleNote_->Show(area);
 }
 
 // Layouts --------------------------------------------------------------------

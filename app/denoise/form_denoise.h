@@ -37,6 +37,7 @@ class PictureBox;
 class ResultPanes;
 class RunController;
 class SettingsPanel;
+class StaleNote;
 
 class FormDenoise : public QDialog {
     Q_OBJECT
@@ -79,6 +80,7 @@ private:
     void FailLoad(int message);
     void ShowHelp();
     void ChannelChosen(int index);
+    void UpdateStaleNote();
 
     DenoiseHost& host_;
     QWidget* owner_ = nullptr;
@@ -119,6 +121,7 @@ private:
     std::unique_ptr<AreaTool> area_;
     std::unique_ptr<ResultPanes> panes_;
     std::unique_ptr<RunController> runs_;
+    std::unique_ptr<StaleNote> staleNote_;
 };
 
 }  // namespace calmora

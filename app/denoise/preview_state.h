@@ -51,6 +51,12 @@ struct PreviewState {
     // and area, and whether a run is under way.
     bool previewValid = false;
     bool runActive = false;
+    // RunController and FormDenoise: the panes show a completed preview
+    // (until they are cleared), the settings it was computed with, and
+    // whether the settings have moved away from those since.
+    bool previewShown = false;
+    RunSettings previewedSettings;
+    bool previewStale = false;
 
     // ResultPanes: the view picked with the view buttons.
     ResultView selectedView = ResultView::Denoised;

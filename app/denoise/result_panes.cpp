@@ -44,6 +44,7 @@ void ResultPanes::SetBackground(const QColor& colour) {
 void ResultPanes::Clear() {
     c_.denoisedPane->Cls();
     c_.noisePane->Cls();
+    emit cleared();
 }
 
 void ResultPanes::SetViewButtonsEnabled(bool enabled) {

@@ -52,6 +52,10 @@ public:
     // Draws both panes again in channel (0 colour).
     void RedrawInChannel(int channel);
 
+signals:
+    // Both panes were cleared: they show no preview any more.
+    void cleared();
+
 private:
     void ShowView(ResultView view);
     void PutIntoView(const DisplayBitmap& bitmap);

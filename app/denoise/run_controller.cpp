@@ -141,6 +141,9 @@ void RunController::Preview() {
         parts_.panel.Unlock();
         parts_.panes.SetViewButtonsEnabled(true);
         state_.previewValid = true;
+        state_.previewShown = true;
+        state_.previewedSettings = state_.settings;
+        emit previewShown();
     }
     parts_.panes.SetSelectedView(ResultView::Denoised);
 }

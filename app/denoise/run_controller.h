@@ -66,6 +66,8 @@ public:
 signals:
     // The host holds the result now: the old image's bits are gone.
     void imageHandedBack();
+    // A preview completed: the panes show it, computed with state's settings.
+    void previewShown();
 
 private:
     bool BeforeRow(int32_t row, int32_t height);

@@ -53,6 +53,8 @@ SettingsPanel::SettingsPanel(QWidget* frame, const PreviewState& state) : state_
     CmdSuggest = Named(new QPushButton(frame), "CmdSuggest");
     CmdSuggest->setGeometry(72, 5, 74, 26);
     CmdSuggest->setAutoDefault(false);
+    // Kept out of the Tab order, which stays the design's.
+    CmdSuggest->setFocusPolicy(Qt::ClickFocus);
     LabNoise = Named(new QLabel(frame), "LabNoise");
     LabNoise->setGeometry(147, 8, 41, 20);
     LabNoise->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

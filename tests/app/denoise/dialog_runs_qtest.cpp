@@ -2,6 +2,7 @@
 // during a run, the progress bar and the hand-back to the main window.
 #include <QAction>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -167,6 +168,57 @@ private slots:
                      qPrintable(QStringLiteral("area at %1,%2").arg(left).arg(top)));
             QVERIFY(SamePixels(d.dialog->State().areaBitmaps.noise.bits, noise.data(), 184, 138));
         }
+    }
+
+    // A preview whose settings changed since is marked until the next preview;
+    // the pictures under the marks stay as they were.
+    void changedSettingsMarkThePreviewAsStale() {
+        OpenDialog d(420, 300, 2);  // area mode, the image fits: selected at once
+        QVERIFY(d.Load());
+        SetUp(d, 20, 3);
+        auto* denoisedMark = d.c<QLabel>("StaleNoteDenoised");
+        auto* noiseMark = d.c<QLabel>("StaleNoteNoise");
+        auto* areaMark = d.c<QLabel>("StaleNoteArea");
+        QVERIFY(!denoisedMark->isVisible());
+        QVERIFY(!d.dialog->State().previewStale);  // no preview yet: nothing to mark
+        d.c<QPushButton>("CmdPreview")->click();
+        QVERIFY(d.dialog->State().previewShown);
+        QVERIFY(!denoisedMark->isVisible());
+        const QImage pane = d.c<PictureBox>("PicR")->Surface();
+
+        d.c<QScrollBar>("HScrollSigma")->setValue(21);
+        QVERIFY(d.dialog->State().previewStale);
+        QVERIFY(denoisedMark->isVisible() && noiseMark->isVisible() && areaMark->isVisible());
+        QCOMPARE(denoisedMark->text(), QStringLiteral("Impostazioni cambiate: rifare l'anteprima"));
+        const PreviewState& s = d.dialog->State();
+        QCOMPARE(areaMark->geometry(),
+                 QRect(s.rectLeft + 1, s.rectTop + 1, s.area.width, s.area.height));
+        QCOMPARE(d.c<PictureBox>("PicR")->Surface(), pane);
+        // Back to the previewed settings: the preview matches them again.
+        d.c<QScrollBar>("HScrollSigma")->setValue(20);
+        QVERIFY(!d.dialog->State().previewStale);
+        QVERIFY(!denoisedMark->isVisible());
+        // The radius counts too, and so does a channel strength.
+        d.c<QScrollBar>("HScrollrw")->setValue(4);
+        QVERIFY(denoisedMark->isVisible());
+        d.c<QScrollBar>("HScrollrw")->setValue(3);
+        d.c<QScrollBar>("HScrollGreen")->setValue(80);
+        QVERIFY(denoisedMark->isVisible());
+        // A new preview is current again.
+        d.c<QPushButton>("CmdPreview")->click();
+        QVERIFY(!d.dialog->State().previewStale);
+        QVERIFY(!denoisedMark->isVisible() && !areaMark->isVisible());
+        // Moving the rectangle clears the panes: nothing is left to mark.
+        d.c<QScrollBar>("HScrollSigma")->setValue(30);
+        QVERIFY(areaMark->isVisible());
+        auto* pic = d.c<PictureBox>("Pic");
+        const QPoint from(s.rectLeft + 5, s.rectTop + 5);
+        QTest::mousePress(pic, Qt::LeftButton, {}, from);
+        QTest::mouseMove(pic, from + QPoint(30, 10));
+        QTest::mouseRelease(pic, Qt::LeftButton, {}, from + QPoint(30, 10));
+        QVERIFY(!d.dialog->State().previewShown);
+        QVERIFY(!d.dialog->State().previewStale);
+        QVERIFY(!denoisedMark->isVisible() && !areaMark->isVisible());
     }
 
     void controlsAreLockedDuringARun() {
