@@ -53,7 +53,14 @@ void DriveDialog(const QString& output) {
     Settle(200);
     if (auto* preview = Find<QPushButton>(dialog, "CmdPreview")) preview->click();
     Settle(500);
-    const QPixmap shot = dialog->screen()->grabWindow(0);
+    // CALMORA_SHOT_STALE=1: the intensity moved after the preview, as the user sees it then.
+    if (qEnvironmentVariableIntValue("CALMORA_SHOT_STALE") == 1)
+        if (auto* sigma = Find<QScrollBar>(dialog, "HScrollSigma")) {
+            sigma->setValue(sigma->value() + 5);
+            Settle(200);
+        }
+    // The dialog alone: the screen around it is black under a bare X server.
+    const QPixmap shot = dialog->grab();
     if (!shot.isNull() && shot.save(output)) exitCode = 0;
     else std::fprintf(stderr, "calmora-dialog-shot: could not write %s\n", qPrintable(output));
     dialog->reject();
