@@ -335,6 +335,11 @@ void FormDenoise::ChannelChosen(int index) {
         const AreaBitmaps& a = state_.areaBitmaps;
         if (state_.areaMode) area_->ShowInRectangle(index == 0 ? a.denoised : a.denoisedChannel);
     }
+    // The lit view button names what the view now shows: the denoised area
+    // after a full refresh in area mode, otherwise the image itself.
+    if (state_.previewShown)
+        panes_->SetSelectedView(state_.previewValid && state_.areaMode ? ResultView::Denoised
+                                                                       : ResultView::Original);
     if (state_.rectangleShown) area_->DrawRectangle();
     if (!running) {
         panel_->Unlock();

@@ -81,14 +81,19 @@ private slots:
         QCOMPARE(d.dialog->State().selectedView, ResultView::Denoised);
         QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->State().areaBitmaps.denoised, kRed));
 
-        // The original view stays selected across a change: the area then
-        // shows the denoised picture in the new channel.
-        d.c<QToolButton>("CmdOrigImg")->click();
+        // A change shows the denoised picture in the new channel in the area,
+        // whichever view was lit before: the lit button follows it.
+        for (const char* lit : {"CmdOrigImg", "CmdNoiseImg"}) {
+            d.c<QToolButton>(lit)->click();
+            QVERIFY(d.dialog->State().selectedView != ResultView::Denoised);
+            d.ChooseChannel(d.dialog->State().currentChannel == 0 ? kRed : 0);
+            QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->State().areaBitmaps.denoised,
+                                 d.dialog->State().currentChannel));
+            QCOMPARE(d.dialog->State().selectedView, ResultView::Denoised);
+        }
         d.ChooseChannel(0);
         QVERIFY(ShowsChannel(picR, 0, 0, d.dialog->State().areaBitmaps.denoised, 0));
-        QVERIFY(ShowsChannel(pic, ax, ay, d.dialog->State().areaBitmaps.denoised, 0));
         QCOMPARE(pic->PixelAt(2, 2), ToRgb(outside));
-        QCOMPARE(d.dialog->State().selectedView, ResultView::Original);
     }
 
     void greenWithoutAPreviewFollowsTheDrag() {
