@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times KcDenoise against OpenCV's fastNlMeansDenoising at the settings people
 # use: a real photo (scikit-image's "coffee" scaled to 2000x1500) with Gaussian
-# noise of sigma 10, 20 and 40, each at the suggested intensity, at s = 2, 5
+# noise of sigma 10, 20 and 40, each at the intensity the program suggests, at s = 2, 5
 # and 12 on one thread and on all; a sweep of intensities 10-200 at s = 5; the
 # old synthetic case as one row; the batch tool's time and peak memory. Ours
 # runs row by row (one call per row, as the window program does) and over the
@@ -36,7 +36,7 @@ fi
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
 exec "$PY" - "$build/bin" <<'PYTHON'
-import os, resource, subprocess, sys, tempfile, time
+import os, subprocess, sys, tempfile, time
 
 import cv2
 import numpy as np
@@ -53,9 +53,16 @@ radii = (2, 5, 12)
 sweep = (10, 15, 20, 30, 50, 80, 120, 200)
 
 
-def suggested(noise):
-    # The intensity the dialog suggests for this much noise: 2.5 times it.
-    return int(round(2.5 * noise))
+def suggested(image, s):
+    # The intensity the program suggests for the image's measured noise at
+    # this radius (denoise_run/noise_estimate.h).
+    out = subprocess.run([bench, f"--kc_photo={os.path.join(work, image + '.ppm')}",
+                          "--kc_suggest"], check=True, capture_output=True, text=True).stdout
+    for line in out.splitlines():
+        fields = dict(f.split("=", 1) for f in line.split()[1:])
+        if int(fields["s"]) == s:
+            return int(fields["intensity"])
+    raise RuntimeError(f"no suggestion for s={s}: {out}")
 
 
 def load():
@@ -96,22 +103,25 @@ def ours(image, threads, s, intensity, repeat):
     rates = {}
     for line in out.splitlines():
         fields = dict(f.split("=", 1) for f in line.split()[1:])
-        rates[fields["mode"]] = float(fields["mps"])
+        rates[fields["mode"]] = (float(fields["mps"]), float(fields["cpu-mps"]))
     return rates["rows"], rates["whole"]
 
 
 def opencv(img, threads, s, h, repeat):
     cv2.setNumThreads(1 if threads == 1 else -1)
-    best = None
+    best = best_cpu = None
     for _ in range(repeat):
-        t = time.perf_counter()
+        c, t = time.process_time(), time.perf_counter()
         cv2.fastNlMeansDenoising(img, None, h, templateWindowSize=3, searchWindowSize=2 * s + 1)
-        t = time.perf_counter() - t
+        t, c = time.perf_counter() - t, time.process_time() - c
         best = t if best is None else min(best, t)
-    return img.shape[0] * img.shape[1] / 1e6 / best
+        best_cpu = c if best_cpu is None else min(best_cpu, c)
+    mp = img.shape[0] * img.shape[1] / 1e6
+    return mp / best, mp / best_cpu
 
 
-rows = []  # (label, threads, s, intensity, rows MP/s, whole MP/s, OpenCV MP/s)
+# (label, threads, s, intensity, rows, whole, OpenCV), each (wall MP/s, processor-time MP/s)
+rows = []
 
 
 def case(label, image, img, threads, s, intensity):
@@ -130,7 +140,7 @@ for noise in noises:
     for s in radii:
         for threads in thread_counts:
             case(f"photo, noise {noise}", f"photo{noise}", images[noise], threads, s,
-                 suggested(noise))
+                 suggested(f"photo{noise}", s))
 case("synthetic (old case)", "synthetic", images["synthetic"], 1, 5, 15)
 if not quick:
     for intensity in sweep:
@@ -143,39 +153,48 @@ if not quick and os.access(tool, os.X_OK):
     big50 = os.path.join(work, "big50.bmp")
     # 8192 x 6144 = 50 megapixels.
     cv2.imwrite(big50, cv2.resize(images[20], (8192, 6144), interpolation=cv2.INTER_NEAREST))
-    for name, mp, s in ((big12, 12.0, 5), (big12, 12.0, 12), (big50, 50.3, 2)):
+    for name, mp, s in ((big12, 12.0, 5), (big12, 12.0, 12), (big50, 50.3, 5)):
         print(f"  timing calmora-denoise s={s} on {mp:.0f} MP...", flush=True)
         out = os.path.join(work, "out.bmp")
-        before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-        t = time.perf_counter()
-        r = subprocess.run([tool, "--quiet", "-s", str(suggested(20)), "-r", str(s),
-                            "-o", out, name], capture_output=True, text=True)
-        t = time.perf_counter() - t
-        peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-        # ru_maxrss of children is the largest child so far: only a new
-        # largest shows, which the 50 MP run, made last, is.
-        tool_rows.append((mp, s, t, r.returncode, r.stderr.strip(), peak if peak > before else None))
-        os.remove(out)
+        args = [tool, "--quiet", "-s", str(suggested("photo20", s)), "-r", str(s), "-o", out, name]
+        with open(os.path.join(work, "tool-err.txt"), "w+") as err:
+            t = time.perf_counter()
+            child = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=err)
+            # This child's own peak resident memory (ru_maxrss, in KiB).
+            _, status, usage = os.wait4(child.pid, 0)
+            t = time.perf_counter() - t
+            err.seek(0)
+            message = err.read().strip()
+        tool_rows.append((mp, s, t, os.waitstatus_to_exitcode(status), message, usage.ru_maxrss))
+        if os.path.exists(out):
+            os.remove(out)
 
 print()
 print("KcDenoise vs OpenCV fastNlMeansDenoising (3x3 template, window 2s+1, h = intensity), MP/s;")
 print("'rows' = one call per row (the window program), 'whole' = one call for the image (the batch")
-print(f"tool); photo = scikit-image 'coffee' at 2000x1500 plus Gaussian noise, intensity 2.5 x noise")
+print("tool); photo = scikit-image 'coffee' at 2000x1500 plus Gaussian noise, at the intensity the")
+print("program suggests for the noise it measures at each radius")
+print("MP/s and ratios from wall time; with one thread also the ratios from processor time")
+print("(cpu), which the other work on a shared machine inflates far less")
 header = (f"{'case':<26} {'thr':>3} {'s':>3} {'int':>4} {'rows':>8} {'whole':>8} {'OpenCV':>8}"
-          f" {'rows/CV':>8} {'whole/CV':>9}")
+          f" {'rows/CV':>8} {'whole/CV':>9} {'cpu rows/CV':>12} {'cpu whole/CV':>13}")
 print(header)
 print("-" * len(header))
 for label, threads, s, intensity, r, w, cv in rows:
-    print(f"{label:<26} {threads:>3} {s:>3} {intensity:>4} {r:>8.3f} {w:>8.3f} {cv:>8.3f}"
-          f" {r / cv:>7.2f}x {w / cv:>8.2f}x")
+    cpu = (f" {r[1] / cv[1]:>11.2f}x {w[1] / cv[1]:>12.2f}x" if threads == 1 else "")
+    print(f"{label:<26} {threads:>3} {s:>3} {intensity:>4} {r[0]:>8.3f} {w[0]:>8.3f} {cv[0]:>8.3f}"
+          f" {r[0] / cv[0]:>7.2f}x {w[0] / cv[0]:>8.2f}x" + cpu)
 
 print()
 def worst(select, column):
     picked = [x for x in rows if select(x)]
     if not picked:
         return "n/a"
-    x = min(picked, key=lambda x: x[column] / x[6])
-    return f"{x[column] / x[6]:.2f}x ({x[0]}, s={x[2]}, intensity {x[3]})"
+    parts = []
+    for clock, name in ((0, "wall"), (1, "cpu")):
+        x = min(picked, key=lambda x: x[column][clock] / x[6][clock])
+        parts.append(f"{name} {x[column][clock] / x[6][clock]:.2f}x (s={x[2]}, intensity {x[3]})")
+    return "; ".join(parts)
 suggested_one = lambda x: x[0].startswith("photo, noise") and "sweep" not in x[0] and x[1] == 1
 print("Worst ratios on one thread, suggested intensity:")
 print(f"  rows,  s=5 and 12: {worst(lambda x: suggested_one(x) and x[2] in (5, 12), 4)}")
@@ -191,17 +210,18 @@ if len(thread_counts) > 1:
         for s in radii:
             one = [x for x in rows if x[0] == f"photo, noise {noise}" and x[2] == s and x[1] == 1][0]
             al = [x for x in rows if x[0] == f"photo, noise {noise}" and x[2] == s and x[1] == cpus][0]
-            parts.append(f"s={s}: {al[5] / one[5]:.2f}x; {al[4] / one[4]:.2f}x")
+            parts.append(f"s={s}: {al[5][0] / one[5][0]:.2f}x; {al[4][0] / one[4][0]:.2f}x")
         print(f"  noise {noise}: " + ", ".join(parts))
 print()
 if tool_rows:
-    print("calmora-denoise, BMP in and out, all threads, including file I/O, intensity 50:")
+    print("calmora-denoise on the noise-20 photo, BMP in and out, all threads, including file I/O,")
+    print("suggested intensity:")
     for mp, s, t, code, err, peak in tool_rows:
         if code != 0:
             print(f"  {mp:.0f} MP s={s:>2}: failed: {err}")
             continue
         line = f"  {mp:.0f} MP s={s:>2}: {t:.1f} s, {mp / t:.3f} MP/s"
-        if peak is not None and mp > 40:
+        if mp > 40:
             buffers = 2 * ((8192 * 3 + 3) & ~3) * 6144 / 1e6
             line += (f"; peak resident {peak * 1024 / 1e6:.0f} MB against {buffers:.0f} MB of input"
                      f" and output buffers ({peak * 1024 / 1e6 / buffers:.2f}x)")

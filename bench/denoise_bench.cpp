@@ -8,7 +8,8 @@
 // over the whole image, so it is timed on a band of rows in the middle.
 //   calmora-bench --kc_write_image=FILE  writes the image as binary PPM and exits.
 //   calmora-bench --kc_photo=FILE.ppm --kc_cases=S:I:MODE,...  times cases on a
-//     photo at chosen intensities (see photo_cases.cpp) and exits.
+//     photo at chosen intensities (see photo_cases.cpp) and exits; with
+//     --kc_suggest instead of --kc_cases it prints the suggested intensities.
 //   calmora-bench --kc_row_overhead=PAIRS  times one call per row against one
 //     whole-image call in alternating pairs (see row_overhead.cpp) and exits.
 #include <benchmark/benchmark.h>
@@ -102,6 +103,10 @@ int main(int argc, char** argv) {
         }
         if (std::strncmp(a, "--kc_photo=", 11) == 0) {
             photo = a + 11;
+            continue;
+        }
+        if (std::strcmp(a, "--kc_suggest") == 0) {
+            cases = "suggest";
             continue;
         }
         if (std::strncmp(a, "--kc_cases=", 11) == 0) {

@@ -1,12 +1,21 @@
 // Timed cases on a photo the caller supplies, at the settings people use:
+//   calmora-bench --kc_photo=FILE.ppm --kc_suggest
+// prints the program's noise estimate of the photo and the intensity it
+// suggests for s = 2, 5 and 12, one line each:
+//   suggest s=S intensity=I noise=SIGMA
+// and
 //   calmora-bench --kc_photo=FILE.ppm --kc_cases=S:INTENSITY:MODE[,...] [--kc_repeat=N]
 // MODE is "rows" (the program's full run, one call per row, as the dialog
 // makes it) or "whole" (one call for the whole image, as the batch tool can).
 // Each case prints one line
-//   photo s=S intensity=I mode=M ms=BEST mps=RATE
-// with the best of N runs: other work on the machine only ever slows a run.
+//   photo s=S intensity=I mode=M ms=BEST mps=RATE cpu-ms=CPU cpu-mps=CPURATE
+// with the best of N runs (other work on the machine only ever slows a run):
+// wall time, and the process's processor time, which other work inflates
+// much less on a shared machine; with one thread the two rates measure the
+// same work.
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +24,7 @@
 
 #include "KcDenoise.h"
 #include "bench_image.h"
+#include "denoise_run/noise_estimate.h"
 #include "denoise_run/row_run.h"
 #include "denoise_run/weight_table.h"
 #include "imagefiles/row_stride.h"
@@ -56,8 +66,17 @@ bool ReadPpm(const char* path, Photo& photo) {
     return ok;
 }
 
+double CpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
+
+// Wall milliseconds of one run, -1 when the run did not complete; cpuMs gets
+// the processor time.
 double RunOnce(const Photo& photo, int16_t search, int16_t intensity, bool rows,
-               std::vector<uint8_t>& out) {
+               std::vector<uint8_t>& out, double& cpuMs) {
+    const double c0 = CpuMs();
     const auto t0 = Clock::now();
     if (rows) {
         calmora::RunSettings settings;
@@ -73,6 +92,7 @@ double RunOnce(const Photo& photo, int16_t search, int16_t intensity, bool rows,
         const DenoiseParams params{1, search, 0, 0};
         KcDenoiseCompleta(&job, &params, photo.bits.data(), out.data(), table.data(), nullptr);
     }
+    cpuMs = CpuMs() - c0;
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
@@ -83,6 +103,14 @@ int RunPhotoCases(const char* ppm, const char* cases, int repeat) {
     if (!ReadPpm(ppm, photo)) {
         std::fprintf(stderr, "calmora-bench: cannot read %s as a binary PPM\n", ppm);
         return 1;
+    }
+    if (std::strcmp(cases, "suggest") == 0) {
+        const calmora::NoiseEstimate noise =
+            calmora::EstimateNoise(photo.bits.data(), photo.width, photo.height);
+        for (int16_t s : {2, 5, 12})
+            std::printf("suggest s=%d intensity=%d noise=%.2f\n", s,
+                        calmora::SuggestedIntensity(noise, s), noise.Mean());
+        return 0;
     }
     std::vector<uint8_t> out(photo.bits.size());
     std::string list = cases;
@@ -101,15 +129,18 @@ int RunPhotoCases(const char* ppm, const char* cases, int repeat) {
             return 1;
         }
         const bool rows = std::strcmp(mode, "rows") == 0;
-        double best = -1;
+        double best = -1, bestCpu = -1;
         for (int i = 0; i < std::max(1, repeat); ++i) {
+            double cpu = 0;
             const double ms = RunOnce(photo, static_cast<int16_t>(s),
-                                      static_cast<int16_t>(intensity), rows, out);
+                                      static_cast<int16_t>(intensity), rows, out, cpu);
             if (ms < 0) return 1;
             best = best < 0 ? ms : std::min(best, ms);
+            bestCpu = bestCpu < 0 ? cpu : std::min(bestCpu, cpu);
         }
-        std::printf("photo s=%d intensity=%d mode=%s ms=%.2f mps=%.4f\n", s, intensity, mode,
-                    best, photo.width * double(photo.height) * 1e-3 / best);
+        const double kilopixels = photo.width * double(photo.height) * 1e-3;
+        std::printf("photo s=%d intensity=%d mode=%s ms=%.2f mps=%.4f cpu-ms=%.2f cpu-mps=%.4f\n",
+                    s, intensity, mode, best, kilopixels / best, bestCpu, kilopixels / bestCpu);
         std::fflush(stdout);
     }
     return 0;
