@@ -11,6 +11,8 @@ namespace {
 constexpr uint32_t kMagic = 0x54424d43;  // "CMBT"
 constexpr uint64_t kPixelAlignment = 4096;
 constexpr int kLastModel = FIMD_EXIF_RAW;
+// BlockHeader::hasPixels: none, in the block, apart.
+constexpr uint32_t kPixelsInBlock = 1, kPixelsApart = 2;
 
 struct BlockHeader {
     uint32_t magic = kMagic;
@@ -66,7 +68,7 @@ struct Layout {
     uint64_t tagsBytes = 0, tagCount = 0, iccBytes = 0, pixelOffset = 0, pixelBytes = 0, total = 0;
 };
 
-Layout Measure(FIBITMAP* image) {
+Layout Measure(FIBITMAP* image, PixelPlace place) {
     Layout layout;
     layout.total = sizeof(BlockHeader);
     if (!image) return layout;
@@ -79,9 +81,9 @@ Layout Measure(FIBITMAP* image) {
     if (const FIICCPROFILE* icc = FreeImage_GetICCProfile(image); icc && icc->data)
         layout.iccBytes = icc->size;
     layout.total += layout.tagsBytes + layout.iccBytes;
-    if (Transfers24(image)) {
+    layout.pixelBytes = ApartPixelBytes(image);
+    if (layout.pixelBytes && place == PixelPlace::InBlock) {
         layout.pixelOffset = AlignUp(layout.total, kPixelAlignment);
-        layout.pixelBytes = uint64_t{FreeImage_GetPitch(image)} * FreeImage_GetHeight(image);
         layout.total = layout.pixelOffset + layout.pixelBytes;
     }
     return layout;
@@ -150,16 +152,25 @@ bool ReadTag(Reader& in, FIBITMAP* image) {
 
 }  // namespace
 
-size_t TransferBytes(FIBITMAP* image) { return static_cast<size_t>(Measure(image).total); }
+uint64_t ApartPixelBytes(FIBITMAP* image) {
+    if (!image || !Transfers24(image)) return 0;
+    return uint64_t{FreeImage_GetPitch(image)} * FreeImage_GetHeight(image);
+}
 
-void WriteTransfer(int32_t status, FIBITMAP* image, uint8_t* to, size_t bytes) {
-    const Layout layout = Measure(image);
+size_t TransferBytes(FIBITMAP* image, PixelPlace place) {
+    return static_cast<size_t>(Measure(image, place).total);
+}
+
+void WriteTransfer(int32_t status, FIBITMAP* image, uint8_t* to, size_t bytes, PixelPlace place) {
+    const Layout layout = Measure(image, place);
     if (bytes < layout.total) return;
     BlockHeader header;
     header.status = status;
     if (image) {
         header.hasImage = 1;
-        header.hasPixels = layout.pixelBytes ? 1 : 0;
+        header.hasPixels = !layout.pixelBytes              ? 0
+                           : place == PixelPlace::InBlock ? kPixelsInBlock
+                                                          : kPixelsApart;
         header.type = FreeImage_GetImageType(image);
         header.width = FreeImage_GetWidth(image);
         header.height = FreeImage_GetHeight(image);
@@ -199,11 +210,11 @@ void WriteTransfer(int32_t status, FIBITMAP* image, uint8_t* to, size_t bytes) {
         std::memcpy(to + header.iccOffset, icc->data, icc->size);
         std::memcpy(to + offsetof(BlockHeader, iccFlags), &icc->flags, sizeof icc->flags);
     }
-    if (header.hasPixels)
+    if (header.hasPixels == kPixelsInBlock)
         std::memcpy(to + header.pixelOffset, FreeImage_GetBits(image), header.pixelBytes);
 }
 
-TransferredBitmap ReadTransfer(const uint8_t* from, size_t bytes) {
+TransferredBitmap ReadTransfer(const uint8_t* from, size_t bytes, const ApartPixels& apart) {
     TransferredBitmap out;
     BlockHeader h;
     if (!from || bytes < sizeof h) return out;
@@ -214,8 +225,11 @@ TransferredBitmap ReadTransfer(const uint8_t* from, size_t bytes) {
         out.valid = true;
         return out;
     }
+    const bool pixelsApart = h.hasPixels == kPixelsApart;
     if (!InBlock(h.tagsOffset, h.tagsBytes, bytes) || !InBlock(h.iccOffset, h.iccBytes, bytes) ||
-        !InBlock(h.pixelOffset, h.pixelBytes, bytes) || h.iccBytes > 0x7fffffff ||
+        (pixelsApart ? apart.size != h.pixelBytes || !apart.bytes
+                     : !InBlock(h.pixelOffset, h.pixelBytes, bytes)) ||
+        h.hasPixels > kPixelsApart || h.iccBytes > 0x7fffffff ||
         (h.hasPixels && (h.width == 0 || h.height == 0 || h.width > 65535 || h.height > 65535)))
         return out;
     out.described = true;
@@ -227,12 +241,22 @@ TransferredBitmap ReadTransfer(const uint8_t* from, size_t bytes) {
         out.valid = h.type <= FIT_RGBAF;
         return out;
     }
-    BitmapPtr image(FreeImage_Allocate(static_cast<int>(h.width), static_cast<int>(h.height), 24,
+    BitmapPtr image;
+    FIBITMAP* prepared = apart.prepared ? apart.prepared->get() : nullptr;
+    if (pixelsApart && prepared && FreeImage_GetWidth(prepared) == h.width &&
+        FreeImage_GetHeight(prepared) == h.height && FreeImage_GetBPP(prepared) == 24 &&
+        FreeImage_GetBits(prepared) == apart.bytes) {
+        image = std::move(*apart.prepared);  // the pixels are in place already
+    } else {
+        image.reset(FreeImage_Allocate(static_cast<int>(h.width), static_cast<int>(h.height), 24,
                                        FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+    }
     if (!image || FreeImage_GetPitch(image.get()) != h.pitch ||
         uint64_t{h.pitch} * h.height != h.pixelBytes)
         return out;
-    std::memcpy(FreeImage_GetBits(image.get()), from + h.pixelOffset, h.pixelBytes);
+    const uint8_t* pixels = pixelsApart ? apart.bytes : from + h.pixelOffset;
+    if (pixels != FreeImage_GetBits(image.get()))
+        std::memcpy(FreeImage_GetBits(image.get()), pixels, h.pixelBytes);
     FreeImage_SetDotsPerMeterX(image.get(), h.dotsPerMeterX);
     FreeImage_SetDotsPerMeterY(image.get(), h.dotsPerMeterY);
     if (h.hasBackground) FreeImage_SetBackgroundColor(image.get(), &h.background);

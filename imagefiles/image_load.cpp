@@ -1,23 +1,20 @@
 #include "imagefiles/image_load.h"
 
-#include "imagefiles/bitmap_transfer.h"
 #include "imagefiles/bmp_header.h"
 #include "imagefiles/decoder_messages.h"
 #include "imagefiles/exif_io.h"
 #include "imagefiles/exif_strip.h"
 #include "imagefiles/exif_tags.h"
 #include "imagefiles/image_guard.h"
-#include "imagefiles/sandbox.h"
+#include "imagefiles/sandboxed_decode.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <optional>
 #include <vector>
 
 namespace calmora {
@@ -172,15 +169,10 @@ bool NeedsGreyStep(FREE_IMAGE_TYPE type) {
     return type != FIT_BITMAP && type != FIT_RGB16 && type != FIT_RGBA16;
 }
 
-struct Decoded {
-    ImageFileError error = ImageFileError::None;
-    BitmapPtr image;  // 24 bits, with the file's metadata
-};
-
 // Everything FreeImage does to the picture: decode, checks, 24-bit copy.
-Decoded DecodeTo24(FREE_IMAGE_FORMAT format, const std::string& path,
-                   const exif::TiffExif& tiffExif) {
-    Decoded result;
+DecodedPicture DecodeTo24(FREE_IMAGE_FORMAT format, const std::string& path,
+                          const exif::TiffExif& tiffExif) {
+    DecodedPicture result;
     DecoderMessages messages;
     const int flags = format == FIF_JPEG ? JPEG_ACCURATE : 0;
     BitmapPtr decoded = g_seam.decoder ? g_seam.decoder(path) : Decode(format, path, flags, tiffExif);
@@ -206,37 +198,21 @@ Decoded DecodeTo24(FREE_IMAGE_FORMAT format, const std::string& path,
     return result;
 }
 
+// What the sandboxed child is given to work with.
 struct ChildTask {
     FREE_IMAGE_FORMAT format;
     const exif::TiffExif* tiffExif;
 };
 
-int SendToParent(SandboxChild& child, ImageFileError status, FIBITMAP* image) {
-    const size_t bytes = TransferBytes(image);
-    auto* to = static_cast<uint8_t*>(child.Grow(bytes));
-    if (!to) return 1;
-    WriteTransfer(static_cast<int32_t>(status), image, to, bytes);
-    return 0;
+DecodedPicture DecodeTask(const char* path, const void* context) {
+    const auto& task = *static_cast<const ChildTask*>(context);
+    return DecodeTo24(task.format, path, *task.tiffExif);
 }
 
-int DecodeInChild(SandboxChild& child, void* argument) {
-    const auto& task = *static_cast<const ChildTask*>(argument);
-    const Decoded decoded = DecodeTo24(task.format, child.path, *task.tiffExif);
-    return SendToParent(child, decoded.error, decoded.image.get());
-}
-
-int ReadHeaderInChild(SandboxChild& child, void* argument) {
-    const auto& task = *static_cast<const ChildTask*>(argument);
+BitmapPtr HeaderTask(const char* path, const void* context) {
+    const auto& task = *static_cast<const ChildTask*>(context);
     DecoderMessages quiet;
-    const BitmapPtr header = Decode(task.format, child.path, FIF_LOAD_NOPIXELS, *task.tiffExif);
-    return SendToParent(child, header ? ImageFileError::None : ImageFileError::Corrupt, header.get());
-}
-
-std::atomic<bool> g_inProcess{false};
-
-void DecodeInProcessFromNowOn(const std::string& why) {
-    if (!g_inProcess.exchange(true))
-        std::fprintf(stderr, "calmora: images are decoded without a sandbox: %s\n", why.c_str());
+    return Decode(task.format, path, FIF_LOAD_NOPIXELS, *task.tiffExif);
 }
 
 // Processor time grows with the picture; the parent waits twice as long.
@@ -249,37 +225,12 @@ SandboxLimits LimitsFor(uint64_t memoryBytes, int64_t pixels) {
     return limits;
 }
 
-// Runs job in a sandbox; nothing when it has to run in this process instead.
-// A child that failed in any way gives Corrupt.
-std::optional<TransferredBitmap> RunSandboxedJob(const std::string& path, const SandboxLimits& limits,
-                                                 SandboxJob job, ChildTask task) {
-    static const bool refused = [] {
-        const std::string why = SandboxRefusal();
-        if (!why.empty()) DecodeInProcessFromNowOn(why);
-        return !why.empty();
-    }();
-    if (refused || g_inProcess) return std::nullopt;
-    const DecoderMessages installed;  // handlers (and their dlsym) before the fork and filter
-    const SandboxResult run = RunSandboxed(path, limits, job, &task);
-    if (run.outcome == SandboxOutcome::Unavailable) {
-        if (run.lasting) DecodeInProcessFromNowOn(run.why);
-        return std::nullopt;
-    }
-    TransferredBitmap sent;
-    if (run.outcome == SandboxOutcome::Finished) sent = ReadTransfer(run.Data(), run.Size());
-    const bool known = sent.status >= 0 && sent.status <= static_cast<int32_t>(ImageFileError::NotEnoughMemory);
-    if (!sent.valid || !known || (sent.status == 0) != sent.described) {
-        sent = TransferredBitmap{};
-        sent.status = static_cast<int32_t>(ImageFileError::Corrupt);
-    }
-    return sent;
-}
-
 // Size and sample type from FreeImage's reading of the header; false when
 // it refused the header.
 bool ReadHeader(FREE_IMAGE_FORMAT format, const std::string& path, const exif::TiffExif& tiffExif,
                 ImageProbe& probe) {
-    if (auto sent = RunSandboxedJob(path, LimitsFor(0, 0), ReadHeaderInChild, {format, &tiffExif})) {
+    const ChildTask task{format, &tiffExif};
+    if (auto sent = ReadHeaderInSandbox(path, LimitsFor(0, 0), HeaderTask, &task)) {
         probe.width = sent->width;
         probe.height = sent->height;
         probe.bitsPerPixel = sent->bitsPerPixel;
@@ -296,17 +247,18 @@ bool ReadHeader(FREE_IMAGE_FORMAT format, const std::string& path, const exif::T
     return true;
 }
 
-Decoded DecodePicture(const ImageProbe& probe, const std::string& path,
-                      const exif::TiffExif& tiffExif) {
-    // What the decoders need, plus the shared copy the result travels in.
+DecodedPicture DecodePicture(const ImageProbe& probe, const std::string& path,
+                             const exif::TiffExif& tiffExif) {
+    // What the decoders need, plus a margin of half a 24-bit copy for handing it over.
     const uint64_t memory =
         LoadingMemoryNeed(probe.width, probe.height, probe.bitsPerPixel, NeedsGreyStep(probe.type)) +
         LoadingMemoryNeed(probe.width, probe.height) / 2;
-    const SandboxLimits limits = LimitsFor(memory, probe.width * probe.height);
-    if (auto sent = RunSandboxedJob(path, limits, DecodeInChild, {probe.format, &tiffExif})) {
-        if (sent->status == 0 && !sent->image) return {ImageFileError::Corrupt, nullptr};
-        return {static_cast<ImageFileError>(sent->status), std::move(sent->image)};
-    }
+    SandboxLimits limits = LimitsFor(memory, probe.width * probe.height);
+    limits.hugePageBytes = LoadingMemoryNeed(probe.width, probe.height, probe.bitsPerPixel,
+                                             NeedsGreyStep(probe.type));
+    const ChildTask task{probe.format, &tiffExif};
+    if (auto decoded = DecodeInSandbox(path, limits, probe.width, probe.height, DecodeTask, &task))
+        return std::move(*decoded);
     return DecodeTo24(probe.format, path, tiffExif);
 }
 
@@ -382,7 +334,7 @@ LoadedImage LoadImageFile(const std::string& path, uint64_t memoryBytes) {
     }
 
     const exif::TiffExif tiffExif = probe.format == FIF_TIFF ? exif::ReadTiffExif(path) : exif::TiffExif{};
-    Decoded decoded = DecodePicture(probe, path, tiffExif);
+    DecodedPicture decoded = DecodePicture(probe, path, tiffExif);
     result.error = decoded.error;
     if (result.error != ImageFileError::None) return result;
     result.image = std::move(decoded.image);

@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -109,6 +110,64 @@ int EchoThePicture(SandboxChild& child, void*) {
     return 0;
 }
 
+// Streams: more than the pipe holds, in uneven pieces, each byte its index.
+constexpr uint64_t kStreamBytes = (uint64_t{3} << 20) + 5;
+uint8_t StreamByte(uint64_t i) { return static_cast<uint8_t>(i * 131 + (i >> 12)); }
+int SendAStream(SandboxChild& child, void*) {
+    std::vector<uint8_t> bytes(kStreamBytes);
+    for (uint64_t i = 0; i < kStreamBytes; ++i) bytes[i] = StreamByte(i);
+    if (!child.Announce(kStreamBytes)) return 1;
+    for (uint64_t at = 0; at < kStreamBytes;) {
+        const uint64_t piece = std::min<uint64_t>(kStreamBytes - at, 1 + at % 700000);
+        if (!child.Send(bytes.data() + at, piece)) return 1;
+        at += piece;
+    }
+    return 0;
+}
+int SendHalf(SandboxChild& child, void*) {
+    static const uint8_t bytes[64] = {};
+    return child.Announce(128) && child.Send(bytes, 64) ? 0 : 1;
+}
+int SendTooMuch(SandboxChild& child, void*) {
+    static const uint8_t bytes[64] = {};
+    return child.Announce(32) && child.Send(bytes, 64) ? 0 : 1;
+}
+int SendForever(SandboxChild& child, void*) {
+    static const uint8_t bytes[4096] = {};
+    if (!child.Announce(uint64_t{1} << 50)) return 1;
+    while (child.Send(bytes, sizeof bytes)) {
+    }
+    return 1;
+}
+// Takes a block of bytes and writes every page of it, then hands back its size.
+int FillABlock(SandboxChild& child, void* argument) {
+    const size_t bytes = *static_cast<const size_t*>(argument);
+    auto* block = static_cast<uint8_t*>(std::malloc(bytes));
+    if (!block) return 1;
+    std::memset(block, 0x5a, bytes);
+    auto* out = static_cast<uint64_t*>(child.Grow(sizeof(uint64_t)));
+    if (!out) return 1;
+    *out = block[bytes - 1] == 0x5a ? bytes : 0;
+    return 0;
+}
+
+class BufferReceiver final : public SandboxReceiver {
+public:
+    explicit BufferReceiver(uint64_t most) : most_(most) {}
+    void WhileTheChildRuns() override { prepared = true; }
+    uint8_t* Destination(uint64_t bytes) override {
+        announcedAfterPreparing = prepared;
+        if (bytes > most_) return nullptr;
+        buffer.assign(static_cast<size_t>(bytes), 0);
+        return buffer.data();
+    }
+    std::vector<uint8_t> buffer;
+    bool prepared = false, announcedAfterPreparing = false;
+
+private:
+    uint64_t most_;
+};
+
 }  // namespace
 
 TEST(Sandbox, EveryWayAChildCanMisbehaveEndsAsAFailureInTime) {
@@ -137,6 +196,59 @@ TEST(Sandbox, EveryWayAChildCanMisbehaveEndsAsAFailureInTime) {
         EXPECT_LT(SecondsSince(start), c.withinSeconds) << c.what;
         EXPECT_NE(run.why.find(c.why), std::string::npos) << c.what << ": " << run.why;
     }
+}
+
+TEST(Sandbox, BytesAChildSendsArriveExactlyAndNoMoreThanAnnounced) {
+    if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
+    ScratchDir dir;
+    const std::string path = Picture(dir);
+    BufferReceiver receiver(kStreamBytes);
+    const SandboxResult run = RunSandboxed(path, Short(), SendAStream, nullptr, &receiver);
+    ASSERT_EQ(run.outcome, SandboxOutcome::Finished) << run.why;
+    EXPECT_EQ(run.sent, kStreamBytes);
+    EXPECT_TRUE(receiver.announcedAfterPreparing);
+    ASSERT_EQ(receiver.buffer.size(), kStreamBytes);
+    uint64_t wrong = 0;
+    for (uint64_t i = 0; i < kStreamBytes; ++i) wrong += receiver.buffer[i] != StreamByte(i);
+    EXPECT_EQ(wrong, 0u);
+
+    // Short, long, refused by the receiver, or with nobody to receive it:
+    // each a failure, and an endless stream is stopped at once.
+    struct Case {
+        const char* what;
+        SandboxJob job;
+        SandboxReceiver* to;
+    } cases[] = {
+        {"half sent", SendHalf, &receiver},
+        {"more than announced", SendTooMuch, &receiver},
+        {"refused", SendForever, &receiver},
+        {"no receiver", SendAStream, nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto start = Clock::now();
+        const SandboxResult failed = RunSandboxed(path, Short(), c.job, nullptr, c.to);
+        EXPECT_EQ(failed.outcome, SandboxOutcome::Failed) << c.what;
+        EXPECT_LT(SecondsSince(start), 2.0) << c.what;
+    }
+}
+
+TEST(Sandbox, TheHeapSetAsideForHugePagesServesTheJobWithinItsLimit) {
+    if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
+    ScratchDir dir;
+    const std::string path = Picture(dir);
+    SandboxLimits limits = Short();
+    limits.hugePageBytes = uint64_t{48} << 20;
+    size_t block = size_t{40} << 20;
+    const SandboxResult run = RunSandboxed(path, limits, FillABlock, &block);
+    ASSERT_EQ(run.outcome, SandboxOutcome::Finished) << run.why;
+    uint64_t filled = 0;
+    ASSERT_EQ(run.Size(), sizeof filled);
+    std::memcpy(&filled, run.Data(), sizeof filled);
+    EXPECT_EQ(filled, block);
+    // The piece set aside is no extra allowance: the limit still stops a job.
+    EXPECT_EQ(RunSandboxed(path, limits, EatMemory, nullptr).outcome, SandboxOutcome::Failed);
+    block = size_t{96} << 20;
+    EXPECT_EQ(RunSandboxed(path, limits, FillABlock, &block).outcome, SandboxOutcome::Failed);
 }
 
 TEST(Sandbox, AChildCanNeitherCreateNorReadOtherFiles) {
@@ -269,6 +381,44 @@ TEST(BitmapTransfer, PixelsMetadataAndProfileArriveExactly) {
     EXPECT_EQ(described.type, FIT_RGBA16);
 }
 
+TEST(BitmapTransfer, PixelsSentApartLandInThePreparedBitmapOrAreCopied) {
+    BitmapPtr image = calmora_test::Pattern24(301, 203);
+    FreeImage_SetDotsPerMeterX(image.get(), 3937);
+    AddTag(image.get(), FIMD_EXIF_MAIN, "Make", 0x010f, FIDT_ASCII, {'C', 'a', 'm', 0}, 4);
+    std::vector<uint8_t> block(TransferBytes(image.get(), PixelPlace::Apart));
+    EXPECT_LT(block.size(), 4096u) << "the pixels are not in the block";
+    WriteTransfer(0, image.get(), block.data(), block.size(), PixelPlace::Apart);
+    const uint64_t pixelBytes = ApartPixelBytes(image.get());
+    ASSERT_EQ(pixelBytes, uint64_t{FreeImage_GetPitch(image.get())} * 203);
+    const auto* bits = FreeImage_GetBits(image.get());
+
+    // Received into a bitmap of the right size: that bitmap is the result.
+    BitmapPtr prepared(FreeImage_Allocate(301, 203, 24));
+    std::memcpy(FreeImage_GetBits(prepared.get()), bits, pixelBytes);
+    FIBITMAP* const preparedAddress = prepared.get();
+    TransferredBitmap back = ReadTransfer(block.data(), block.size(),
+                                          {FreeImage_GetBits(prepared.get()), pixelBytes, &prepared});
+    ASSERT_TRUE(back.valid && back.image);
+    EXPECT_EQ(back.image.get(), preparedAddress);
+    EXPECT_EQ(calmora_test::PixelBytes(back.image.get()), calmora_test::PixelBytes(image.get()));
+    EXPECT_EQ(AllMetadata(back.image.get()), AllMetadata(image.get()));
+    EXPECT_EQ(FreeImage_GetDotsPerMeterX(back.image.get()), 3937u);
+
+    // Received into one of another size (the decoder's picture differed from
+    // its header) or a plain buffer: copied into a bitmap of the block's size.
+    BitmapPtr other(FreeImage_Allocate(203, 301, 24));
+    std::vector<uint8_t> plain(bits, bits + pixelBytes);
+    back = ReadTransfer(block.data(), block.size(), {plain.data(), pixelBytes, &other});
+    ASSERT_TRUE(back.valid && back.image);
+    EXPECT_EQ(FreeImage_GetWidth(back.image.get()), 301u);
+    EXPECT_EQ(calmora_test::PixelBytes(back.image.get()), calmora_test::PixelBytes(image.get()));
+    EXPECT_TRUE(other) << "a bitmap of another size is left alone";
+
+    // One byte short, or none at all: no bitmap.
+    EXPECT_FALSE(ReadTransfer(block.data(), block.size(), {plain.data(), pixelBytes - 1, nullptr}).image);
+    EXPECT_FALSE(ReadTransfer(block.data(), block.size()).valid);
+}
+
 TEST(BitmapTransfer, ABlockThatDoesNotAddUpGivesNoBitmap) {
     BitmapPtr image = calmora_test::Pattern24(20, 10);
     AddTag(image.get(), FIMD_EXIF_MAIN, "Make", 0x010f, FIDT_ASCII, {'C', 'a', 'm', 0}, 4);
@@ -346,6 +496,31 @@ TEST(SandboxedLoad, ADecoderThatMisbehavesCostsOnlyThatLoad) {
     const LoadedImage good = LoadImageFile(dir / "a.png");
     ASSERT_EQ(good.error, ImageFileError::None);
     EXPECT_EQ(calmora_test::PixelBytes(good.image.get()), calmora_test::PixelBytes(photo.get()));
+}
+
+BitmapPtr SmallerDecoder(const std::string&) { return calmora_test::Pattern24(33, 21); }
+
+TEST(SandboxedLoad, APictureOfAnotherSizeThanItsHeaderSaidStillArrivesWhole) {
+    if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
+    ScratchDir dir;
+    calmora_test::WriteImage(calmora_test::Pattern24(64, 48).get(), FIF_PNG, dir / "a.png");
+    SeamReset reset;
+    decode_testing::LoadSeam seam;
+    seam.decoder = SmallerDecoder;
+    decode_testing::SetLoadSeamForTesting(seam);
+    const LoadedImage loaded = LoadImageFile(dir / "a.png");
+    ASSERT_EQ(loaded.error, ImageFileError::None);
+    EXPECT_EQ(calmora_test::PixelBytes(loaded.image.get()),
+              calmora_test::PixelBytes(calmora_test::Pattern24(33, 21).get()));
+}
+
+TEST(SandboxedLoad, APictureLargerThanThePipeArrivesExactly) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(1601, 1203);  // 5.8 MB, odd rows
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "big.png");
+    const LoadedImage loaded = LoadImageFile(dir / "big.png");
+    ASSERT_EQ(loaded.error, ImageFileError::None);
+    EXPECT_EQ(calmora_test::PixelBytes(loaded.image.get()), calmora_test::PixelBytes(photo.get()));
 }
 
 TEST(SandboxedLoad, AJpegComesBackWithTheMetadataFreeImageReadsInProcess) {
