@@ -36,6 +36,14 @@ CaptionPair FitCaption(const CaptionPair& caption, int32_t fitWidth, int32_t fit
             caption.italian + QStringLiteral("     ridotta a  (") + size};
 }
 
+CaptionPair ZoomCaption(const CaptionPair& caption, int zoomPerMille) {
+    const QString percent = zoomPerMille % 10 == 0
+                                ? QString::number(zoomPerMille / 10)
+                                : QStringLiteral("%1.%2").arg(zoomPerMille / 10).arg(zoomPerMille % 10);
+    return {caption.english + QStringLiteral("     zoom ") + percent + QLatin1Char('%'),
+            caption.italian + QStringLiteral("     ingrandimento ") + percent + QLatin1Char('%')};
+}
+
 CaptionPair RotatedCaption(const CaptionPair& base, int angle) {
     if (angle % 360 == 0) return base;
     return {base.english + QStringLiteral("  %1° rotated").arg(angle),

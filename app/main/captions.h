@@ -46,6 +46,11 @@ extern const ControlCaption kControlCaptions[kControlCaptionCount];
 [[nodiscard]] CaptionPair FitCaption(const CaptionPair& caption, int32_t fitWidth,
                                      int32_t fitHeight, int16_t fitPercent);
 
+// The caption of a zoomed view other than true size and screen fit: the
+// current caption followed by the zoom in tenths of a per cent, printed whole
+// ("zoom 200%") or with its tenth ("zoom 12.5%"), in each language.
+[[nodiscard]] CaptionPair ZoomCaption(const CaptionPair& caption, int zoomPerMille);
+
 // The captions after a turn to angle (90, 180, 270); 0 gives the bases back.
 [[nodiscard]] CaptionPair RotatedCaption(const CaptionPair& base, int angle);
 

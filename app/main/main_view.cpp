@@ -130,6 +130,7 @@ void MainWindow::DropFitBitmap() {
 void MainWindow::ShowTrueView() {
     const TrueSizeLayout& layout = view_.Layout();
     view_.SetMode(kTrueSize);
+    zoomBitmap_.Release();
     ApplyMarks(view_.Marks());
     SetTitle(view_.Caption().In(CurrentLanguage()));
     PlacePic(layout.viewLeft, layout.viewTop, layout.viewWidth, layout.viewHeight);
@@ -141,7 +142,15 @@ void MainWindow::ShowTrueView() {
 }
 
 void MainWindow::ShowFitView() {
+    // A command that replaced the picture (a turn, a step of the history)
+    // shows "the view on screen" again knowing only true size and fit; a
+    // zoomed view has no fitted bitmap made, and goes back to true size.
+    if (view_.Mode() == kZoomed) {
+        ShowTrueView();
+        return;
+    }
     const FitGeometry& fit = view_.Fit();
+    zoomBitmap_.Release();
     ApplyMarks(SizeMarks{false, true});
     hScroll_->hide();
     vScroll_->hide();
@@ -155,6 +164,8 @@ void MainWindow::ShowFitView() {
 
 void MainWindow::PaintSizeScreenFit_Click() {
     if (!HasImage() || paintSizeScreenFit_->isChecked()) return;
+    // From another zoom level through true size, whose bars keep the spot.
+    LeaveZoom();
     MenuLock lock(*this, true);
     ApplyMarks(SizeMarks{false, true});
     BusyPointers busy(*this, true);
@@ -181,6 +192,10 @@ void MainWindow::PaintSizeScreenFit_Click() {
 
 void MainWindow::PaintSizeTrue_Click() {
     if (!HasImage() || paintSizeTrue_->isChecked()) return;
+    if (view_.Mode() == kZoomed) {
+        LeaveZoom();
+        return;
+    }
     pic_->hide();
     ShowTrueView();
     // The fitted view left only the bars it had hidden usable. A turn or a
@@ -194,6 +209,10 @@ void MainWindow::PaintSizeTrue_Click() {
 
 void MainWindow::RedrawView() {
     if (doc_.loadingFlag || !doc_.viewReadyFlag || !HasImage()) return;
+    if (view_.Mode() == kZoomed) {
+        RedrawZoomedView();
+        return;
+    }
     if (view_.Mode() == kTrueSize) {
         view_.SetTrueScroll(hScroll_->value(), vScroll_->value());
         if (!doc_.viewBitmap.made()) return;
@@ -236,6 +255,10 @@ void MainWindow::RelayoutForClientSize() {
     }
     if (doc_.loadingFlag || !doc_.viewReadyFlag || !doc_.viewBitmap.made()) {
         PlaceScrollBars();
+        return;
+    }
+    if (view_.Mode() == kZoomed) {
+        RelayoutZoomed();
         return;
     }
     const TrueSizeLayout layout = ComputeLayout(doc_.width, doc_.height);

@@ -144,6 +144,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     CreateMenus();
     CreateClientArea();
     InstallWheel();
+    InstallViewKeys();
 
     LoadPreferences();
     if (CurrentLanguage() == kEnglish) {
@@ -263,6 +264,12 @@ void MainWindow::InstallWheel() {
     target.picture = [this]() -> QWidget* { return pic_; };
     target.setViewReady = [this](bool ready) { doc_.viewReadyFlag = ready; };
     target.redrawView = [this] { RedrawView(); };
+    target.horizontalBar = [this] { return hScroll_; };
+    target.zoom = [this](int notches, QPoint globalPosition) {
+        const QPointF at = client_->mapFromGlobal(QPointF(globalPosition));
+        const ClientSpot spot{at.x(), at.y()};
+        ZoomBy(notches, &spot);
+    };
     mouse_hook(this, std::move(target));
 }
 

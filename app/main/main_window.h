@@ -44,6 +44,9 @@ public:
     void FileSave_Click();
     void PaintSizeTrue_Click();
     void PaintSizeScreenFit_Click();
+    // Zoom one level in or out around the view centre (zoom_view.cpp).
+    void ZoomIn_Click();
+    void ZoomOut_Click();
     void Ruota90_Click();
     void Denoise_Click();
     void PrefMenu_Click();
@@ -146,6 +149,24 @@ private:
     void UpdateFitGeometry();
     void DropFitBitmap();
     void RelayoutForClientSize();
+
+    // Zoom levels besides true size and screen fit (zoom_view.cpp).
+    // Steps steps levels (positive = in), keeping the image point under spot
+    // of the client area there, or under the view centre without a spot.
+    void ZoomBy(int steps, const ClientSpot* spot);
+    // Shows the picture at scale with point under spot (the new view's centre
+    // without one); true size and the fit level go to their own views.
+    void ShowZoomLevel(double scale, ImagePoint point, const ClientSpot* spot);
+    // From a zoomed view back to true size, the point under the centre kept.
+    void LeaveZoom();
+    void PlaceZoomBars(const TrueSizeLayout& layout);
+    void RedrawZoomedView();
+    void RelayoutZoomed();
+    [[nodiscard]] bool ZoomAllowed() const;
+    // Arrow keys and Page Up/Down move the bars; the zoom shortcuts (zoom_keys.cpp).
+    void InstallViewKeys();
+    // One step of bar by a key: single (arrow) or page; nothing while hidden or disabled.
+    void KeyScroll(QScrollBar* bar, bool forward, bool page);
     void SetTitle(const QString& title) { setWindowTitle(title); }
 
     // Drag scrolling.
@@ -171,6 +192,7 @@ private:
     int picPointer_ = kPointerDefault;
     int windowPointer_ = kPointerDefault;
     bool startPictureShown_ = false;
+    DisplayBitmap zoomBitmap_;  // the visible block of a zoomed view
 
     QWidget* client_ = nullptr;
     PictureBox* pic_ = nullptr;

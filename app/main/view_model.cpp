@@ -1,5 +1,7 @@
 #include "view_model.h"
 
+#include "zoom_levels.h"
+
 namespace calmora {
 
 void MainViewModel::SetClientSize(int32_t width, int32_t height, int32_t barThickness) {
@@ -27,6 +29,10 @@ void MainViewModel::SetFit(const FitGeometry& fit) {
 }
 
 PicturePlace MainViewModel::Place() const {
+    if (mode_ == kZoomed) {
+        return {zoomLayout_.viewLeft, zoomLayout_.viewTop, zoomLayout_.viewWidth,
+                zoomLayout_.viewHeight};
+    }
     if (mode_ == kScreenFit) return {fit_.fitLeft, fit_.fitTop, fit_.fitWidth, fit_.fitHeight};
     return {layout_.viewLeft, layout_.viewTop, layout_.viewWidth, layout_.viewHeight};
 }
@@ -49,6 +55,25 @@ void MainViewModel::AppendToCaption(const QString& english, const QString& itali
 
 void MainViewModel::RefreshFitCaption() {
     fitCaption_ = FitCaption(caption_, fit_.fitWidth, fit_.fitHeight, fit_.fitPercent);
+    zoomCaption_ = ZoomCaption(caption_, ZoomPerMille(zoomScale_));
+}
+
+void MainViewModel::SetZoomed(double scale, const TrueSizeLayout& layout) {
+    zoomScale_ = scale;
+    zoomLayout_ = layout;
+    mode_ = kZoomed;
+    RefreshFitCaption();
+}
+
+ViewMapping MainViewModel::Mapping(int32_t scrollX, int32_t scrollY) const {
+    const PicturePlace place = Place();
+    if (mode_ == kScreenFit) return {place.left, place.top, 0, 0, fit_.fitScale};
+    return {place.left, place.top, scrollX, scrollY, Zoom()};
+}
+
+ClientSpot MainViewModel::Centre() const {
+    const PicturePlace place = Place();
+    return ViewCentre(place.left, place.top, place.width, place.height);
 }
 
 }  // namespace calmora

@@ -11,11 +11,14 @@
 
 #include "captions.h"
 #include "view_layout.h"
+#include "zoom_geometry.h"
 
 namespace calmora {
 
 constexpr int16_t kTrueSize = 1;
 constexpr int16_t kScreenFit = 2;
+// Any other zoom level (zoom_levels.h): neither Size item is checked.
+constexpr int16_t kZoomed = 3;
 
 // The checks of the Size menu's two items.
 struct SizeMarks {
@@ -58,20 +61,36 @@ public:
     void SetFit(const FitGeometry& fit);
     [[nodiscard]] const FitGeometry& Fit() const { return fit_; }
 
-    // The view on screen: kTrueSize or kScreenFit.
+    // The view on screen: kTrueSize, kScreenFit or kZoomed.
     void SetMode(int16_t mode) { mode_ = mode; }
     [[nodiscard]] int16_t Mode() const { return mode_; }
     [[nodiscard]] SizeMarks Marks() const { return {mode_ == kTrueSize, mode_ == kScreenFit}; }
     // Image pixels per screen pixel along each side of the view on screen.
-    [[nodiscard]] double Zoom() const { return mode_ == kScreenFit ? fit_.fitScale : 1.0; }
+    [[nodiscard]] double Zoom() const {
+        if (mode_ == kZoomed) return zoomScale_;
+        return mode_ == kScreenFit ? fit_.fitScale : 1.0;
+    }
     [[nodiscard]] PicturePlace Place() const;
     // The bars of the view on screen: the layout's at true size, none when fitted.
     [[nodiscard]] bool HorizontalBarShown() const {
+        if (mode_ == kZoomed) return zoomLayout_.hScrollShown;
         return mode_ == kTrueSize && layout_.hScrollShown;
     }
     [[nodiscard]] bool VerticalBarShown() const {
+        if (mode_ == kZoomed) return zoomLayout_.vScrollShown;
         return mode_ == kTrueSize && layout_.vScrollShown;
     }
+
+    // A zoomed view at scale (screen pixels per image pixel) laid out as
+    // layout (LayoutZoomed); the mode becomes kZoomed.
+    void SetZoomed(double scale, const TrueSizeLayout& layout);
+    [[nodiscard]] double ZoomScale() const { return zoomScale_; }
+    [[nodiscard]] const TrueSizeLayout& ZoomLayout() const { return zoomLayout_; }
+    // How the view on screen maps the picture with the bars at (scrollX,
+    // scrollY); a fitted view ignores them.
+    [[nodiscard]] ViewMapping Mapping(int32_t scrollX, int32_t scrollY) const;
+    // The centre of the picture box of the view on screen.
+    [[nodiscard]] ClientSpot Centre() const;
 
     // Scroll position last shown at true size.
     void SetTrueScroll(int32_t x, int32_t y) {
@@ -89,9 +108,12 @@ public:
     void SetCaption(const CaptionPair& caption);
     [[nodiscard]] const CaptionPair& Caption() const { return caption_; }
     [[nodiscard]] const CaptionPair& FittedCaption() const { return fitCaption_; }
+    // The zoomed view's: the current caption and the zoom percentage.
+    [[nodiscard]] const CaptionPair& ZoomedCaption() const { return zoomCaption_; }
     void AppendToCaption(const QString& english, const QString& italian);
     // The title of the view on screen.
     [[nodiscard]] const QString& Title(int language) const {
+        if (mode_ == kZoomed) return zoomCaption_.In(language);
         return (mode_ == kScreenFit ? fitCaption_ : caption_).In(language);
     }
 
@@ -105,6 +127,9 @@ private:
     int16_t mode_ = kTrueSize;
     int32_t trueScrollX_ = 0, trueScrollY_ = 0;
     CaptionPair baseCaption_, caption_, fitCaption_;
+    double zoomScale_ = 1.0;
+    TrueSizeLayout zoomLayout_;
+    CaptionPair zoomCaption_;
 };
 
 }  // namespace calmora

@@ -29,9 +29,26 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Wheel) {
             auto* wheel = static_cast<QWheelEvent*>(event);
-            // Only the vertical component counts: the wheel never scrolls sideways.
+            QScrollBar* bar = qobject_cast<QScrollBar*>(watched);
+            if (bar) {
+                // The bar's own handling would step by three arrows, not as
+                // over the picture; a sideways turn (tilt) counts on the
+                // horizontal bar, whose forward is to the left as for a wheel.
+                const QPoint delta = wheel->angleDelta();
+                const int turn = delta.y() != 0 || bar->orientation() == Qt::Vertical
+                                     ? delta.y()
+                                     : delta.x();
+                const int notches = TakeWholeNotches(barRemainder_, turn);
+                if (notches != 0) WheelOverBar(target_, bar, notches);
+                return true;
+            }
             const int notches = TakeWholeNotches(remainder_, wheel->angleDelta().y());
-            if (notches != 0) WheelWndProc(target_, wheel->globalPosition().toPoint(), notches);
+            if (notches != 0 && (wheel->modifiers() & Qt::ControlModifier) && target_.zoom) {
+                target_.zoom(notches, wheel->globalPosition().toPoint());
+            } else if (notches != 0) {
+                // Only the vertical component counts over the picture.
+                WheelWndProc(target_, wheel->globalPosition().toPoint(), notches);
+            }
         }
         // Every event goes on to the window as if nothing had looked at it.
         return QObject::eventFilter(watched, event);
@@ -40,11 +57,14 @@ protected:
 private:
     WheelTarget target_;
     int remainder_ = 0;
+    int barRemainder_ = 0;
 };
 
 QPointer<QWidget> hookedWindow;
 QPointer<WheelFilter> hookFilter;
 QPointer<QWidget> hookPicture;
+QPointer<QScrollBar> hookVerticalBar;
+QPointer<QScrollBar> hookHorizontalBar;
 
 }  // namespace
 
@@ -121,9 +141,16 @@ void mouse_hook(QWidget* window, WheelTarget target) {
     // sees every turn that can count, whatever the widgets around it do.
     QWidget* picture = target.picture ? target.picture() : nullptr;
     if (!picture) return;
+    QScrollBar* horizontal = target.horizontalBar ? target.horizontalBar() : nullptr;
+    QScrollBar* vertical = horizontal && target.verticalBar ? target.verticalBar() : nullptr;
     hookFilter = new WheelFilter(window, std::move(target));
     hookPicture = picture;
     picture->installEventFilter(hookFilter);
+    hookVerticalBar = vertical;
+    hookHorizontalBar = horizontal;
+    for (QScrollBar* bar : {vertical, horizontal}) {
+        if (bar) bar->installEventFilter(hookFilter);
+    }
     hookedWindow = window;
 }
 
@@ -131,9 +158,14 @@ void RemoveWheelHook(QWidget* window) {
     if (!window || window != hookedWindow) return;
     if (hookFilter) {
         if (hookPicture) hookPicture->removeEventFilter(hookFilter);
+        for (QScrollBar* bar : {hookVerticalBar.data(), hookHorizontalBar.data()}) {
+            if (bar) bar->removeEventFilter(hookFilter);
+        }
         delete hookFilter;
     }
     hookPicture = nullptr;
+    hookVerticalBar = nullptr;
+    hookHorizontalBar = nullptr;
     hookedWindow = nullptr;
 }
 
@@ -149,6 +181,12 @@ bool WheelWndProc(const WheelTarget& target, QPoint globalPosition, int notches)
     if (!bar->isVisibleTo(bar->window()) || !bar->isEnabled()) return false;
     if (!StrictlyInsidePicture(picture->mapFromGlobal(globalPosition), picture->size())) return false;
 
+    return WheelOverBar(target, bar, notches);
+}
+
+bool WheelOverBar(const WheelTarget& target, QScrollBar* bar, int notches) {
+    if (notches == 0 || !bar) return false;
+    if (!bar->isVisibleTo(bar->window()) || !bar->isEnabled()) return false;
     // The bar's change signal must not redraw once per step; one redraw follows.
     target.setViewReady(false);
     const bool forward = notches > 0;

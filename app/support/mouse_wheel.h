@@ -40,12 +40,19 @@ struct WheelScrollRange {
 // are complete; the remainder keeps the rest for the next event.
 [[nodiscard]] int TakeWholeNotches(int& remainder, int delta);
 
-// What the wheel needs from the window it scrolls. Every member must be set.
+// What the wheel needs from the window it scrolls. The first four members
+// must be set; the last two may stay empty.
 struct WheelTarget {
     std::function<QScrollBar*()> verticalBar;     // VScroll1
     std::function<QWidget*()> picture;            // Pic
     std::function<void(bool ready)> setViewReady; // viewReadyFlag
     std::function<void()> redrawView;             // RedrawView
+    // HScroll1: a turn over it scrolls sideways, and a turn over the vertical
+    // bar takes the same step as over the picture (both watched from install).
+    std::function<QScrollBar*()> horizontalBar;
+    // Ctrl+wheel over the picture: notches (positive = forward, zoom in) with
+    // the pointer at globalPosition.
+    std::function<void(int notches, QPoint globalPosition)> zoom;
 };
 
 // The wheel once arrived as different messages on different systems, hence
@@ -72,5 +79,11 @@ void RemoveWheelHook(QWidget* window);
 // inside the picture; then the bar takes one step per notch with the view
 // marked not ready, and the view is redrawn once. True when it was handled.
 bool WheelWndProc(const WheelTarget& target, QPoint globalPosition, int notches);
+
+// A turn of notches over a scroll bar itself: the bar takes the picture's
+// steps (WheelStep, forward towards the minimum: up, or left on a horizontal
+// bar) with the view marked not ready, then one redraw. Nothing while the bar
+// is hidden or disabled. True when it was handled.
+bool WheelOverBar(const WheelTarget& target, QScrollBar* bar, int notches);
 
 }  // namespace calmora

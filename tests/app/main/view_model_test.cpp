@@ -84,3 +84,55 @@ TEST(MainViewModel, LayoutForLeavesTheViewInPlace) {
 }
 
 }  // namespace
+
+TEST(MainViewModel, AZoomedViewHasItsOwnLayoutScaleAndCaption) {
+    MainViewModel view = WideInClient();
+    const TrueSizeLayout zoomed = LayoutZoomed(1000, 800, 4000, 600, 2.0, kBar);
+    view.SetZoomed(2.0, zoomed);
+    EXPECT_EQ(view.Mode(), kZoomed);
+    EXPECT_EQ(view.Marks(), (SizeMarks{false, false})) << "neither Size item is the view";
+    EXPECT_DOUBLE_EQ(view.Zoom(), 2.0);
+    // 8000 x 1200 in 1000 x 800: both bars.
+    EXPECT_TRUE(view.HorizontalBarShown());
+    EXPECT_TRUE(view.VerticalBarShown());
+    const PicturePlace place = view.Place();
+    EXPECT_EQ(place.width, 1000 - kBar);
+    EXPECT_EQ(place.height, 800 - kBar);
+    EXPECT_EQ(view.Title(kEnglish), QStringLiteral("Calmora   a.png  (4000x600)     zoom 200%"));
+    EXPECT_EQ(view.Title(kItalian),
+              QStringLiteral("Calmora   a.png  (4000x600)     ingrandimento 200%"));
+    // The caption follows the true-size one (a turn, a denoise suffix).
+    view.AppendToCaption(QStringLiteral(" dn"), QStringLiteral(" rd"));
+    EXPECT_EQ(view.Title(kEnglish), QStringLiteral("Calmora   a.png  (4000x600) dn     zoom 200%"));
+    view.SetZoomed(0.125, LayoutZoomed(1000, 800, 4000, 600, 0.125, kBar));
+    EXPECT_EQ(view.Title(kItalian),
+              QStringLiteral("Calmora   a.png  (4000x600) rd     ingrandimento 12.5%"));
+    EXPECT_FALSE(view.HorizontalBarShown() || view.VerticalBarShown());
+
+    // Back at true size and fit everything is as before the zoom.
+    view.SetMode(kTrueSize);
+    EXPECT_EQ(view.Title(kEnglish), QStringLiteral("Calmora   a.png  (4000x600) dn"));
+    EXPECT_DOUBLE_EQ(view.Zoom(), 1.0);
+    EXPECT_TRUE(view.HorizontalBarShown());
+    EXPECT_FALSE(view.VerticalBarShown());
+    view.SetMode(kScreenFit);
+    EXPECT_EQ(view.Title(kEnglish),
+              QStringLiteral("Calmora   a.png  (4000x600) dn     view size (1000x150) (25%)"));
+}
+
+TEST(MainViewModel, TheMappingOfEachViewFindsThePointUnderItsCentre) {
+    MainViewModel view = WideInClient();
+    // True size scrolled to 1500: the layout's view is 1000 wide, centred
+    // vertically in the space above the bar.
+    const ImagePoint atTrue = PointUnder(view.Mapping(1500, 0), view.Centre());
+    EXPECT_DOUBLE_EQ(atTrue.x, 2000.0);
+    EXPECT_DOUBLE_EQ(atTrue.y, 300.0);
+    view.SetMode(kScreenFit);  // 1000 x 150 at (0, 325): scroll values do not count
+    const ImagePoint atFit = PointUnder(view.Mapping(1500, 99), view.Centre());
+    EXPECT_DOUBLE_EQ(atFit.x, 2000.0);
+    EXPECT_DOUBLE_EQ(atFit.y, 300.0);
+    view.SetZoomed(2.0, LayoutZoomed(1000, 800, 4000, 600, 2.0, kBar));
+    const ImagePoint atZoom = PointUnder(view.Mapping(3508, 208), view.Centre());
+    EXPECT_DOUBLE_EQ(atZoom.x, 2000.0);
+    EXPECT_DOUBLE_EQ(atZoom.y, 300.0);
+}
