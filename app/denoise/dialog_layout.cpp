@@ -33,7 +33,8 @@ QSize PlaceForWholeImage(const DialogWidgets& w, const FormDenoiseTexts& t, int3
 
     WholeImageLayoutInput in;
     in.frameWidth = kFrameWidth;
-    in.frameHeight = kFrameHeight + 14;  // the progress frame hangs below it
+    // No strip for the progress bar: this layout's runs never show it.
+    in.frameHeight = kFrameHeight;
     in.frameTop = kFrameTop;
     in.comboHeight = w.channels->height();
     in.imageWidth = imageWidth;

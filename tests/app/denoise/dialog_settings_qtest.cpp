@@ -130,6 +130,20 @@ private slots:
         QCOMPARE(suggest->toolTip(), QStringLiteral("Nessun rumore misurabile in questa immagine"));
     }
 
+    // The panes stand right under the frame and the channel list: no strip is
+    // left for a progress bar, which an image this small never shows.
+    void wholeImagePanesStandRightBelowTheSettings() {
+        OpenDialog d(200, 150);
+        QVERIFY(d.Load());
+        const QRect frame = d.c<QFrame>("FrameDenoise")->geometry();
+        const int comboHeight = d.c<QComboBox>("Combo1")->height();
+        const PictureBox* pic = d.c<PictureBox>("Pic");
+        QCOMPARE(pic->y(), frame.y() + frame.height() + comboHeight + 5);
+        QCOMPARE(d.c<QComboBox>("Combo1")->y(), pic->y() - 3 - comboHeight);
+        QCOMPARE(d.c<PictureBox>("PicR")->y(), pic->y());
+        QCOMPARE(d.c<PictureBox>("PicNoise")->y(), pic->y());
+    }
+
     void typedTextIsFilteredAndClamped() {
         OpenDialog d(120, 90);
         QVERIFY(d.Load());
