@@ -15,6 +15,8 @@ function(calmora_add_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} calmora_warnings)
+  # Header-only helpers every test may use (case_name.h).
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   target_compile_definitions(${name} PRIVATE ${T_DEFINES})
   set(environment QT_QPA_PLATFORM=offscreen ${T_ENV})
   if(T_QTEST)
@@ -22,7 +24,9 @@ function(calmora_add_test name)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT ${T_TIMEOUT})
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    # Cases are named by their parameter names, never by the parameter's value,
+    # which GoogleTest prints as raw bytes for a struct.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES
       PROPERTIES ENVIRONMENT "${environment}" TIMEOUT ${T_TIMEOUT})
   endif()
 endfunction()

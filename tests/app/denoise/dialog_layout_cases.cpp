@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "area_layout.h"
+#include "case_name.h"
 
 namespace calmora {
 namespace {
@@ -57,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                  false},
         AreaCase{"client thinner than the settings column", Area(3000, 2000, 200, 20),
                  {273, 30, 1, 1}, 3, 2999, 1999, false}),
-    [](const ::testing::TestParamInfo<AreaCase>& info) { return std::to_string(info.index); });
+    calmora_test::NameFromDesc());
 
 TEST(DialogWholeImageLayout, PanesInOneRowTwoPixelsApart) {
     const WholeImageLayout out = ComputeWholeImageLayout({252, 286, 6, 24, 200, 150});

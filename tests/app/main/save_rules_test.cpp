@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "save_rules.h"
+#include "case_name.h"
 
 using namespace calmora;
 
@@ -42,7 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"a leading dot counts as the first", "/p/.photo.png", SaveNameVerdict::InvalidName, "", std::nullopt},
         NameCase{"dots in folders do not count", "/home/a.b/c.d/photo.png", SaveNameVerdict::Writable, "png", SaveFormat::Png},
         NameCase{"a dotted folder and no dot in the name", "/home/a.b/photo", SaveNameVerdict::NoExtension, "", std::nullopt},
-        NameCase{"blanks and accents in the name", "/p/foto di prova è.JPG", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg}));
+        NameCase{"blanks and accents in the name", "/p/foto di prova è.JPG", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg}),
+    calmora_test::NameFromDesc());
 
 TEST(SaveFolder, IsEverythingBeforeTheLastSlash) {
     EXPECT_EQ(FolderOfPath(QStringLiteral("/home/me/pics/a.jpg")), QStringLiteral("/home/me/pics"));

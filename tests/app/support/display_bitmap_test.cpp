@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <vector>
+#include "case_name.h"
 
 namespace calmora {
 namespace {
@@ -86,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BlockCase{"bottom-right corner", 5, 3, 2, 2},
                       BlockCase{"middle, one pixel", 3, 2, 1, 1},
                       BlockCase{"whole image", 0, 0, 7, 5}),
-    [](const auto& info) { return std::to_string(info.index); });
+    calmora_test::NameFromDesc());
 
 TEST(CopyImageBlock, WholeImageMatchesOneBlockMove) {
     // A width of 4 has no row padding, so every byte is picture.

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "app_paths.h"
+#include "case_name.h"
 
 namespace calmora {
 namespace {
@@ -44,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"byte-order mark", "\xEF\xBB\xBF\"2\",\"2\"\r\n", 2, 2},
         ParseCase{"empty file", "", 1, 1},
         ParseCase{"binary", QByteArray("\x00\xff\"2\x00\x01,\x7f", 8), 1, 1}),
-    [](const auto& info) { return std::to_string(info.index); });
+    calmora_test::NameFromDesc());
 
 TEST(FormatPreferences, WritesTheNineBytes) {
     EXPECT_EQ(FormatPreferences({1, 2}), QByteArray("\"1\",\"2\"\r\n"));

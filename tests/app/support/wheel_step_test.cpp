@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "mouse_wheel.h"
+#include "case_name.h"
 
 using calmora::StrictlyInsidePicture;
 using calmora::TakeWholeNotches;
@@ -44,7 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"a small step below a non-zero minimum is refused", {25, 20, 200, 10, 50}, true, 25},
         StepCase{"a small step above a non-zero minimum is taken", {60, 20, 200, 10, 50}, true, 50},
         StepCase{"extreme values do not overflow", {INT_MAX - 1, 0, INT_MAX, 1, INT_MAX}, false, INT_MAX},
-        StepCase{"extreme negative steps are refused, not wrapped", {INT_MIN + 1, INT_MIN, 0, INT_MAX, INT_MAX}, true, INT_MIN + 1}));
+        StepCase{"extreme negative steps are refused, not wrapped", {INT_MIN + 1, INT_MIN, 0, INT_MAX, INT_MAX}, true, INT_MIN + 1}),
+    calmora_test::NameFromDesc());
 
 TEST(WheelPointer, OnlyStrictlyInsideThePictureCounts) {
     const QSize size(200, 100);
