@@ -111,7 +111,7 @@ if [ "$gui" = gui ]; then
   cp "$sample" "$work/photos/sample.png"
   status=0
   HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen \
-    timeout 3 "$root/usr/bin/calmora" "$work/photos/sample.png" >"$work/calmora.log" 2>&1 || status=$?
+    timeout 6 "$root/usr/bin/calmora" "$work/photos/sample.png" >"$work/calmora.log" 2>&1 || status=$?
   if [ "$status" -ne 124 ]; then
     cat "$work/calmora.log" >&2
     fail "the installed calmora ended by itself (status $status) instead of showing the picture"
