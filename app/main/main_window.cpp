@@ -302,6 +302,11 @@ void MainWindow::ApplyItalianCaptions() { ApplyCaptions(kItalian); }
 void MainWindow::SwapCaptionLanguage() {
     const int language = CurrentLanguage();
     const int previous = language == kEnglish ? kItalian : kEnglish;
+    // A zoomed view's title has a twin of its own.
+    if (view_.Mode() == kZoomed && windowTitle() == view_.ZoomedCaption().In(previous)) {
+        SetTitle(view_.ZoomedCaption().In(language));
+        return;
+    }
     SetTitle(SwappedTitle(windowTitle(), previous, language, view_.Caption(), view_.FittedCaption()));
 }
 

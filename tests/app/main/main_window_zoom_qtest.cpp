@@ -278,6 +278,14 @@ void MainWindowZoomTest::aSmallPictureCanBeZoomedIn() {
     QCOMPARE(window_->Pic()->geometry(), QRect(20, 15, 600, 450));
     QVERIFY(sizeMenu->isVisible());
     QCOMPARE(PicColor(*window_, 599, 449), Pattern(199, 149));
+    // The zoomed title has its Italian twin.
+    CurrentPreferences().language = 2;
+    window_->SwapCaptionLanguage();
+    QCOMPARE(window_->windowTitle(),
+             QStringLiteral("Calmora   small.png  (200x150)     ingrandimento 300%"));
+    CurrentPreferences().language = 1;
+    window_->SwapCaptionLanguage();
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   small.png  (200x150)     zoom 300%"));
     Trigger("PaintSizeZoomIn");  // 400 %: bars
     QVERIFY(!window_->HScroll1()->isHidden() && !window_->VScroll1()->isHidden());
     Trigger("PaintSizeTrue");
