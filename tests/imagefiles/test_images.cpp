@@ -45,41 +45,13 @@ void WriteImage(FIBITMAP* image, FREE_IMAGE_FORMAT format, const std::string& pa
     ASSERT_TRUE(FreeImage_Save(format, image, path.c_str(), flags)) << path;
 }
 
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void TruncateFile(const std::string& path, size_t bytes) { fs::resize_file(path, bytes); }
 
 namespace {
 
 void Be32(std::vector<uint8_t>& out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
 }
-void Le16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Le32(std::vector<uint8_t>& out, uint32_t v) {
-    Le16(out, v & 0xFFFF);
-    Le16(out, v >> 16);
-}
 
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
 
 void PngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
     Be32(out, static_cast<uint32_t>(data.size()));
@@ -105,15 +77,15 @@ std::vector<uint8_t> ForgedPng(uint32_t width, uint32_t height) {
 
 std::vector<uint8_t> ForgedBmp(int32_t width, int32_t height) {
     std::vector<uint8_t> out = {'B', 'M'};
-    Le32(out, 54 + 16);
-    Le32(out, 0);
-    Le32(out, 54);
-    Le32(out, 40);
-    Le32(out, static_cast<uint32_t>(width));
-    Le32(out, static_cast<uint32_t>(height));
-    Le16(out, 1);
-    Le16(out, 24);
-    for (int i = 0; i < 6; ++i) Le32(out, 0);  // uncompressed, sizes and palette 0
+    PutLe32(out, 54 + 16);
+    PutLe32(out, 0);
+    PutLe32(out, 54);
+    PutLe32(out, 40);
+    PutLe32(out, static_cast<uint32_t>(width));
+    PutLe32(out, static_cast<uint32_t>(height));
+    PutLe16(out, 1);
+    PutLe16(out, 24);
+    for (int i = 0; i < 6; ++i) PutLe32(out, 0);  // uncompressed, sizes and palette 0
     out.resize(out.size() + 16, 0x80);
     return out;
 }
@@ -121,16 +93,16 @@ std::vector<uint8_t> ForgedBmp(int32_t width, int32_t height) {
 std::vector<uint8_t> ForgedGif(uint16_t screenWidth, uint16_t screenHeight, uint16_t frameWidth,
                                uint16_t frameHeight) {
     std::vector<uint8_t> out = {'G', 'I', 'F', '8', '9', 'a'};
-    Le16(out, screenWidth);
-    Le16(out, screenHeight);
+    PutLe16(out, screenWidth);
+    PutLe16(out, screenHeight);
     out.insert(out.end(), {0x80, 0, 0});  // global table of 2 colours
     out.insert(out.end(), {0, 0, 0, 255, 255, 255});
     out.insert(out.end(), {0x21, 0xFE, 3, 'h', 'i', '!', 0});  // a comment to skip
     out.push_back(0x2C);
-    Le16(out, 0);
-    Le16(out, 0);
-    Le16(out, frameWidth);
-    Le16(out, frameHeight);
+    PutLe16(out, 0);
+    PutLe16(out, 0);
+    PutLe16(out, frameWidth);
+    PutLe16(out, frameHeight);
     out.push_back(0);
     out.insert(out.end(), {2, 2, 0x4C, 0x01, 0, 0x3B});
     return out;

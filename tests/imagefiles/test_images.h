@@ -10,6 +10,7 @@
 
 #include "imagefiles/image_load.h"
 #include "imagefiles/image_save.h"
+#include "file_bytes.h"
 #include "scratch_dir.h"
 
 namespace calmora_test {
@@ -24,10 +25,6 @@ std::vector<uint8_t> PixelBytes(FIBITMAP* image);
 // Saves with FreeImage itself; fails the test if it cannot.
 void WriteImage(FIBITMAP* image, FREE_IMAGE_FORMAT format, const std::string& path, int flags = 0);
 
-// Writes a whole file / reads it back / cuts it to `bytes`.
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> ReadFile(const std::string& path);
-void TruncateFile(const std::string& path, size_t bytes);
 
 // Tiny files whose headers claim width x height pixels.
 std::vector<uint8_t> ForgedPng(uint32_t width, uint32_t height);

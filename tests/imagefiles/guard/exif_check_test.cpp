@@ -23,15 +23,6 @@ using calmora::exif::CheckExifBlock;
 using exif_forge::Bytes;
 using exif_forge::Place;
 
-Bytes ReadAll(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    Bytes bytes;
-    if (!file) return bytes;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) bytes.push_back(uint8_t(c));
-    std::fclose(file);
-    return bytes;
-}
-
 // A real JPEG from libjpeg, read back as bytes.
 Bytes LibjpegFile(int width, int height, bool progressive) {
     guard_test::ScratchDir dir;
@@ -39,7 +30,7 @@ Bytes LibjpegFile(int width, int height, bool progressive) {
     kind.name = "small";
     kind.progressive = progressive;
     guard_test::WriteJpegWithLibjpeg(dir / "small.jpg", width, height, kind);
-    return ReadAll(dir / "small.jpg");
+    return calmora_test::ReadFile(dir / "small.jpg");
 }
 
 const Bytes& Thumbnail() {

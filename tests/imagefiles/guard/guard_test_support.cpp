@@ -40,39 +40,13 @@ namespace guard_test {
 
 namespace fs = std::filesystem;
 
-void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out.good()) throw std::runtime_error("cannot write " + path);
-}
-
 namespace {
 
-void PutBe16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v >> 8));
-    b.push_back(static_cast<uint8_t>(v));
-}
-void PutBe32(Bytes& b, uint32_t v) {
-    PutBe16(b, v >> 16);
-    PutBe16(b, v & 0xFFFF);
-}
-void PutLe16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void PutLe32(Bytes& b, uint32_t v) {
-    PutLe16(b, v & 0xFFFF);
-    PutLe16(b, v >> 16);
-}
-
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return crc ^ 0xFFFFFFFFu;
-}
+using calmora_test::Crc32;
+using calmora_test::PutBe16;
+using calmora_test::PutBe32;
+using calmora_test::PutLe16;
+using calmora_test::PutLe32;
 
 void PutPngChunk(Bytes& b, const char* type, const Bytes& data) {
     PutBe32(b, static_cast<uint32_t>(data.size()));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
 #include "scratch_dir.h"
 
 namespace guard_test {
@@ -18,7 +19,7 @@ using Bytes = std::vector<uint8_t>;
 
 using calmora_test::ScratchDir;
 
-void WriteFile(const std::string& path, const Bytes& bytes);
+using calmora_test::WriteFile;
 
 // Smallest files whose headers claim width x height pixels and nothing else.
 Bytes ForgedPng(uint32_t width, uint32_t height);

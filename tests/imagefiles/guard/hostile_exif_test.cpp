@@ -27,15 +27,6 @@ using calmora::LoadImageFile;
 using exif_forge::Bytes;
 using exif_forge::Place;
 
-Bytes ReadAll(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    Bytes bytes;
-    if (!file) return bytes;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) bytes.push_back(uint8_t(c));
-    std::fclose(file);
-    return bytes;
-}
-
 struct HostileBlock {
     const char* desc;
     Bytes block;
@@ -85,7 +76,7 @@ TEST(HostileExif, JpegOpensWithItsPixelsAndWithoutDamagedExifWhereverItStands) {
         guard_test::WriteJpegWithLibjpeg(basePath, 48, 32, kind);
         const guard_test::LoadReport plain = LoadSafely(basePath, "the plain file");
         ASSERT_EQ(plain.loadError, static_cast<int>(ImageFileError::None));
-        const Bytes base = ReadAll(basePath);
+        const Bytes base = calmora_test::ReadFile(basePath);
         std::vector<Place> places = {Place::kAfterSoi, Place::kAfterFrameHeader, Place::kBeforeEoi};
         if (progressive) places.push_back(Place::kBetweenScans);
         for (const Place place : places) {
@@ -115,7 +106,7 @@ TEST(HostileExif, SoundJpegExifIsKeptAlsoBesideADamagedBlock) {
     kind.name = "base";
     const std::string basePath = dir / "base.jpg";
     guard_test::WriteJpegWithLibjpeg(basePath, 48, 32, kind);
-    const Bytes base = ReadAll(basePath);
+    const Bytes base = calmora_test::ReadFile(basePath);
     const Bytes thumbnail = base;  // a whole JPEG does as a thumbnail
     const Bytes sound = exif_forge::ExifSegment(exif_forge::MakeSoundBlock(6, false, thumbnail).bytes);
     const Bytes soundBig = exif_forge::ExifSegment(exif_forge::MakeSoundBlock(8, true).bytes);
