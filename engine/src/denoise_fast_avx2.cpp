@@ -33,6 +33,58 @@ inline int32_t TilePixels(int32_t s, int32_t p) {
 
 inline int32_t BlockLanes(int32_t s, int32_t p) { return (3 * TilePixels(s, p) + 6 * p + 15) & ~15; }
 
+// The weighted sums of every whole 8-lane group of a tile over the offsets of
+// one candidate row; returns the first lane left for the one-lane tail.
+// Counts the groups visited and those wholly past the cut-off. kSkip: such a
+// group jumps over its gather and adds. That saves work when nearly all are
+// past the cut-off (intensities below the noise), but where the groups mix
+// the branch is mispredicted so often that visiting them costs less; a
+// visited group's masked gather gives +0.0, which leaves a sum that started
+// at +0.0 bit for bit unchanged, so both give the same sums.
+template <int kP, bool kSkip>
+inline int32_t GroupSums(int32_t pRead, int32_t s, int32_t lanes, int32_t block,
+                         const int32_t* colSum, const double* candValues, const float* table,
+                         __m256i limit, double* nu, double* de, int32_t& skipped,
+                         int32_t& visited) {
+    const int32_t p = kP >= 0 ? kP : pRead;
+    int32_t j = 0;
+    for (; j + 8 <= lanes; j += 8) {
+        __m256d nLo = _mm256_loadu_pd(nu + j), nHi = _mm256_loadu_pd(nu + j + 4);
+        __m256d dLo = _mm256_loadu_pd(de + j), dHi = _mm256_loadu_pd(de + j + 4);
+        const int32_t* sums = colSum + j;
+        const double* cand = candValues + j;
+        for (int32_t o = 0; o <= 2 * s; ++o, sums += block, cand += 3) {
+            __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums));
+            for (int32_t k = 1; k <= 2 * p; ++k)
+                d = _mm256_add_epi32(
+                    d, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + 3 * k)));
+            const __m256i use = _mm256_cmpgt_epi32(limit, d);
+            ++visited;
+            if (kSkip) {
+                if (_mm256_testz_si256(use, use)) {
+                    ++skipped;
+                    continue;
+                }
+            } else {
+                skipped += _mm256_testz_si256(use, use);
+            }
+            const __m256 w = _mm256_mask_i32gather_ps(_mm256_setzero_ps(), table, d,
+                                                      _mm256_castsi256_ps(use), 4);
+            const __m256d wLo = _mm256_cvtps_pd(_mm256_castps256_ps128(w));
+            const __m256d wHi = _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1));
+            nLo = _mm256_add_pd(nLo, _mm256_mul_pd(wLo, _mm256_loadu_pd(cand)));
+            nHi = _mm256_add_pd(nHi, _mm256_mul_pd(wHi, _mm256_loadu_pd(cand + 4)));
+            dLo = _mm256_add_pd(dLo, wLo);
+            dHi = _mm256_add_pd(dHi, wHi);
+        }
+        _mm256_storeu_pd(nu + j, nLo);
+        _mm256_storeu_pd(nu + j + 4, nHi);
+        _mm256_storeu_pd(de + j, dLo);
+        _mm256_storeu_pd(de + j + 4, dHi);
+    }
+    return j;
+}
+
 // kP: the patch radius when known at compile time, -1 to read it from the call.
 //
 // Per tile, the output pixels' patch rows are widened to 16 bits once. Per
@@ -54,6 +106,7 @@ void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, dou
     alignas(32) int16_t candRows[(2 * kWideMaxPatch + 1) * kWideLanes];
     alignas(32) double candValues[3 * kFastTilePixels + 6 * kWideMaxSearch + 8];
     const __m256i limit = _mm256_set1_epi32(N);
+    int32_t visited = 0, skipped = 0;  // 8-lane groups of the last candidate row
 
     for (int32_t t = 0; t < n; t += tile) {
         const int32_t lanes = 3 * std::min(tile, n - t);
@@ -87,33 +140,16 @@ void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, dou
                     ColumnSums<0>(outRows, b, rows, sumLanes, out);
             }
 
-            int32_t j = 0;
-            for (; j + 8 <= lanes; j += 8) {
-                __m256d nLo = _mm256_loadu_pd(nu + j), nHi = _mm256_loadu_pd(nu + j + 4);
-                __m256d dLo = _mm256_loadu_pd(de + j), dHi = _mm256_loadu_pd(de + j + 4);
-                const int32_t* sums = colSum + j;
-                const double* cand = candValues + j;
-                for (int32_t o = 0; o <= 2 * s; ++o, sums += block, cand += 3) {
-                    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums));
-                    for (int32_t k = 1; k <= 2 * p; ++k)
-                        d = _mm256_add_epi32(
-                            d, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + 3 * k)));
-                    const __m256i use = _mm256_cmpgt_epi32(limit, d);
-                    if (_mm256_testz_si256(use, use)) continue;
-                    const __m256 w = _mm256_mask_i32gather_ps(_mm256_setzero_ps(), table, d,
-                                                              _mm256_castsi256_ps(use), 4);
-                    const __m256d wLo = _mm256_cvtps_pd(_mm256_castps256_ps128(w));
-                    const __m256d wHi = _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1));
-                    nLo = _mm256_add_pd(nLo, _mm256_mul_pd(wLo, _mm256_loadu_pd(cand)));
-                    nHi = _mm256_add_pd(nHi, _mm256_mul_pd(wHi, _mm256_loadu_pd(cand + 4)));
-                    dLo = _mm256_add_pd(dLo, wLo);
-                    dHi = _mm256_add_pd(dHi, wHi);
-                }
-                _mm256_storeu_pd(nu + j, nLo);
-                _mm256_storeu_pd(nu + j + 4, nHi);
-                _mm256_storeu_pd(de + j, dLo);
-                _mm256_storeu_pd(de + j + 4, dHi);
-            }
+            // Groups whose lanes are all past the cut-off are skipped with a
+            // branch only while most are (see GroupSums); the counts of this
+            // candidate row choose for the next one.
+            const bool skipping = visited > 0 && 5 * skipped > 4 * visited;
+            visited = skipped = 0;
+            int32_t j =
+                skipping ? GroupSums<kP, true>(p, s, lanes, block, colSum, candValues, table, limit,
+                                               nu, de, skipped, visited)
+                         : GroupSums<kP, false>(p, s, lanes, block, colSum, candValues, table,
+                                                limit, nu, de, skipped, visited);
             for (; j < lanes; ++j) {
                 const int32_t* sums = colSum + j;
                 const double* cand = candValues + j;
