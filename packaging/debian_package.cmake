@@ -35,11 +35,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${CALMORA_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # libKcDenoise.so is in the loader's folders: Debian refreshes the loader's
-# cache through libc's ldconfig trigger, not from maintainer scripts.
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-  ${CMAKE_CURRENT_LIST_DIR}/debian/triggers
-  ${CMAKE_CURRENT_LIST_DIR}/debian/postinst
-  ${CMAKE_CURRENT_LIST_DIR}/debian/postrm)
+# cache through libc's ldconfig trigger, not from maintainer scripts, and the
+# package has none.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/drop_ldconfig_scripts.cmake)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # CPack puts the summary first and indents the rest as Debian's long description.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "photo denoiser with a preview of the filter")

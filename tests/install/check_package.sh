@@ -58,6 +58,14 @@ if [ "$gui" = gui ]; then
   has /usr/share/man/man1/calmora.1.gz
 fi
 
+# No maintainer scripts: the loader's cache is refreshed by libc's ldconfig
+# trigger, and a package without a postrm is gone from dpkg's records once
+# removed, without a purge.
+scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -xE 'preinst|postinst|prerm|postrm' || true)
+[ -z "$scripts" ] || fail "the package has maintainer scripts: $(echo $scripts)"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./triggers 2>/dev/null | grep -qx 'activate-noawait ldconfig' ||
+  fail "the package does not activate the ldconfig trigger"
+
 # Debian's own checks, where lintian is installed (scripts/package.sh installs
 # it): an error fails, warnings are shown.
 if command -v lintian >/dev/null; then
@@ -74,11 +82,7 @@ fi
 root=$work/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
-# The package's scripts do nothing (its one trigger is libc's, not in this
-# root); they run outside the root, which has no shell to run them in.
-dpkg_root() {
-  dpkg --root="$root" --log=/dev/null --force-depends --force-not-root --force-script-chrootless "$@"
-}
+dpkg_root() { dpkg --root="$root" --log=/dev/null --force-depends --force-not-root "$@"; }
 if ! dpkg_root --install "$deb" >"$work/dpkg-install.log" 2>&1; then
   cat "$work/dpkg-install.log" >&2
   echo "FAIL: dpkg could not install the package" >&2
@@ -121,15 +125,19 @@ if [ "$gui" = gui ]; then
 fi
 
 # What dpkg installed is exactly what it removes: nothing else may have
-# appeared in the package's folders, and the removal leaves the root empty.
+# appeared in the package's folders, and removing it (no purge) leaves the
+# root empty.
 dpkg-query --admindir="$root/var/lib/dpkg" -L calmora | sort >"$work/listed"
 (cd "$root" && find usr -mindepth 0 | sed 's|^|/|' | sort) >"$work/present"
 extra=$(comm -13 "$work/listed" "$work/present")
 [ -z "$extra" ] || fail "files appeared beside the package's: $extra"
-if ! dpkg_root --purge calmora >"$work/dpkg-purge.log" 2>&1; then
-  cat "$work/dpkg-purge.log" >&2
+if ! dpkg_root --remove calmora >"$work/dpkg-remove.log" 2>&1; then
+  cat "$work/dpkg-remove.log" >&2
   fail "dpkg could not remove the package"
 fi
+status=$(dpkg-query --admindir="$root/var/lib/dpkg" -W -f='${db:Status-Status}' calmora 2>/dev/null || true)
+[ -z "$status" ] || [ "$status" = not-installed ] ||
+  fail "after removal dpkg still records calmora as '$status'"
 left=$(cd "$root" && find . -mindepth 1 ! -path './var' ! -path './var/lib' ! -path './var/lib/dpkg' \
   ! -path './var/lib/dpkg/*')
 [ -z "$left" ] || fail "removing the package left: $left"
