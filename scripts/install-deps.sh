@@ -6,7 +6,7 @@ PACKAGES=(
   qt6-base-dev libfreeimage-dev libjpeg-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick
-  desktop-file-utils appstream groff-base
+  desktop-file-utils appstream groff-base file
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
