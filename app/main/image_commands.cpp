@@ -53,7 +53,8 @@ void MainWindow::Ruota90_Click() {
     }
 
     CopyImageMetadata(turned, doc_.image);
-    FreeImage_Unload(doc_.image);
+    // The picture before the turn goes to the history instead of away.
+    RecordStep(doc_.image, doc_.rotation, view_.Caption());
     doc_.image = turned;
     doc_.imageBits = bits;
     doc_.width = width;
@@ -92,6 +93,7 @@ void MainWindow::Denoise_Click() {
     denoiseDialogOpen_ = true;
     if (denoiseDialog_) denoiseDialog_(this, *this);
     denoiseDialogOpen_ = false;
+    UpdateEditMenu();
     // Not handed over: the run was stopped, cancelled or never started.
     if (destination_) {
         FreeImage_Unload(destination_);
@@ -110,7 +112,8 @@ DenoiseDestination MainWindow::Destination() const {
 void MainWindow::AdoptDenoised() {
     if (!destination_ || !HasImage()) return;
     CopyImageMetadata(destination_, doc_.image);
-    FreeImage_Unload(doc_.image);
+    // The caption before the run: the dialog appends its suffix next.
+    RecordStep(doc_.image, doc_.rotation, view_.Caption());
     doc_.image = destination_;
     destination_ = nullptr;
     doc_.imageBits = FreeImage_GetBits(doc_.image);

@@ -26,6 +26,7 @@
 #include "form_pref.h"
 #include "imagefiles/image_load.h"
 #include "imagefiles/image_save.h"
+#include "imagefiles/memory_budget.h"
 #include "main_menus.h"
 #include "message_catalogue.h"
 #include "picture_box.h"
@@ -138,10 +139,12 @@ void RestoreDefaultAllocation() { Allocation() = DefaultAllocation(); }
 
 // ---------------------------------------------------------------- start-up
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), history_(HistoryBudget(SystemMemoryBytes())) {
     setObjectName(QStringLiteral("FormMain"));
     denoiseDialog_ = ShowDenoiseDialog;
     CreateMenus();
+    ConnectAddedCommands();
     CreateClientArea();
     InstallWheel();
     InstallViewKeys();
@@ -267,7 +270,8 @@ void MainWindow::InstallWheel() {
     target.horizontalBar = [this] { return hScroll_; };
     target.zoom = [this](int notches, QPoint globalPosition) {
         const QPointF at = client_->mapFromGlobal(QPointF(globalPosition));
-        const ClientSpot spot{at.x(), at.y()};
+        SyncClientSize();
+        const ClientSpot spot = view_.DeviceSpot(at.x(), at.y());
         ZoomBy(notches, &spot);
     };
     mouse_hook(this, std::move(target));
@@ -278,7 +282,7 @@ void MainWindow::ShowStartPicture() {
     if (!BitmapFromImage(DrawStartPicture(), picture)) return;
     const QSize client = ClientSize();
     PlacePic((client.width() - picture.width()) / 2, (client.height() - picture.height()) / 2,
-             picture.width(), picture.height());
+             picture.width(), picture.height(), false);
     pic_->BitBlt(0, 0, picture.width(), picture.height(), picture, 0, 0);
     pic_->show();
     startPictureShown_ = true;
@@ -322,12 +326,19 @@ QList<QAction*> MainWindow::LockedMenus() const {
             denoise_, prefMenu_};
 }
 
-void MainWindow::DisableMainMenus() { calmora::DisableMainMenus(LockedMenus()); }
+void MainWindow::DisableMainMenus() {
+    calmora::DisableMainMenus(LockedMenus());
+    // Not part of the lock, but the picture belongs to the locking command.
+    ruota90_->setEnabled(false);
+    UpdateEditMenu();
+}
 
 void MainWindow::EnableMainMenus() {
     calmora::EnableMainMenus(LockedMenus());
     // Without an image there is nothing for the denoise dialog to work on.
     denoise_->setEnabled(HasImage());
+    ruota90_->setEnabled(true);
+    UpdateEditMenu();
 }
 
 void MainWindow::SetWindowPointer(int code) {
@@ -378,9 +389,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // Unsaved changes go only when the user says so; a save chosen here
+    // closes the window once it has written the picture, and not otherwise.
+    const ChangesSettled settled = SettleChanges([this] {
+        QMetaObject::invokeMethod(this, &MainWindow::close, Qt::QueuedConnection);
+    });
+    if (settled != ChangesSettled::Now) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
+
+void MainWindow::FileQuit_Click() { close(); }
 
 void MainWindow::Form_Unload() {
     if (unloaded_) return;

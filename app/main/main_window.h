@@ -6,13 +6,18 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QStringList>
 #include <functional>
 
 #include "denoise/denoise_host.h"
+#include "history.h"
 #include "image_document.h"
+#include "unsaved_changes.h"
 #include "view_model.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QMenu;
 class QScrollBar;
 
@@ -52,6 +57,24 @@ public:
     void PrefMenu_Click();
     void ShowGuida_Click();
     void ShowAbout_Click();
+    // Added commands: the Edit menu, quitting, and a file of the recent list.
+    void EditUndo_Click();
+    void EditRedo_Click();
+    void EditRevert_Click();
+    void FileQuit_Click();
+    void OpenRecent_Click(const QString& path);
+
+    // Unsaved changes: a denoise or a turn since the last load or save that
+    // is not undone. SettleChanges asks whether to save them; with Later,
+    // proceed runs once the save that was chosen has written the picture.
+    [[nodiscard]] bool HasUnsavedChanges() const {
+        return HasImage() && history_.HasUnsavedChanges();
+    }
+    void MarkSaved() { history_.MarkSaved(); }
+    [[nodiscard]] ChangesSettled SettleChanges(std::function<void()> proceed);
+    [[nodiscard]] const History& ImageHistory() const { return history_; }
+    // The files of the recent list, newest first.
+    [[nodiscard]] QStringList RecentFiles() const;
 
     // Captions of the menus and the save frames in one language, and the
     // switch of the window title to its twin in the language now in use.
@@ -103,10 +126,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateMenus();
+    // The commands added beside the original menus and every shortcut.
+    void ConnectAddedCommands();
     // FileMenu, PaintSize, ShowAbout, ShowGuida, Denoise, PrefMenu: in the
     // order the lock sets them.
     [[nodiscard]] QList<QAction*> LockedMenus() const;
@@ -136,7 +163,9 @@ private:
     void InstallLayout(const TrueSizeLayout& layout, int32_t x, int32_t y);
     void ApplyMarks(const SizeMarks& marks);
     void PlaceScrollBars();
-    void PlacePic(int left, int top, int width, int height);
+    // Places Pic for a view given in the view's device pixels, or (the start
+    // picture) in the window's own pixels.
+    void PlacePic(int left, int top, int width, int height, bool devicePixels = true);
     // Fills bitmap with the view block of the current image at (x, y): 0, or
     // the number of the message that tells why it could not.
     [[nodiscard]] int MakeTrueView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t width,
@@ -181,6 +210,24 @@ private:
     void Vscroll1_Change();
 
     void Form_Unload();
+
+    // History.
+    // The picture shown now as a history state; doc_ gives its image up.
+    [[nodiscard]] HistoryState TakeCurrentState();
+    // A command replaced the image: the picture before it (given up by doc_)
+    // with its angle and caption goes on the undo list.
+    void RecordStep(FIBITMAP* before, int16_t rotation, const CaptionPair& caption);
+    // Shows target, the state move of the history brings in; nothing changes
+    // when its views cannot be made.
+    void GoToState(const HistoryState* target,
+                   std::optional<HistoryState> (History::*move)(HistoryState&));
+    void UpdateEditMenu();
+    [[nodiscard]] bool CommandsLocked() const;
+
+    // Opening after the question about unsaved changes (open, drop, recent).
+    void OpenAsked(const QString& path);
+    void AddRecentFile(const QString& path);
+    void RefreshRecentMenu();
     void InstallWheel();
 
     ImageDocument doc_;
@@ -220,6 +267,8 @@ private:
     QAction* editRedo_ = nullptr;
     QAction* editRevert_ = nullptr;
     GCommonDialog* openDialog_ = nullptr;
+    History history_;
+    QString shownFile_;  // the file of the picture on screen
 };
 
 }  // namespace calmora

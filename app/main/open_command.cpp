@@ -48,12 +48,21 @@ void MainWindow::FileOpen_Click() {
         doc_.fileName = doc_.lastChosenName;
         return;
     }
-    BeginLoad(fileName);
+    OpenAsked(fileName);
 }
 
 void MainWindow::OpenFile(const QString& path) {
     if (doc_.loadingFlag || path.isEmpty()) return;
-    BeginLoad(QFileInfo(path).absoluteFilePath());
+    OpenAsked(QFileInfo(path).absoluteFilePath());
+}
+
+void MainWindow::OpenAsked(const QString& path) {
+    // The picture on screen with its unsaved changes goes only when the user
+    // said so, or once it is saved.
+    const ChangesSettled settled = SettleChanges([this, path] {
+        if (!doc_.loadingFlag) BeginLoad(path);
+    });
+    if (settled == ChangesSettled::Now) BeginLoad(path);
 }
 
 QString MainWindow::SplitPath(const QString& path) {
@@ -86,6 +95,8 @@ void MainWindow::LoadImageFile() {
     const ImageProbe probe = ProbeImageFile(path);
     if (probe.error != ImageFileError::None) {
         ShowMessage(this, CatalogueMessageFor(probe.error));
+        // Told why, the title names the picture still shown again, not the refused file.
+        SetTitle(HasImage() ? view_.Title(CurrentLanguage()) : kProgramName);
         doc_.loadingFlag = false;
         return;
     }
@@ -118,6 +129,9 @@ void MainWindow::LoadImageFile() {
     doc_.imageBits = FreeImage_GetBits(doc_.image);
     ResumeSystemKeys();
 
+    history_.Reset();
+    shownFile_ = doc_.fileName;
+    AddRecentFile(doc_.fileName);
     view_.SetImageSize(doc_.width, doc_.height);
     view_.SetBaseCaption(CaptionPair::Same(BaseCaption(name, doc_.width, doc_.height)));
     SetTitle(view_.Caption().In(CurrentLanguage()));
@@ -150,6 +164,7 @@ void MainWindow::LoadImageFile() {
     menus.Release();
     imageMenu_->menuAction()->setVisible(true);
     doc_.rotation = 0;
+    UpdateEditMenu();
 }
 
 void MainWindow::FailLoad(BusyPointers& busy, int message, bool hidePaintSize) {
@@ -170,6 +185,9 @@ void MainWindow::ReleaseDocument() {
         FreeImage_Unload(doc_.image);
         doc_.image = nullptr;
     }
+    // Its history goes with the picture.
+    history_.Reset();
+    if (editUndo_) UpdateEditMenu();
     doc_.imageBits = nullptr;
     doc_.viewBitmap.Release();
     DropFitBitmap();

@@ -27,7 +27,9 @@ const QString kCommandName = QStringLiteral("SaveCommand");
 
 }  // namespace
 
-void RunFileSave(MainWindow& window) { SaveCommand::Of(window).FileSave_Click(); }
+void RunFileSave(MainWindow& window, std::function<void(bool saved)> done) {
+    SaveCommand::Of(window).FileSave_Click(std::move(done));
+}
 
 SaveCommand& SaveCommand::Of(MainWindow& window) {
     if (auto* command = window.findChild<SaveCommand*>(kCommandName, Qt::FindDirectChildrenOnly))
@@ -52,9 +54,13 @@ bool SaveCommand::FrameOpen() const {
     return frameJPGQuality_->isVisibleTo(client) || frameTIFF_->isVisibleTo(client);
 }
 
-void SaveCommand::FileSave_Click() {
+void SaveCommand::FileSave_Click(std::function<void(bool saved)> done) {
     // The frame already asks about an earlier name; one save at a time.
-    if (FrameOpen() || writing_ || !window_.HasImage()) return;
+    if (FrameOpen() || writing_ || !window_.HasImage()) {
+        if (done) done(false);
+        return;
+    }
+    done_ = std::move(done);
 
     saveName_ = kSaveStartName;
     QString fileTitle;
@@ -63,6 +69,7 @@ void SaveCommand::FileSave_Click() {
     int32_t flags = 0;
     if (!dialog_.VBGetSaveFileName(saveName_, fileTitle, true, filter, filterIndex, saveFolder_,
                                    QString(), kSaveDefaultExtension, &window_, flags)) {
+        Finish(false);
         return;
     }
 
@@ -71,9 +78,13 @@ void SaveCommand::FileSave_Click() {
     if (!folder.isEmpty()) saveFolder_ = folder;
 
     const SaveNameCheck check = CheckSaveName(saveName_);
-    if (check.verdict == SaveNameVerdict::NoExtension) return;
+    if (check.verdict == SaveNameVerdict::NoExtension) {
+        Finish(false);
+        return;
+    }
     if (check.verdict == SaveNameVerdict::InvalidName) {
         ShowText(InvalidFileNameText(saveName_), MessageIcon::Exclamation);
+        Finish(false);
         return;
     }
 
@@ -84,6 +95,7 @@ void SaveCommand::FileSave_Click() {
         ShowText(UnknownSaveFormatText(saveName_, CurrentLanguage()),
                  MessageIcon::Exclamation);
         UnlockWindow();
+        Finish(false);
         return;
     }
     switch (*check.format) {
@@ -106,6 +118,7 @@ void SaveCommand::FileSave_Click() {
             }
             ReportFailure(result);
             UnlockWindow();
+            Finish(result.ok);
             break;
         }
     }
@@ -132,12 +145,14 @@ void SaveCommand::OkjpgQual_Click() {
     }
     ReportFailure(result);
     UnlockWindow();
+    Finish(result.ok);
 }
 
 void SaveCommand::AnnullajpgQual_Click() {
     if (writing_) return;
     frameJPGQuality_->hide();
     UnlockWindow();
+    Finish(false);
 }
 
 void SaveCommand::UncompressedTIFFOpt_Click() {
@@ -164,12 +179,14 @@ void SaveCommand::OkTif_Click() {
     }
     ReportFailure(result);
     UnlockWindow();
+    Finish(result.ok);
 }
 
 void SaveCommand::AnnullaTif_Click() {
     if (writing_) return;
     frameTIFF_->hide();
     UnlockWindow();
+    Finish(false);
 }
 
 void SaveCommand::LockWindow() { lock_.emplace(window_, true); }
@@ -197,6 +214,14 @@ void SaveCommand::ReportFailure(const SaveResult& result) {
     const QString reason =
         QString::fromStdString(SaveErrorText(result.error, result.systemError, language));
     ShowText(SaveFailedText(saveName_, reason, language), MessageIcon::Critical);
+}
+
+void SaveCommand::Finish(bool saved) {
+    if (saved) window_.MarkSaved();
+    // Taken out first: the continuation may start another save or close the window.
+    std::function<void(bool)> done = std::move(done_);
+    done_ = nullptr;
+    if (done) done(saved);
 }
 
 void SaveCommand::ShowText(const QString& text, MessageIcon icon) {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "command_lock.h"
@@ -24,8 +25,11 @@ namespace calmora {
 
 class MainWindow;
 
-// The File menu's "save".
-void RunFileSave(MainWindow& window);
+// The File menu's "save". done, when given, hears once whether the picture
+// was written: at once for PNG and BMP, when the frame is answered for JPEG and
+// TIFF, false at once when the save does not start (one is under way already,
+// the dialog was cancelled, the name refused).
+void RunFileSave(MainWindow& window, std::function<void(bool saved)> done = {});
 
 class SaveCommand : public QObject {
     Q_OBJECT
@@ -37,7 +41,7 @@ public:
     // Goes with the window, whose menus may be gone by then.
     ~SaveCommand() override;
 
-    void FileSave_Click();
+    void FileSave_Click(std::function<void(bool saved)> done = {});
 
     void HScrolljpgQual_Change();
     void OkjpgQual_Click();
@@ -70,6 +74,9 @@ private:
     // Says why a write failed; nothing when it did not.
     void ReportFailure(const SaveResult& result);
     void ShowText(const QString& text, MessageIcon icon);
+    // The end of a save that started: the window hears of a written picture,
+    // then whoever asked for the save.
+    void Finish(bool saved);
 
     MainWindow& window_;
     GCommonDialog dialog_;
@@ -78,6 +85,7 @@ private:
     bool tiffLzw_ = false;
     bool writing_ = false;
     std::optional<MenuLock> lock_;
+    std::function<void(bool saved)> done_;
 
     QGroupBox* frameJPGQuality_ = nullptr;
     QScrollBar* hScrolljpgQual_ = nullptr;

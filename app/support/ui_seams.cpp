@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -22,6 +23,20 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 void ShowMessageBox(QWidget* parent, const MessageRequest& request) {
     QMessageBox box(BoxIcon(request.icon), request.title, request.text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+QuestionAnswer AskWithBox(QWidget* parent, const QuestionRequest& request) {
+    QMessageBox box(QMessageBox::Warning, request.title, request.text, QMessageBox::NoButton,
+                    parent);
+    QPushButton* save = box.addButton(request.saveCaption, QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(request.discardCaption, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(request.cancelCaption, QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save) return QuestionAnswer::Save;
+    if (box.clickedButton() == discard) return QuestionAnswer::Discard;
+    return QuestionAnswer::Cancel;
 }
 
 // The dialog may hand a filter back without its pattern part when details are
@@ -105,7 +120,7 @@ bool OpenWithDesktop(const QString& urlOrPath) {
 }  // namespace
 
 UiSeams& Seams() {
-    static UiSeams seams{ShowMessageBox, ShowFileDialog, OpenWithDesktop};
+    static UiSeams seams{ShowMessageBox, AskWithBox, ShowFileDialog, OpenWithDesktop};
     return seams;
 }
 

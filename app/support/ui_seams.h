@@ -18,6 +18,18 @@ struct MessageRequest {
     MessageIcon icon = MessageIcon::Critical;
 };
 
+// A question with three answers, such as unsaved changes before closing:
+// the buttons' captions in the program's language.
+enum class QuestionAnswer { Save, Discard, Cancel };
+
+struct QuestionRequest {
+    QString text;
+    QString title;
+    QString saveCaption;
+    QString discardCaption;
+    QString cancelCaption;
+};
+
 struct FileDialogRequest {
     bool save = false;
     QString title;
@@ -40,6 +52,8 @@ struct FileDialogResult {
 struct UiSeams {
     // Shows a message and returns when the user has answered it.
     std::function<void(QWidget* parent, const MessageRequest&)> showMessage;
+    // Asks and returns the answer; closing the box without one is Cancel.
+    std::function<QuestionAnswer(QWidget* parent, const QuestionRequest&)> askQuestion;
     std::function<FileDialogResult(QWidget* parent, const FileDialogRequest&)> fileDialog;
     // Opens a local file or a URL with the desktop's handler; false on failure.
     std::function<bool(const QString& urlOrPath)> openUrl;

@@ -23,12 +23,16 @@ public:
         MessageRequest request;
     };
     QList<Message> messages;
+    QList<QuestionRequest> questions;
     QList<FileDialogRequest> fileRequests;
     QStringList openedUrls;
 
     // What the next file dialogs answer (default: cancelled).
     FileDialogResult nextFileResult;
     bool openUrlSucceeds = true;
+    // What three-answer questions are answered (default: discard, as a
+    // window closed without a question did).
+    QuestionAnswer nextAnswer = QuestionAnswer::Discard;
 
 private:
     UiSeams saved_;

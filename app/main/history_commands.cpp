@@ -1,0 +1,110 @@
+#include "main_window.h"
+
+#include "command_lock.h"
+#include "current_language.h"
+#include "message_catalogue.h"
+
+#include <QMenu>
+#include <QScrollBar>
+
+namespace calmora {
+
+// ---------------------------------------------------------------- history
+
+HistoryState MainWindow::TakeCurrentState() {
+    HistoryState state;
+    state.image.reset(doc_.image);
+    doc_.image = nullptr;
+    doc_.imageBits = nullptr;
+    state.rotation = doc_.rotation;
+    state.caption = view_.Caption();
+    state.id = history_.CurrentId();
+    return state;
+}
+
+void MainWindow::RecordStep(FIBITMAP* before, int16_t rotation, const CaptionPair& caption) {
+    HistoryState state;
+    state.image.reset(before);
+    state.rotation = rotation;
+    state.caption = caption;
+    state.id = history_.CurrentId();
+    history_.Record(std::move(state), history_.NextId());
+    UpdateEditMenu();
+}
+
+bool MainWindow::CommandsLocked() const {
+    // A save frame waiting or screen fit half way holds the menus; the picture
+    // belongs to that command until it ends.
+    return doc_.loadingFlag || denoiseDialogOpen_ || !fileMenu_->menuAction()->isEnabled();
+}
+
+void MainWindow::UpdateEditMenu() {
+    const bool usable = HasImage() && !CommandsLocked();
+    editUndo_->setEnabled(usable && history_.CanUndo());
+    editRedo_->setEnabled(usable && history_.CanRedo());
+    editRevert_->setEnabled(usable && history_.CanRevert());
+}
+
+void MainWindow::EditUndo_Click() { GoToState(history_.UndoTarget(), &History::Undo); }
+void MainWindow::EditRedo_Click() { GoToState(history_.RedoTarget(), &History::Redo); }
+void MainWindow::EditRevert_Click() { GoToState(history_.RevertTarget(), &History::Revert); }
+
+void MainWindow::GoToState(const HistoryState* target,
+                           std::optional<HistoryState> (History::*move)(HistoryState&)) {
+    if (!target || !HasImage() || CommandsLocked()) return;
+    // A zoomed view goes back to true size on the same spot first; the state
+    // brought in is then shown like a turned picture.
+    if (view_.Mode() == kZoomed) LeaveZoom();
+    BusyPointers busy(*this);
+    const MenuLock menus(*this);
+
+    // As with a turn, the views of the state to show are made before anything
+    // of the current one moves, so a failure leaves everything as it was.
+    FIBITMAP* image = target->image.get();
+    uint8_t* bits = FreeImage_GetBits(image);
+    const auto width = static_cast<int32_t>(FreeImage_GetWidth(image));
+    const auto height = static_cast<int32_t>(FreeImage_GetHeight(image));
+    // A denoise undone keeps the spot in view; a different size starts at the corner.
+    const bool sameSize = width == doc_.width && height == doc_.height;
+    const int32_t x = sameSize ? hScroll_->value() : 0;
+    const int32_t y = sameSize ? vScroll_->value() : 0;
+    const TrueSizeLayout layout = ComputeLayout(width, height);
+    const FitGeometry fit = ComputeFitFor(width, height);
+    DisplayBitmap trueView, fitted;
+    int failure = MakeTrueView(trueView, bits, width, height, layout, x, y);
+    if (failure == 0 && view_.Mode() == kScreenFit) {
+        failure = MakeFitView(fitted, bits, width, height, fit);
+    }
+    if (failure != 0) {
+        busy.Release();
+        ShowMessage(this, failure);
+        return;
+    }
+
+    HistoryState current = TakeCurrentState();
+    std::optional<HistoryState> next = (history_.*move)(current);
+    doc_.image = next->image.release();
+    doc_.imageBits = bits;
+    doc_.width = width;
+    doc_.height = height;
+    doc_.rotation = next->rotation;
+    view_.SetImageSize(width, height);
+    std::swap(doc_.viewBitmap, trueView);
+    DropFitBitmap();
+    if (view_.Mode() == kScreenFit) {
+        std::swap(doc_.fitBitmap, fitted);
+        doc_.fitBitmapExists = true;
+    }
+    view_.SetCaption(next->caption);
+    view_.SetFit(fit);
+
+    InstallLayout(layout, x, y);
+    view_.SetTrueScroll(hScroll_->value(), vScroll_->value());
+    if (view_.Mode() == kTrueSize) {
+        ShowTrueView();
+    } else {
+        ShowFitView();
+    }
+}
+
+}  // namespace calmora
