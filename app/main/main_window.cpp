@@ -2,6 +2,7 @@
 
 #include "added_captions.h"
 #include "current_language.h"
+#include "qt_translation.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -291,6 +292,7 @@ void MainWindow::ShowStartPicture() {
 // ---------------------------------------------------------------- captions
 
 void MainWindow::ApplyCaptions(int language) {
+    UseQtTranslation(language);
     auto apply = [this, language](const ControlCaption& entry) {
         const QString text = QString::fromUtf8(language == kEnglish ? entry.english : entry.italian);
         const QString name = QString::fromLatin1(entry.control);

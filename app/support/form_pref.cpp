@@ -79,7 +79,7 @@ void FormPref::SetCaptions(int language) {
     FrameLingua->setTitle(english ? QStringLiteral("Language") : QStringLiteral("Lingua"));
     OptENG->setText(english ? QStringLiteral("English") : QStringLiteral("Inglese"));
     OptITA->setText(english ? QStringLiteral("Italian") : QStringLiteral("Italiano"));
-    FrameMouse->setTitle(english ? QStringLiteral("Mose button for image scrolling")
+    FrameMouse->setTitle(english ? QStringLiteral("Mouse button for image scrolling")
                                  : QStringLiteral("Tasto del mouse per scorrere immagini"));
     OptSX->setText(english ? QStringLiteral("Left") : QStringLiteral("Sinistro"));
     OptDX->setText(english ? QStringLiteral("Right") : QStringLiteral("Destro"));

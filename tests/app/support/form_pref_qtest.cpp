@@ -70,7 +70,7 @@ void FormPrefTest::captionsFollowTheLanguage_data() {
     QTest::addColumn<QStringList>("texts");  // form, then the controls in order below
     QTest::newRow("English") << 1
                              << QStringList{"Preferences", "Language", "English", "Italian",
-                                            "Mose button for image scrolling", "Left", "Right",
+                                            "Mouse button for image scrolling", "Left", "Right",
                                             "Apply", "Cancel"};
     QTest::newRow("Italian") << 2
                              << QStringList{"Preferenze", "Lingua", "Inglese", "Italiano",
