@@ -4,14 +4,14 @@
 #include <cmath>
 #include <limits>
 
+#include "app/support/rounding.h"
+
 namespace calmora {
 
 int32_t RoundToEven(double value) {
-    constexpr double kLow = std::numeric_limits<int32_t>::min();
-    constexpr double kHigh = std::numeric_limits<int32_t>::max();
-    if (!(value == value)) return 0;  // NaN from a zero-sized view
-    // nearbyint follows the default rounding mode: to nearest, halves to even.
-    return static_cast<int32_t>(std::clamp(std::nearbyint(value), kLow, kHigh));
+    constexpr int64_t kLow = std::numeric_limits<int32_t>::min();
+    constexpr int64_t kHigh = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(std::clamp(RoundHalfEven(value), kLow, kHigh));
 }
 
 bool UsesAreaMode(int32_t imageWidth, int32_t imageHeight) {

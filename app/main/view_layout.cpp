@@ -6,19 +6,6 @@
 
 namespace calmora {
 
-int64_t RoundHalfEven(double value) {
-    const double floor = std::floor(value);
-    const double diff = value - floor;
-    double result = floor;
-    if (diff > 0.5) {
-        result = floor + 1.0;
-    } else if (diff == 0.5) {
-        result = std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
-    }
-    constexpr double kLimit = 9.0e18;
-    return static_cast<int64_t>(std::clamp(result, -kLimit, kLimit));
-}
-
 namespace {
 
 int32_t Centre(int64_t space, int64_t size) {

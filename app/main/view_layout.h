@@ -5,10 +5,9 @@
 
 #include <cstdint>
 
-namespace calmora {
+#include "app/support/rounding.h"
 
-// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
-[[nodiscard]] int64_t RoundHalfEven(double value);
+namespace calmora {
 
 struct TrueSizeLayout {
     int32_t viewLeft = 0;
