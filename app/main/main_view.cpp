@@ -24,10 +24,13 @@ QSize MainWindow::ClientSize() const {
     return client_->size();
 }
 
+// The view lays out in device pixels: the client area and the bars' thickness
+// go in with the display's ratio (1 on an ordinary display).
 void MainWindow::SyncClientSize() {
     const QSize client = ClientSize();
     view_.SetClientSize(client.width(), client.height(),
-                        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, hScroll_));
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, hScroll_),
+                        client_->devicePixelRatioF());
 }
 
 TrueSizeLayout MainWindow::ComputeLayout(int32_t width, int32_t height) {
@@ -81,8 +84,17 @@ void MainWindow::PlaceScrollBars() {
                           both ? client.height() - thickness : client.height());
 }
 
-void MainWindow::PlacePic(int left, int top, int width, int height) {
-    pic_->setGeometry(left, top, width, height);
+void MainWindow::PlacePic(int left, int top, int width, int height, bool devicePixels) {
+    if (!devicePixels) {
+        pic_->SetPixelRatio(1.0);
+        pic_->setGeometry(left, top, width, height);
+        return;
+    }
+    // A view's bitmap is drawn one pixel per device pixel; the widget around
+    // it is placed in the window's own pixels.
+    const PicturePlace place = view_.WidgetPlace({left, top, width, height});
+    pic_->SetPixelRatio(view_.DeviceRatio());
+    pic_->setGeometry(place.left, place.top, place.width, place.height);
 }
 
 int MainWindow::MakeTrueView(DisplayBitmap& bitmap, const uint8_t* bits, int32_t width,

@@ -2,12 +2,43 @@
 
 #include "zoom_levels.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace calmora {
 
-void MainViewModel::SetClientSize(int32_t width, int32_t height, int32_t barThickness) {
-    clientWidth_ = width;
-    clientHeight_ = height;
-    barThickness_ = barThickness;
+namespace {
+
+// A side in logical pixels at ratio, in whole device pixels. Rounded to the
+// nearest: Qt gives a widget of n logical pixels n x ratio device pixels.
+int32_t ToDevice(int32_t side, double ratio) {
+    const double device = std::round(static_cast<double>(side) * ratio);
+    return static_cast<int32_t>(
+        std::clamp(device, 0.0, double{std::numeric_limits<int32_t>::max()}));
+}
+
+}  // namespace
+
+void MainViewModel::SetClientSize(int32_t width, int32_t height, int32_t barThickness,
+                                  double ratio) {
+    // A ratio Qt never reports (zero, negative, not a number) counts as 1.
+    ratio_ = ratio > 0.0 && std::isfinite(ratio) ? ratio : 1.0;
+    clientWidth_ = ToDevice(width, ratio_);
+    clientHeight_ = ToDevice(height, ratio_);
+    barThickness_ = ToDevice(barThickness, ratio_);
+}
+
+PicturePlace MainViewModel::WidgetPlace(const PicturePlace& device) const {
+    if (ratio_ == 1.0) return device;
+    // The corners rounded outwards, so the widget covers every device pixel
+    // of the place; with a whole ratio and even places that is exact.
+    const double left = std::floor(device.left / ratio_);
+    const double top = std::floor(device.top / ratio_);
+    const double right = std::ceil((static_cast<double>(device.left) + device.width) / ratio_);
+    const double bottom = std::ceil((static_cast<double>(device.top) + device.height) / ratio_);
+    return {static_cast<int32_t>(left), static_cast<int32_t>(top),
+            static_cast<int32_t>(right - left), static_cast<int32_t>(bottom - top)};
 }
 
 TrueSizeLayout MainViewModel::LayoutFor(int32_t width, int32_t height) const {

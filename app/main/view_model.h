@@ -5,6 +5,12 @@
 // returns, so every question about the view has one answer, testable with
 // tables. The zoom factor is the view's scale (1 at true size), which other
 // zoom levels extend.
+//
+// Everything is laid out in device pixels: on a display whose device pixel
+// ratio is above 1, true size puts one image pixel on one device pixel and
+// the fit and its caption name what the screen really shows. The window
+// hands in its client area in its own (logical) pixels with the ratio and
+// turns the places back with WidgetPlace for its widgets.
 #pragma once
 
 #include <cstdint>
@@ -39,8 +45,18 @@ struct PicturePlace {
 
 class MainViewModel {
 public:
-    // The client area the view lays out in, and the thickness of a scroll bar.
-    void SetClientSize(int32_t width, int32_t height, int32_t barThickness);
+    // The client area the view lays out in, and the thickness of a scroll bar,
+    // both in the window's logical pixels, with the display's device pixel
+    // ratio; they are kept in device pixels.
+    void SetClientSize(int32_t width, int32_t height, int32_t barThickness, double ratio = 1.0);
+    [[nodiscard]] double DeviceRatio() const { return ratio_; }
+    // A place of the view (device pixels) in the window's logical pixels: the
+    // smallest whole-pixel widget that holds it.
+    [[nodiscard]] PicturePlace WidgetPlace(const PicturePlace& device) const;
+    // A spot of the client area given in logical pixels, in device pixels.
+    [[nodiscard]] ClientSpot DeviceSpot(double x, double y) const {
+        return {x * ratio_, y * ratio_};
+    }
     [[nodiscard]] int32_t ClientWidth() const { return clientWidth_; }
     [[nodiscard]] int32_t ClientHeight() const { return clientHeight_; }
     [[nodiscard]] int32_t BarThickness() const { return barThickness_; }
@@ -121,6 +137,7 @@ private:
     void RefreshFitCaption();
 
     int32_t clientWidth_ = 0, clientHeight_ = 0, barThickness_ = 0;
+    double ratio_ = 1.0;
     int32_t imageWidth_ = 0, imageHeight_ = 0;
     TrueSizeLayout layout_;
     FitGeometry fit_;

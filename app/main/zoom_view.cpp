@@ -144,7 +144,9 @@ void MainWindow::ShowZoomLevel(double scale, ImagePoint point, const ClientSpot*
 
 void MainWindow::PlaceZoomBars(const TrueSizeLayout& layout) {
     const QSize client = ClientSize();
-    const int thickness = view_.BarThickness();
+    // The bars are widgets: their thickness in the window's pixels, not the
+    // view's device pixels.
+    const int thickness = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, hScroll_);
     const bool both = layout.hScrollShown && layout.vScrollShown;
     hScroll_->setGeometry(0, client.height() - thickness,
                           both ? client.width() - thickness : client.width(), thickness);

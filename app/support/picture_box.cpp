@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
+#include <cmath>
 
 namespace calmora {
 
@@ -13,6 +14,25 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
 }
 
 void PictureBox::SetBackColor(const QColor& color) { backColor_ = color; }
+
+void PictureBox::SetPixelRatio(double ratio) {
+    if (!(ratio > 0.0) || !std::isfinite(ratio)) ratio = 1.0;
+    if (ratio == ratio_) return;
+    ratio_ = ratio;
+    // The old contents were drawn for another ratio; a fresh surface follows.
+    surface_ = QImage(SurfaceSize(), QImage::Format_RGB32);
+    surface_.fill(backColor_);
+    surface_.setDevicePixelRatio(ratio_);
+    update();
+}
+
+QSize PictureBox::SurfaceSize() const {
+    const QSize logical = size().expandedTo(QSize(1, 1));
+    if (ratio_ == 1.0) return logical;
+    // Rounded up, so the surface covers the whole widget on screen.
+    return QSize(static_cast<int>(std::ceil(logical.width() * ratio_)),
+                 static_cast<int>(std::ceil(logical.height() * ratio_)));
+}
 
 void PictureBox::Cls() {
     SyncSurface();
@@ -33,13 +53,16 @@ QRgb PictureBox::PixelAt(int x, int y) const {
 void PictureBox::resizeEvent(QResizeEvent*) { SyncSurface(); }
 
 void PictureBox::SyncSurface() const {
-    const QSize size = this->size().expandedTo(QSize(1, 1));
+    const QSize size = SurfaceSize();
     if (size == surface_.size()) return;
     QImage grown(size, QImage::Format_RGB32);
     grown.fill(backColor_);
+    // Copied pixel for pixel: both count device pixels at the same ratio.
+    surface_.setDevicePixelRatio(1.0);
     QPainter painter(&grown);
     painter.drawImage(0, 0, surface_);
     painter.end();
+    grown.setDevicePixelRatio(ratio_);
     surface_ = std::move(grown);
 }
 

@@ -1,5 +1,8 @@
 // A picture box: a widget with a persistent drawing surface of its own size.
 // Display bitmaps are blitted onto the surface; Refresh repaints the widget.
+// The surface counts device pixels: with a pixel ratio above 1 (a HiDPI
+// display) it holds the widget's size times the ratio, so that one bitmap
+// pixel lands on one device pixel instead of being blown up by Qt.
 #pragma once
 
 #include <QColor>
@@ -25,6 +28,10 @@ public:
     void Cls();  // fills the surface with the back colour
     void Refresh() { repaint(); }
     void SetBackColor(const QColor& color);
+    // Device pixels per widget pixel of the surface; 1 draws as before, one
+    // surface pixel per widget pixel. Blit coordinates count surface pixels.
+    void SetPixelRatio(double ratio);
+    [[nodiscard]] double PixelRatio() const { return ratio_; }
     [[nodiscard]] QColor BackColor() const { return backColor_; }
     [[nodiscard]] const QImage& Surface() const;
     [[nodiscard]] QRgb PixelAt(int x, int y) const;
@@ -39,8 +46,12 @@ private:
     // still hidden box is not clipped to its old size.
     void SyncSurface() const;
 
+    // The surface's size in its own pixels for the widget's size now.
+    [[nodiscard]] QSize SurfaceSize() const;
+
     mutable QImage surface_;
     QColor backColor_{Qt::white};
+    double ratio_ = 1.0;
 };
 
 }  // namespace calmora

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace calmora;
 
 namespace {
@@ -135,4 +137,76 @@ TEST(MainViewModel, TheMappingOfEachViewFindsThePointUnderItsCentre) {
     const ImagePoint atZoom = PointUnder(view.Mapping(3508, 208), view.Centre());
     EXPECT_DOUBLE_EQ(atZoom.x, 2000.0);
     EXPECT_DOUBLE_EQ(atZoom.y, 300.0);
+}
+
+// On a display of device pixel ratio above 1 the view lays out in device
+// pixels: the client area and the bars grow by the ratio, and the fit and its
+// caption name what the screen shows. A ratio Qt never gives counts as 1.
+TEST(MainViewModel, AClientAreaAtARatioLaysOutInDevicePixels) {
+    struct Case {
+        const char* desc;
+        double ratio;
+        int32_t clientWidth, clientHeight, bar;
+        const char* fitCaption;
+    };
+    const Case cases[] = {
+        {"ratio 1: as the window's pixels", 1.0, 576, 384, 8, "view size (576x384) (19%)"},
+        {"ratio 2: twice as many pixels", 2.0, 1152, 768, 16, "view size (1152x768) (38%)"},
+        {"ratio 1.5: rounded sides", 1.5, 864, 576, 12, "view size (864x576) (29%)"},
+        {"ratio 1.25: the bar rounds to 10", 1.25, 720, 480, 10, "view size (720x480) (24%)"},
+        {"ratio 0: counts as 1", 0.0, 576, 384, 8, "view size (576x384) (19%)"},
+        {"ratio NaN: counts as 1", std::nan(""), 576, 384, 8, "view size (576x384) (19%)"},
+    };
+    for (const Case& c : cases) {
+        MainViewModel view;
+        view.SetClientSize(576, 384, 8, c.ratio);
+        EXPECT_EQ(view.ClientWidth(), c.clientWidth) << c.desc;
+        EXPECT_EQ(view.ClientHeight(), c.clientHeight) << c.desc;
+        EXPECT_EQ(view.BarThickness(), c.bar) << c.desc;
+        // A 3000 x 2000 picture: both bars at true size, the view what they leave.
+        const TrueSizeLayout layout = view.LayoutFor(3000, 2000);
+        EXPECT_EQ(layout.viewWidth, c.clientWidth - c.bar) << c.desc;
+        EXPECT_EQ(layout.viewHeight, c.clientHeight - c.bar) << c.desc;
+        EXPECT_EQ(layout.hScrollMax, 3000 - (c.clientWidth - c.bar)) << c.desc;
+        view.SetImageSize(3000, 2000);
+        view.SetLayout(layout);
+        view.SetBaseCaption(CaptionPair::Same(QStringLiteral("Calmora   a.png  (3000x2000)")));
+        view.SetFit(view.FitFor(3000, 2000));
+        EXPECT_EQ(view.FittedCaption().english,
+                  QStringLiteral("Calmora   a.png  (3000x2000)     ") + c.fitCaption)
+            << c.desc;
+        // The device pixel under a logical spot.
+        const double used = c.ratio > 0.0 ? c.ratio : 1.0;
+        const ClientSpot spot = view.DeviceSpot(150, 80);
+        EXPECT_DOUBLE_EQ(spot.x, 150 * used) << c.desc;
+        EXPECT_DOUBLE_EQ(spot.y, 80 * used) << c.desc;
+    }
+}
+
+// The widget holding a view stands in the window's whole pixels and covers
+// every device pixel of the view's place.
+TEST(MainViewModel, AWidgetPlaceCoversTheDevicePlace) {
+    struct Case {
+        const char* desc;
+        double ratio;
+        PicturePlace device, widget;
+    };
+    const Case cases[] = {
+        {"ratio 1: the place itself", 1.0, {37, 53, 1001, 853}, {37, 53, 1001, 853}},
+        {"ratio 2, even: exact halves", 2.0, {0, 30, 1280, 900}, {0, 15, 640, 450}},
+        {"ratio 2, odd: rounded outwards", 2.0, {37, 53, 1280, 853}, {18, 26, 641, 427}},
+        {"ratio 1.5", 1.5, {3, 3, 10, 10}, {2, 2, 7, 7}},
+        {"a 1 x 1 picture at ratio 2", 2.0, {639, 479, 1, 1}, {319, 239, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        MainViewModel view;
+        view.SetClientSize(640, 480, 16, c.ratio);
+        const PicturePlace place = view.WidgetPlace(c.device);
+        EXPECT_EQ(place.left, c.widget.left) << c.desc;
+        EXPECT_EQ(place.top, c.widget.top) << c.desc;
+        EXPECT_EQ(place.width, c.widget.width) << c.desc;
+        EXPECT_EQ(place.height, c.widget.height) << c.desc;
+        EXPECT_LE(place.left * c.ratio, c.device.left) << c.desc;
+        EXPECT_GE((place.left + place.width) * c.ratio, c.device.left + c.device.width) << c.desc;
+    }
 }
