@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages needed to build, run and test Calmora.
+# Installs the Debian 12 packages needed to build, run and test Calmora, and
+# any further packages named on the command line.
 set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
@@ -7,6 +8,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick
   desktop-file-utils appstream groff-base file
+  "$@"
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
