@@ -21,9 +21,17 @@ void PictureBox::SetPixelRatio(double ratio) {
     ratio_ = ratio;
     // The old contents were drawn for another ratio; a fresh surface follows.
     surface_ = QImage(SurfaceSize(), QImage::Format_RGB32);
-    surface_.fill(backColor_);
+    surface_.fill(MarginColor());
     surface_.setDevicePixelRatio(ratio_);
     update();
+}
+
+QColor PictureBox::MarginColor() const {
+    // Above ratio 1 the widget, in whole window pixels, can be a device pixel
+    // larger than a bitmap of odd size drawn into it; that strip shows the
+    // window behind it rather than a line of the back colour.
+    if (ratio_ == 1.0 || !parentWidget()) return backColor_;
+    return parentWidget()->palette().color(QPalette::Window);
 }
 
 QSize PictureBox::SurfaceSize() const {
@@ -56,7 +64,7 @@ void PictureBox::SyncSurface() const {
     const QSize size = SurfaceSize();
     if (size == surface_.size()) return;
     QImage grown(size, QImage::Format_RGB32);
-    grown.fill(backColor_);
+    grown.fill(MarginColor());
     // Copied pixel for pixel: both count device pixels at the same ratio.
     surface_.setDevicePixelRatio(1.0);
     QPainter painter(&grown);

@@ -48,6 +48,8 @@ private:
 
     // The surface's size in its own pixels for the widget's size now.
     [[nodiscard]] QSize SurfaceSize() const;
+    // The colour of new surface pixels outside any bitmap drawn.
+    [[nodiscard]] QColor MarginColor() const;
 
     mutable QImage surface_;
     QColor backColor_{Qt::white};
