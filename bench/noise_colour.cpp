@@ -60,12 +60,18 @@ struct Planes {
     std::vector<double> y, cr, cb;
 };
 
-Planes ToYCrCb(const Photo& p) {
+// Three empty planes of p's size.
+Planes SizedLike(const Photo& p) {
     Planes q{p.width, p.height, {}, {}, {}};
     const size_t n = static_cast<size_t>(p.width) * p.height;
     q.y.resize(n);
     q.cr.resize(n);
     q.cb.resize(n);
+    return q;
+}
+
+Planes ToYCrCb(const Photo& p) {
+    Planes q = SizedLike(p);
     for (int32_t r = 0; r < p.height; ++r)
         for (int32_t x = 0; x < p.width; ++x) {
             const uint8_t* px = p.bits.data() + r * Stride(p.width) + 3 * x;
@@ -118,11 +124,7 @@ Photo PlanesAsPhoto(const Planes& q) {
 }
 
 Planes PhotoAsPlanes(const Photo& p) {
-    Planes q{p.width, p.height, {}, {}, {}};
-    const size_t n = static_cast<size_t>(p.width) * p.height;
-    q.y.resize(n);
-    q.cr.resize(n);
-    q.cb.resize(n);
+    Planes q = SizedLike(p);
     for (int32_t r = 0; r < p.height; ++r)
         for (int32_t x = 0; x < p.width; ++x) {
             const size_t i = static_cast<size_t>(r) * p.width + x;

@@ -17,6 +17,7 @@
 
 #include "band_run.h"
 #include "imagefiles/image_load.h"
+#include "imagefiles/row_stride.h"
 #include "imagefiles/image_save.h"
 #include "options.h"
 #include "output_names.h"
@@ -106,7 +107,7 @@ public:
         const auto height = static_cast<int32_t>(FreeImage_GetHeight(source));
         BitmapPtr result(FreeImage_Allocate(width, height, 24));
         if (!result) return Fail(input, "not enough memory for the result");
-        const unsigned stride = (static_cast<unsigned>(width) * 3 + 3) & ~3u;
+        const auto stride = static_cast<unsigned>(RowStride(width));
         if (FreeImage_GetPitch(source) != stride || FreeImage_GetPitch(result.get()) != stride)
             return Fail(input, "unexpected row layout");
 

@@ -281,9 +281,11 @@ const char* DescribeImageFileError(ImageFileError error) {
 }
 
 
-ImageProbe ProbeImageFile(const std::string& path) { return ProbeImageFile(path, SystemMemoryBytes()); }
+namespace {
 
-ImageProbe ProbeImageFile(const std::string& path, uint64_t memoryBytes) {
+// ProbeImageFile, also handing back a TIFF's EXIF as read for the header, so
+// that a load reads it once.
+ImageProbe Probe(const std::string& path, uint64_t memoryBytes, exif::TiffExif& tiffExif) {
     if (!FileReadable(path)) return {ImageFileError::CannotOpen, FIF_UNKNOWN, 0, 0};
     const FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
     if (!IsReadFormat(format)) return {ImageFileError::UnknownFormat, format, 0, 0};
@@ -308,7 +310,7 @@ ImageProbe ProbeImageFile(const std::string& path, uint64_t memoryBytes) {
         // FreeImage's own reading of the header (sandboxed like the decode)
         // also refuses what its decoder would, before any pixel memory is
         // taken, and tells the sample type the decoder will produce.
-        const exif::TiffExif tiffExif = format == FIF_TIFF ? exif::ReadTiffExif(path) : exif::TiffExif{};
+        if (format == FIF_TIFF) tiffExif = exif::ReadTiffExif(path);
         if (!ReadHeader(format, path, tiffExif, probe)) return {ImageFileError::Corrupt, format, 0, 0};
     }
     probe.error = CheckImageSize(probe.width, probe.height);
@@ -322,18 +324,26 @@ ImageProbe ProbeImageFile(const std::string& path, uint64_t memoryBytes) {
     return probe;
 }
 
+}  // namespace
+
+ImageProbe ProbeImageFile(const std::string& path) { return ProbeImageFile(path, SystemMemoryBytes()); }
+
+ImageProbe ProbeImageFile(const std::string& path, uint64_t memoryBytes) {
+    exif::TiffExif unused;
+    return Probe(path, memoryBytes, unused);
+}
+
 LoadedImage LoadImageFile(const std::string& path) { return LoadImageFile(path, SystemMemoryBytes()); }
 
 LoadedImage LoadImageFile(const std::string& path, uint64_t memoryBytes) {
     LoadedImage result;
-    const ImageProbe probe = ProbeImageFile(path, memoryBytes);
+    exif::TiffExif tiffExif;
+    const ImageProbe probe = Probe(path, memoryBytes, tiffExif);
     result.format = probe.format;
     if (probe.error != ImageFileError::None) {
         result.error = probe.error;
         return result;
     }
-
-    const exif::TiffExif tiffExif = probe.format == FIF_TIFF ? exif::ReadTiffExif(path) : exif::TiffExif{};
     DecodedPicture decoded = DecodePicture(probe, path, tiffExif);
     result.error = decoded.error;
     if (result.error != ImageFileError::None) return result;

@@ -56,10 +56,7 @@ void MainWindow::InstallLayout(const TrueSizeLayout& layout, int32_t x, int32_t 
     doc_.viewReadyFlag = true;
 }
 
-void MainWindow::ApplyLayout(const TrueSizeLayout& layout) {
-    hScroll_->hide();
-    vScroll_->hide();
-    view_.SetLayout(layout);
+void MainWindow::SetBarRanges(const TrueSizeLayout& layout) {
     hScroll_->setRange(0, layout.hScrollMax);
     vScroll_->setRange(0, layout.vScrollMax);
     // One wheel notch moves a quarter of the view, the arrows a twentieth.
@@ -67,6 +64,13 @@ void MainWindow::ApplyLayout(const TrueSizeLayout& layout) {
     hScroll_->setSingleStep(std::max(1, layout.viewWidth / 20));
     vScroll_->setPageStep(std::max(1, layout.viewHeight / 4));
     vScroll_->setSingleStep(std::max(1, layout.viewHeight / 20));
+}
+
+void MainWindow::ApplyLayout(const TrueSizeLayout& layout) {
+    hScroll_->hide();
+    vScroll_->hide();
+    view_.SetLayout(layout);
+    SetBarRanges(layout);
     PlaceScrollBars();
     hScroll_->setVisible(layout.hScrollShown);
     vScroll_->setVisible(layout.vScrollShown);

@@ -158,6 +158,8 @@ private:
     [[nodiscard]] TrueSizeLayout ComputeLayout(int32_t width, int32_t height);
     [[nodiscard]] FitGeometry ComputeFitFor(int32_t width, int32_t height);
     void ApplyLayout(const TrueSizeLayout& layout);
+    // The bars' ranges and steps for a view laid out as layout.
+    void SetBarRanges(const TrueSizeLayout& layout);
     // A new layout with the bars at (x, y), set while the view is not ready,
     // so the bars' own changes draw nothing half way.
     void InstallLayout(const TrueSizeLayout& layout, int32_t x, int32_t y);

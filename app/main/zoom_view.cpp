@@ -117,13 +117,7 @@ void MainWindow::ShowZoomLevel(double scale, ImagePoint point, const ClientSpot*
     doc_.viewReadyFlag = false;
     hScroll_->hide();
     vScroll_->hide();
-    hScroll_->setRange(0, layout.hScrollMax);
-    vScroll_->setRange(0, layout.vScrollMax);
-    // The same steps as at true size: a notch a quarter of the view, an arrow a twentieth.
-    hScroll_->setPageStep(std::max(1, layout.viewWidth / 4));
-    hScroll_->setSingleStep(std::max(1, layout.viewWidth / 20));
-    vScroll_->setPageStep(std::max(1, layout.viewHeight / 4));
-    vScroll_->setSingleStep(std::max(1, layout.viewHeight / 20));
+    SetBarRanges(layout);  // the same steps as at true size
     hScroll_->setValue(scroll.x);
     vScroll_->setValue(scroll.y);
     PlaceZoomBars(layout);

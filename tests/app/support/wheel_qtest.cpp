@@ -52,7 +52,9 @@ public:
                     viewReady = ready;
                     readyChanges << ready;
                 },
-                [this] { ++redraws; }};
+                [this] { ++redraws; },
+                {},   // no horizontal bar
+                {}};  // no zoom
     }
 
     CountingPicture* pic = nullptr;
