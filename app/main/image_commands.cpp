@@ -1,7 +1,7 @@
 #include "main_window.h"
 
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "message_catalogue.h"
 #include "message_ids.h"
 
@@ -124,7 +124,7 @@ void MainWindow::AdoptDenoised() {
 
 void MainWindow::AppendTitleSuffix(const QString& english, const QString& italian) {
     view_.AppendToCaption(english, italian);
-    SetTitle(windowTitle() + (CurrentLanguage() == kEnglish ? english : italian));
+    SetTitle(windowTitle() + (CurrentLanguage() == Language::Italian ? italian : english));
 }
 
 }  // namespace calmora

@@ -1,7 +1,7 @@
 #include "main_window.h"
 
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "message_catalogue.h"
 #include "message_ids.h"
 
@@ -355,6 +355,19 @@ void MainWindow::Pic_Mouseup() {
     if (AnyScrollBarShown() && picPointer_ == kPointerSizeAll) SetPicPointer(kPointerDefault);
 }
 
+namespace {
+
+// A window moved to another screen hears of it so; Qt 6.6 on also tells of a
+// ratio that changed on the same screen.
+bool IsScreenChange(QEvent::Type type) {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    if (type == QEvent::DevicePixelRatioChange) return true;
+#endif
+    return type == QEvent::ScreenChangeInternal;
+}
+
+}  // namespace
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == pic_) {
         switch (event->type()) {
@@ -370,6 +383,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             default: break;
         }
     } else if (watched == client_ && event->type() == QEvent::Resize) {
+        RelayoutForClientSize();
+    } else if (watched == client_ && IsScreenChange(event->type()) &&
+               client_->devicePixelRatioF() != view_.DeviceRatio()) {
+        // Moved to a display of another pixel ratio: the same logical size
+        // holds other device pixels, so true size and fit change now, not
+        // at the next resize.
         RelayoutForClientSize();
     }
     return QMainWindow::eventFilter(watched, event);

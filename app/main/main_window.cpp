@@ -1,7 +1,7 @@
 #include "main_window.h"
 
 #include "added_captions.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "qt_translation.h"
 
 #include <QAbstractButton>
@@ -151,11 +151,7 @@ MainWindow::MainWindow(QWidget* parent)
     InstallViewKeys();
 
     LoadPreferences();
-    if (CurrentLanguage() == kEnglish) {
-        ApplyEnglishCaptions();
-    } else {
-        ApplyItalianCaptions();
-    }
+    ApplyCaptions(CurrentLanguage());
     SetTitle(kProgramName);
     doc_.openFolder = ReadRememberedFolder(QString::fromLatin1(kOpenFolderFile));
 
@@ -291,10 +287,10 @@ void MainWindow::ShowStartPicture() {
 
 // ---------------------------------------------------------------- captions
 
-void MainWindow::ApplyCaptions(int language) {
+void MainWindow::ApplyCaptions(Language language) {
     UseQtTranslation(language);
     auto apply = [this, language](const ControlCaption& entry) {
-        const QString text = QString::fromUtf8(language == kEnglish ? entry.english : entry.italian);
+        const QString text = QString::fromUtf8(entry.In(language));
         const QString name = QString::fromLatin1(entry.control);
         for (QObject* control : findChildren<QObject*>(name)) SetControlCaption(control, text);
     };
@@ -302,12 +298,12 @@ void MainWindow::ApplyCaptions(int language) {
     for (const ControlCaption& entry : kAddedCaptions) apply(entry);
 }
 
-void MainWindow::ApplyEnglishCaptions() { ApplyCaptions(kEnglish); }
-void MainWindow::ApplyItalianCaptions() { ApplyCaptions(kItalian); }
+void MainWindow::ApplyEnglishCaptions() { ApplyCaptions(Language::English); }
+void MainWindow::ApplyItalianCaptions() { ApplyCaptions(Language::Italian); }
 
 void MainWindow::SwapCaptionLanguage() {
-    const int language = CurrentLanguage();
-    const int previous = language == kEnglish ? kItalian : kEnglish;
+    const Language language = CurrentLanguage();
+    const Language previous = OtherLanguage(language);
     // A zoomed view's title has a twin of its own.
     if (view_.Mode() == kZoomed && windowTitle() == view_.ZoomedCaption().In(previous)) {
         SetTitle(view_.ZoomedCaption().In(language));
@@ -360,19 +356,15 @@ void MainWindow::FileSave_Click() {
 }
 
 void MainWindow::PrefMenu_Click() {
-    ShowPreferencesDialog(this, [this](int language) {
-        if (language == kEnglish) {
-            ApplyEnglishCaptions();
-        } else {
-            ApplyItalianCaptions();
-        }
+    ShowPreferencesDialog(this, [this](Language language) {
+        ApplyCaptions(language);
         SwapCaptionLanguage();
     });
 }
 
 void MainWindow::ShowGuida_Click() {
-    const QString page = CurrentLanguage() == kEnglish ? QStringLiteral("index_eng.html")
-                                                       : QStringLiteral("index.html");
+    const QString page = CurrentLanguage() == Language::English ? QStringLiteral("index_eng.html")
+                                                                : QStringLiteral("index.html");
     Seams().openUrl(HelpFolder() + QLatin1Char('/') + page);
 }
 

@@ -26,6 +26,7 @@ namespace calmora {
 class BusyPointers;
 class GCommonDialog;
 class PictureBox;
+struct LoadRefusal;
 
 // Mouse pointers by their codes: default, four-way arrow while dragging, busy.
 constexpr int kPointerDefault = 0;
@@ -138,7 +139,7 @@ private:
     // order the lock sets them.
     [[nodiscard]] QList<QAction*> LockedMenus() const;
     void CreateClientArea();
-    void ApplyCaptions(int language);
+    void ApplyCaptions(Language language);
     void ShowStartPicture();
 
     // Loading.
@@ -148,7 +149,9 @@ private:
     void LoadImageFile();
     // Ends a load that failed once the window was locked: the menus come back
     // when the load's lock ends, after the message.
-    void FailLoad(BusyPointers& busy, int message, bool hidePaintSize);
+    void FailLoad(BusyPointers& busy, const LoadRefusal& refusal, bool hidePaintSize);
+    // Shows why a file was refused: its own text, or the catalogue's message.
+    void TellRefusal(const LoadRefusal& refusal);
     void ReleaseDocument();
 
     // View.

@@ -1,7 +1,7 @@
 #include "save_command.h"
 
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -17,6 +17,7 @@
 #include "remembered_folder.h"
 #include "save_error_text.h"
 #include "save_rules.h"
+#include "app/support/message_catalogue.h"
 #include "ui_seams.h"
 
 namespace calmora {
@@ -210,7 +211,7 @@ SaveResult SaveCommand::WriteImage(SaveFormat format, const SaveOptions& options
 void SaveCommand::ReportFailure(const SaveResult& result) {
     if (result.ok) return;
     // The reason in the interface's language, not the batch tool's English.
-    const int language = CurrentLanguage();
+    const Language language = CurrentLanguage();
     const QString reason =
         QString::fromStdString(SaveErrorText(result.error, result.systemError, language));
     ShowText(SaveFailedText(saveName_, reason, language), MessageIcon::Critical);
@@ -225,11 +226,7 @@ void SaveCommand::Finish(bool saved) {
 }
 
 void SaveCommand::ShowText(const QString& text, MessageIcon icon) {
-    MessageRequest request;
-    request.text = text;
-    request.title = QStringLiteral("Calmora");
-    request.icon = icon;
-    Seams().showMessage(&window_, request);
+    ShowMessageText(&window_, text, icon);
 }
 
 }  // namespace calmora

@@ -13,7 +13,7 @@
 
 #include "captions.h"
 #include "main_window.h"
-#include "preferences.h"
+#include "app/support/language.h"
 #include "save_command.h"
 #include "save_rules.h"
 
@@ -23,10 +23,9 @@ namespace {
 
 // The caption of a control in the current language, from the window's table.
 QString CurrentCaption(const char* control) {
-    const bool english = CurrentPreferences().language != kItalian;
     for (const ControlCaption& entry : kControlCaptions) {
         if (qstrcmp(entry.control, control) == 0)
-            return QString::fromUtf8(english ? entry.english : entry.italian);
+            return QString::fromUtf8(entry.In(CurrentLanguage()));
     }
     return {};
 }

@@ -4,16 +4,16 @@
 
 #include "captions.h"
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "main_window.h"
 #include "save_command.h"
 
 namespace calmora {
 
-QuestionRequest UnsavedChangesQuestion(const QString& fileName, int language) {
+QuestionRequest UnsavedChangesQuestion(const QString& fileName, Language language) {
     QuestionRequest request;
     request.title = kProgramName;
-    if (language == kEnglish) {
+    if (language != Language::Italian) {
         request.text = QStringLiteral("The changes to %1 have not been saved.\n"
                                       "Save them before going on?")
                            .arg(fileName);

@@ -37,16 +37,16 @@ TEST(Captions, TitleFollowsTheLanguageSwitch) {
     const CaptionPair caption{QStringLiteral("C  90° rotated"), QStringLiteral("C  ruotata 90°")};
     const CaptionPair fit = FitCaption(caption, 10, 20, 50);
     // English -> Italian and back, for both views.
-    EXPECT_EQ(SwappedTitle(caption.english, kEnglish, kItalian, caption, fit), caption.italian);
-    EXPECT_EQ(SwappedTitle(caption.italian, kItalian, kEnglish, caption, fit), caption.english);
-    EXPECT_EQ(SwappedTitle(fit.english, kEnglish, kItalian, caption, fit), fit.italian);
-    EXPECT_EQ(SwappedTitle(fit.italian, kItalian, kEnglish, caption, fit), fit.english);
+    EXPECT_EQ(SwappedTitle(caption.english, Language::English, Language::Italian, caption, fit), caption.italian);
+    EXPECT_EQ(SwappedTitle(caption.italian, Language::Italian, Language::English, caption, fit), caption.english);
+    EXPECT_EQ(SwappedTitle(fit.english, Language::English, Language::Italian, caption, fit), fit.italian);
+    EXPECT_EQ(SwappedTitle(fit.italian, Language::Italian, Language::English, caption, fit), fit.english);
     // No image, or a title of a load that did not finish: unchanged.
-    EXPECT_EQ(S(SwappedTitle(QStringLiteral("Calmora"), kEnglish, kItalian, caption, fit)), "Calmora");
-    EXPECT_EQ(S(SwappedTitle(QStringLiteral("Calmora   x.png"), kEnglish, kItalian, caption, fit)),
+    EXPECT_EQ(S(SwappedTitle(QStringLiteral("Calmora"), Language::English, Language::Italian, caption, fit)), "Calmora");
+    EXPECT_EQ(S(SwappedTitle(QStringLiteral("Calmora   x.png"), Language::English, Language::Italian, caption, fit)),
               "Calmora   x.png");
     // A title in the language being left only is switched, never the other one.
-    EXPECT_EQ(SwappedTitle(caption.italian, kEnglish, kItalian, caption, fit), caption.italian);
+    EXPECT_EQ(SwappedTitle(caption.italian, Language::English, Language::Italian, caption, fit), caption.italian);
 }
 
 }  // namespace

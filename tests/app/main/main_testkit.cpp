@@ -136,6 +136,7 @@ QRgb PicColor(const MainWindow& window, int x, int y) {
     return window.Pic()->Surface().pixel(x, y) | 0xff000000u;
 }
 
+MainWindowTestBase::MainWindowTestBase() = default;
 MainWindowTestBase::~MainWindowTestBase() { StopWindow(); }
 
 bool MainWindowTestBase::StartWindow() {

@@ -28,8 +28,6 @@ private slots:
         QWidget probe;
         QCOMPARE(probe.devicePixelRatioF(), 2.0);
     }
-    void init() { QVERIFY(StartWindow()); }
-    void cleanup() { StopWindow(); }
 
     void trueSizeShowsOneImagePixelPerDevicePixel();
     void screenFitCountsDevicePixels();

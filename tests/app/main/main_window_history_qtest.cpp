@@ -20,9 +20,6 @@ class MainWindowHistoryTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(StartWindow()); }
-    void cleanup() { StopWindow(); }
-
     void undoRedoAndRevertFollowTurnsAndRuns();
     void editItemsFollowTheHistoryAndTheLock();
     void unchangedPictureClosesWithoutAQuestion();
@@ -88,7 +85,7 @@ void MainWindowHistoryTest::undoRedoAndRevertFollowTurnsAndRuns() {
     QVERIFY(!window_->HasUnsavedChanges());
     // In the other language, the title of an undone state is its twin.
     window_->EditRedo_Click();
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     window_->ApplyItalianCaptions();
     window_->SwapCaptionLanguage();
     QCOMPARE(window_->windowTitle(), Base() + QStringLiteral("   rumore ridotto  (Intensità:5)"));
@@ -151,7 +148,7 @@ void MainWindowHistoryTest::closingAsksAndCancelKeepsEverything() {
     QVERIFY(sandbox_->Read(QStringLiteral("Pref")).isEmpty());
 
     // In Italian the question is Italian.
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     QVERIFY(!window_->close());
     QCOMPARE(seams_->questions[1].saveCaption, QStringLiteral("Salva"));
     QVERIFY(seams_->questions[1].text.startsWith(QStringLiteral("Le modifiche a h.png")));

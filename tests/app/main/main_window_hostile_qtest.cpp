@@ -45,7 +45,6 @@ class MainWindowHostileTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(StartWindow()); }
     void cleanup() {
         decode_testing::SetLoadSeamForTesting({});
         StopWindow();
@@ -84,7 +83,7 @@ void MainWindowHostileTest::decoderThatDiesShowsMessageTwoAndTheWindowGoesOn() {
     QVERIFY2(timer.elapsed() < 5000, "the load was not stopped in time");
 
     QCOMPARE(seams_->messages.size(), 1);
-    QCOMPARE(seams_->messages[0].request.text, MessageText(2, 1));
+    QCOMPARE(seams_->messages[0].request.text, MessageText(2, Language::English));
     QVERIFY(!window_->Document().loadingFlag);
     QVERIFY(window_->MenuAction("FileMenu")->isEnabled());
 

@@ -22,9 +22,6 @@ class MainWindowZoomTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(StartWindow()); }
-    void cleanup() { StopWindow(); }
-
     void zoomInKeepsTheCentreAndDrawsSquares();
     void zoomOutReachesTheFitAndTrueSizeComesBackToTheSpot();
     void belowTrueSizePixelsAreAveraged();
@@ -279,11 +276,11 @@ void MainWindowZoomTest::aSmallPictureCanBeZoomedIn() {
     QVERIFY(sizeMenu->isVisible());
     QCOMPARE(PicColor(*window_, 599, 449), Pattern(199, 149));
     // The zoomed title has its Italian twin.
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     window_->SwapCaptionLanguage();
     QCOMPARE(window_->windowTitle(),
              QStringLiteral("Calmora   small.png  (200x150)     ingrandimento 300%"));
-    CurrentPreferences().language = 1;
+    CurrentPreferences().language = Language::English;
     window_->SwapCaptionLanguage();
     QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   small.png  (200x150)     zoom 300%"));
     Trigger("PaintSizeZoomIn");  // 400 %: bars
