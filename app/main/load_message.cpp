@@ -63,8 +63,8 @@ QString OverTheMemory(const QString& picture, const ImageProbe& probe, uint64_t 
     // The least that loading takes: what the decoder makes and the 24-bit copy.
     const uint64_t need = LoadingMemoryNeed(probe.width, probe.height, probe.bitsPerPixel);
     if (probe.width > 0 && probe.height > 0 && memoryBytes != 0 && need > memoryBytes) {
-        return (italian ? QStringLiteral("%1: per caricarla servono almeno %2 di memoria, pi\u00f9 "
-                                         "dei %3 che questo computer pu\u00f2 dare.")
+        return (italian ? QStringLiteral("%1: per caricarla servono almeno %2 di memoria, ma "
+                                         "questo computer ne pu\u00f2 dare %3.")
                         : QStringLiteral("%1: loading it takes at least %2 of memory, more than "
                                          "the %3 this computer can give."))
             .arg(picture, Bytes(need, language), Bytes(memoryBytes, language));

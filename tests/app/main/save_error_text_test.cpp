@@ -1,6 +1,4 @@
-// The window's wording of save failures in either language, and the message
-// it shows for each kind of load failure.
-#include "load_message.h"
+// The window's wording of save failures in either language.
 #include "save_error_text.h"
 
 #include <gtest/gtest.h>
@@ -51,15 +49,6 @@ TEST(SaveErrorText, NewErrorsAreDescribedInBothLanguages) {
         EXPECT_NE(english, "unknown error");
         EXPECT_NE(italian, "errore sconosciuto");
     }
-}
-
-TEST(LoadMessage, EachLoadFailureHasItsMessage) {
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::None), 0);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::NotEnoughMemory), 2);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::UnknownFormat), 1);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::Truncated), 2);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::TooLarge), 2);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::ConversionFailed), 3);
 }
 
 TEST(SaveErrorText, OperationNotPermittedHasItsOwnItalianWording) {
