@@ -222,6 +222,21 @@ private:
     // A command replaced the image: the picture before it (given up by doc_)
     // with its angle and caption goes on the undo list.
     void RecordStep(FIBITMAP* before, int16_t rotation, const CaptionPair& caption);
+    // The views of a picture that replaces the one shown (a turn, a step of
+    // the history), made before anything of the current one moves so that a
+    // failure leaves everything as it was; then the picture taken in with
+    // them, its caption, and the bars at (x, y) where the layout allows.
+    struct ReplacementViews {
+        TrueSizeLayout layout;
+        FitGeometry fit;
+        DisplayBitmap trueView;
+        DisplayBitmap fitted;
+        int32_t x = 0;
+        int32_t y = 0;
+    };
+    [[nodiscard]] int MakeReplacementViews(ReplacementViews& views, FIBITMAP* image, int32_t x,
+                                           int32_t y);
+    void ShowReplacement(FIBITMAP* image, ReplacementViews& views, const CaptionPair& caption);
     // Shows target, the state move of the history brings in; nothing changes
     // when its views cannot be made.
     void GoToState(const HistoryState* target,

@@ -117,9 +117,7 @@ void SaveCommand::FileSave_Click(std::function<void(bool saved)> done) {
                 const BusyPointers busy(window_);
                 result = WriteImage(*check.format, SaveOptions{});
             }
-            ReportFailure(result);
-            UnlockWindow();
-            Finish(result.ok);
+            EndWrite(result);
             break;
         }
     }
@@ -144,17 +142,10 @@ void SaveCommand::OkjpgQual_Click() {
         frameJPGQuality_->hide();
         okjpgQual_->setEnabled(true);
     }
-    ReportFailure(result);
-    UnlockWindow();
-    Finish(result.ok);
+    EndWrite(result);
 }
 
-void SaveCommand::AnnullajpgQual_Click() {
-    if (writing_) return;
-    frameJPGQuality_->hide();
-    UnlockWindow();
-    Finish(false);
-}
+void SaveCommand::AnnullajpgQual_Click() { CancelFrame(frameJPGQuality_); }
 
 void SaveCommand::UncompressedTIFFOpt_Click() {
     uncompressedTIFFOpt_->setChecked(true);
@@ -178,16 +169,23 @@ void SaveCommand::OkTif_Click() {
         options.tiffLzw = tiffLzw_;
         result = WriteImage(SaveFormat::Tiff, options);
     }
+    EndWrite(result);
+}
+
+void SaveCommand::AnnullaTif_Click() { CancelFrame(frameTIFF_); }
+
+void SaveCommand::CancelFrame(QGroupBox* frame) {
+    // Cancel stays shown during a write, but must not end the command under it.
+    if (writing_) return;
+    frame->hide();
+    UnlockWindow();
+    Finish(false);
+}
+
+void SaveCommand::EndWrite(const SaveResult& result) {
     ReportFailure(result);
     UnlockWindow();
     Finish(result.ok);
-}
-
-void SaveCommand::AnnullaTif_Click() {
-    if (writing_) return;
-    frameTIFF_->hide();
-    UnlockWindow();
-    Finish(false);
 }
 
 void SaveCommand::LockWindow() { lock_.emplace(window_, true); }

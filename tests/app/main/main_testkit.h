@@ -88,6 +88,10 @@ protected:
     // Writes the pattern as a width x height PNG named name into the image
     // folder and opens it; false unless it opened without a message.
     [[nodiscard]] bool OpenPattern(const QString& name, int width, int height);
+    // The colour of pixel (x, y) of that pattern.
+    static QRgb Pattern(int x, int y) { return PatternColor(PixelForm::Rgb24, x, y); }
+    // The window's scroll bars' thickness in logical pixels.
+    [[nodiscard]] int Bar() const;
 
     std::unique_ptr<SettingsSandbox> sandbox_;
     std::unique_ptr<SeamsRecorder> seams_;

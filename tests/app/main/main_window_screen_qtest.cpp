@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyle>
 #include <QWindow>
 
 #include "main_testkit.h"
@@ -48,11 +47,6 @@ private:
         return window_->ClientArea()->size() == client &&
                window_->devicePixelRatioF() == QGuiApplication::screens()[index]->devicePixelRatio();
     }
-    [[nodiscard]] int Bar() const {
-        return window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
-                                             window_->HScroll1());
-    }
-    static QRgb Pattern(int x, int y) { return PatternColor(PixelForm::Rgb24, x, y); }
 };
 
 void MainWindowScreenTest::trueSizeFollowsTheScreen() {

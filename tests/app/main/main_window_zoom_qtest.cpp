@@ -60,7 +60,6 @@ private:
         window_->HScroll1()->setValue(x);
         window_->VScroll1()->setValue(y);
     }
-    static QRgb Pattern(int x, int y) { return PatternColor(PixelForm::Rgb24, x, y); }
 };
 
 void MainWindowZoomTest::zoomInKeepsTheCentreAndDrawsSquares() {
