@@ -31,9 +31,9 @@ struct RefusalCase {
     const char* text;  // UTF-8
 };
 
-class SizeRefusalTable : public ::testing::TestWithParam<RefusalCase> {};
+class RefusalText : public ::testing::TestWithParam<RefusalCase> {};
 
-TEST_P(SizeRefusalTable, NamesTheSizeAndTheLimit) {
+TEST_P(RefusalText, Says) {
     const RefusalCase& c = GetParam();
     ImageProbe probe;
     probe.error = c.error;
@@ -50,7 +50,7 @@ TEST_P(SizeRefusalTable, NamesTheSizeAndTheLimit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, SizeRefusalTable,
+    Cases, RefusalText,
     ::testing::Values(
         RefusalCase{"over the side limit", ImageFileError::TooLarge, 100000, 100000, 24, 0,
                     Language::English,
