@@ -50,7 +50,8 @@ QString Picture(const QString& fileName, const ImageProbe& probe, Language langu
 QString OverTheFixedLimits(const QString& picture, Language language) {
     const QString pixels = Decimal(static_cast<double>(kMaxImagePixels) / 1e6, language);
     return (language == Language::Italian
-                ? QStringLiteral("%1: Calmora apre immagini fino a %2 megapixel e %3 pixel per lato.")
+                ? QStringLiteral("%1: Calmora apre immagini fino a %2 megapixel e %3 pixel "
+                                 "per lato.")
                 : QStringLiteral("%1: Calmora opens pictures of up to %2 megapixels and %3 pixels "
                                  "on a side."))
         .arg(picture, pixels)
@@ -70,8 +71,9 @@ QString OverTheMemory(const QString& picture, const ImageProbe& probe, uint64_t 
             .arg(picture, Bytes(need, language), Bytes(memoryBytes, language));
     }
     // Within the estimate, yet the memory could not be had (others hold it).
-    QString text = italian ? QStringLiteral("%1: non c'\u00e8 abbastanza memoria libera per caricarla")
-                           : QStringLiteral("%1: there is not enough free memory to load it");
+    QString text = italian
+                       ? QStringLiteral("%1: non c'\u00e8 abbastanza memoria libera per caricarla")
+                       : QStringLiteral("%1: there is not enough free memory to load it");
     text = text.arg(picture);
     if (memoryBytes != 0) {
         text += (italian ? QStringLiteral(" (questo computer pu\u00f2 dare %1)")

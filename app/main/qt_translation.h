@@ -6,8 +6,9 @@
 
 namespace calmora {
 
-// Installs Qt's Italian translation for Italian and removes it for English; false when Italian was asked for and the system has none (Qt's
-// dialogs then stay in English).
+// Installs Qt's Italian translation for Italian and removes it for English;
+// false when Italian was asked for and the system has none (Qt's dialogs then
+// stay in English).
 bool UseQtTranslation(Language language);
 
 }  // namespace calmora

@@ -382,7 +382,8 @@ void MainWindowHistoryTest::windowHasTheProgramsIcon() {
     // pictures, every size of them.
     if (QIcon::hasThemeIcon(QStringLiteral("io.github.calmora.Calmora"))) return;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+        QVERIFY2(icon.availableSizes().contains(QSize(size, size)),
+                 qPrintable(QString::number(size)));
     }
     const QImage own(QStringLiteral(":/calmora/icons/calmora-48.png"));
     QVERIFY(!own.isNull());

@@ -42,10 +42,11 @@ private:
     // change, would have laid the view out).
     [[nodiscard]] bool MoveTo(int index) {
         const QSize client = window_->ClientArea()->size();
-        window_->windowHandle()->setScreen(QGuiApplication::screens()[index]);
+        QScreen* screen = QGuiApplication::screens()[index];
+        window_->windowHandle()->setScreen(screen);
         QCoreApplication::processEvents();
         return window_->ClientArea()->size() == client &&
-               window_->devicePixelRatioF() == QGuiApplication::screens()[index]->devicePixelRatio();
+               window_->devicePixelRatioF() == screen->devicePixelRatio();
     }
 };
 

@@ -63,7 +63,8 @@ bool SaveWindow(calmora::MainWindow& window, const QString& output) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString mode = argc >= 4 ? QString::fromLocal8Bit(argv[3]) : QString();
-    if ((argc != 4 && argc != 5) || (mode != QLatin1String("size") && mode != QLatin1String("file"))) {
+    const bool known = mode == QLatin1String("size") || mode == QLatin1String("file");
+    if ((argc != 4 && argc != 5) || !known) {
         std::fprintf(stderr, "usage: calmora-menu-shot IMAGE OUTPUT.png size|file [LANGUAGE]\n");
         return 2;
     }

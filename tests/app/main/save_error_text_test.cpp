@@ -12,7 +12,8 @@ using namespace calmora;
 namespace {
 
 TEST(SaveErrorText, SaveErrorsAreDescribedInEitherLanguage) {
-    EXPECT_EQ(SaveErrorText(SaveError::WriteFailed, ENOSPC, Language::English), "writing failed: No space left on device");
+    EXPECT_EQ(SaveErrorText(SaveError::WriteFailed, ENOSPC, Language::English),
+              "writing failed: No space left on device");
     EXPECT_EQ(SaveErrorText(SaveError::WriteFailed, ENOSPC, Language::Italian),
               "scrittura non riuscita: spazio esaurito sul dispositivo");
     EXPECT_EQ(SaveErrorText(SaveError::CannotCreate, EACCES, Language::Italian),

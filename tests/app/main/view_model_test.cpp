@@ -100,12 +100,14 @@ TEST(MainViewModel, AZoomedViewHasItsOwnLayoutScaleAndCaption) {
     const PicturePlace place = view.Place();
     EXPECT_EQ(place.width, 1000 - kBar);
     EXPECT_EQ(place.height, 800 - kBar);
-    EXPECT_EQ(view.Title(Language::English), QStringLiteral("Calmora   a.png  (4000x600)     zoom 200%"));
+    EXPECT_EQ(view.Title(Language::English),
+              QStringLiteral("Calmora   a.png  (4000x600)     zoom 200%"));
     EXPECT_EQ(view.Title(Language::Italian),
               QStringLiteral("Calmora   a.png  (4000x600)     ingrandimento 200%"));
     // The caption follows the true-size one (a turn, a denoise suffix).
     view.AppendToCaption(QStringLiteral(" dn"), QStringLiteral(" rd"));
-    EXPECT_EQ(view.Title(Language::English), QStringLiteral("Calmora   a.png  (4000x600) dn     zoom 200%"));
+    EXPECT_EQ(view.Title(Language::English),
+              QStringLiteral("Calmora   a.png  (4000x600) dn     zoom 200%"));
     view.SetZoomed(0.125, LayoutZoomed(1000, 800, 4000, 600, 0.125, kBar));
     EXPECT_EQ(view.Title(Language::Italian),
               QStringLiteral("Calmora   a.png  (4000x600) rd     ingrandimento 12.5%"));
