@@ -36,9 +36,8 @@ QString Bytes(uint64_t bytes, Language language) {
 QString Picture(const QString& fileName, const ImageProbe& probe, Language language) {
     if (probe.width <= 0 || probe.height <= 0) return fileName;
     const bool italian = language == Language::Italian;
-    const QString megapixels =
-        Decimal(static_cast<double>(probe.width) * static_cast<double>(probe.height) / 1e6,
-                language);
+    const QString megapixels = Decimal(
+        static_cast<double>(probe.width) * static_cast<double>(probe.height) / 1e6, language);
     return (italian ? QStringLiteral("%1 misura %2 x %3 pixel (%4 megapixel)")
                     : QStringLiteral("%1 is %2 x %3 pixels (%4 megapixels)"))
         .arg(fileName)

@@ -27,8 +27,8 @@ struct LoadRefusal {
 // catalogue's "insufficient memory" would leave the user guessing whether
 // the file is damaged or the computer too small. Nothing for other errors.
 [[nodiscard]] std::optional<QString> SizeRefusalText(const QString& fileName,
-                                                     const ImageProbe& probe,
-                                                     uint64_t memoryBytes, Language language);
+                                                     const ImageProbe& probe, uint64_t memoryBytes,
+                                                     Language language);
 
 // The size text for a size refusal, the catalogue's number for anything else.
 [[nodiscard]] LoadRefusal RefusalFor(const QString& fileName, const ImageProbe& probe,

@@ -6,7 +6,7 @@ namespace calmora {
 
 Language CurrentLanguage() {
     return CurrentPreferences().language == Language::Italian ? Language::Italian
-                                                                : Language::English;
+                                                              : Language::English;
 }
 
 }  // namespace calmora

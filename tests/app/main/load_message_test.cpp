@@ -56,8 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Language::English,
                     "p.png is 100000 x 100000 pixels (10000 megapixels): Calmora opens pictures "
                     "of up to 200 megapixels and 65535 pixels on a side."},
-        RefusalCase{"over the side limit, Italian", ImageFileError::TooLarge, 100000, 100000, 24,
-                    0, Language::Italian,
+        RefusalCase{"over the side limit, Italian", ImageFileError::TooLarge, 100000, 100000, 24, 0,
+                    Language::Italian,
                     "p.png misura 100000 x 100000 pixel (10000 megapixel): Calmora apre immagini "
                     "fino a 200 megapixel e 65535 pixel per lato."},
         RefusalCase{"a thin strip has its tenth", ImageFileError::TooLarge, 70000, 10, 24, 0,
@@ -72,21 +72,21 @@ INSTANTIATE_TEST_SUITE_P(
                     1 * kGB, Language::English,
                     "p.png is 20000 x 15000 pixels (300 megapixels): loading it takes at least "
                     "1.8 GB of memory, more than the 1.0 GB this computer can give."},
-        RefusalCase{"more than the memory, Italian", ImageFileError::NotEnoughMemory, 20000,
-                    15000, 24, 1 * kGB, Language::Italian,
+        RefusalCase{"more than the memory, Italian", ImageFileError::NotEnoughMemory, 20000, 15000,
+                    24, 1 * kGB, Language::Italian,
                     "p.png misura 20000 x 15000 pixel (300 megapixel): per caricarla servono "
                     "almeno 1,8 GB di memoria, ma questo computer ne pu\xC3\xB2 dare 1,0 GB."},
         // 48-bit samples decode to twice the 24-bit picture, which comes on top.
-        RefusalCase{"a 16-bit picture needs more", ImageFileError::NotEnoughMemory, 8000, 6000,
-                    48, 400 * 1000 * 1000, Language::English,
+        RefusalCase{"a 16-bit picture needs more", ImageFileError::NotEnoughMemory, 8000, 6000, 48,
+                    400 * 1000 * 1000, Language::English,
                     "p.png is 8000 x 6000 pixels (48 megapixels): loading it takes at least 432 "
                     "MB of memory, more than the 400 MB this computer can give."},
-        RefusalCase{"within the estimate yet refused", ImageFileError::NotEnoughMemory, 4000,
-                    3000, 24, 8 * kGB, Language::English,
+        RefusalCase{"within the estimate yet refused", ImageFileError::NotEnoughMemory, 4000, 3000,
+                    24, 8 * kGB, Language::English,
                     "p.png is 4000 x 3000 pixels (12 megapixels): there is not enough free "
                     "memory to load it (this computer can give 8.0 GB)."},
-        RefusalCase{"memory not known, Italian", ImageFileError::NotEnoughMemory, 4000, 3000,
-                    24, 0, Language::Italian,
+        RefusalCase{"memory not known, Italian", ImageFileError::NotEnoughMemory, 4000, 3000, 24, 0,
+                    Language::Italian,
                     "p.png misura 4000 x 3000 pixel (12 megapixel): non c'\xC3\xA8 abbastanza "
                     "memoria libera per caricarla."}),
     calmora_test::NameFromDesc());
@@ -101,8 +101,8 @@ TEST(SizeRefusal, OtherFailuresKeepTheCatalogueMessage) {
         probe.height = 100000;
         EXPECT_FALSE(SizeRefusalText(QStringLiteral("p.png"), probe, kGB, Language::English))
             << static_cast<int>(error);
-        const LoadRefusal refusal = RefusalFor(QStringLiteral("p.png"), probe, kGB,
-                                               Language::Italian);
+        const LoadRefusal refusal =
+            RefusalFor(QStringLiteral("p.png"), probe, kGB, Language::Italian);
         EXPECT_TRUE(refusal.text.isEmpty()) << static_cast<int>(error);
         EXPECT_EQ(refusal.message, CatalogueMessageFor(error)) << static_cast<int>(error);
     }

@@ -53,8 +53,7 @@ QMenu* PopUp(calmora::MainWindow& window, const char* name) {
 bool SaveWindow(calmora::MainWindow& window, const QString& output) {
     QScreen* screen = window.screen();
     const QRect frame = window.frameGeometry();
-    const QPixmap shot =
-        screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     return !shot.isNull() && shot.save(output);
 }
 
