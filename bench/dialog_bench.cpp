@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     const int sigma = argc > 3 ? std::atoi(argv[3]) : 10;
     const int radius = argc > 4 ? std::atoi(argv[4]) : 5;
     const int repeats = argc > 5 ? std::atoi(argv[5]) : 1;
-    CurrentPreferences().language = 1;
+    CurrentPreferences().language = Language::English;
 
     std::printf("image %dx%d, sigma %d, radius %d\n", width, height, sigma, radius);
     Timing bestEngine{1e30, 1e30}, bestDialog{1e30, 1e30};

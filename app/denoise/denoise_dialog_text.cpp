@@ -74,10 +74,10 @@ FormDenoiseTexts Italian() {
 
 }  // namespace
 
-const FormDenoiseTexts& DialogTexts(int language) {
+const FormDenoiseTexts& DialogTexts(Language language) {
     static const FormDenoiseTexts english = English();
     static const FormDenoiseTexts italian = Italian();
-    return language == 1 ? english : italian;
+    return language == Language::English ? english : italian;
 }
 
 }  // namespace calmora

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/support/language.h"
+
 namespace calmora {
 
 struct FormDenoiseTexts {
@@ -24,7 +26,7 @@ struct FormDenoiseTexts {
     QString wholePicRTip, wholePicTip, wholePicNoiseTip;
 };
 
-// language 1 English, anything else Italian.
-[[nodiscard]] const FormDenoiseTexts& DialogTexts(int language);
+// English, or Italian for anything else.
+[[nodiscard]] const FormDenoiseTexts& DialogTexts(Language language);
 
 }  // namespace calmora

@@ -310,8 +310,8 @@ void FormDenoise::ChooseBackground(QAction* chosen, QAction* other, const QColor
 }
 
 void FormDenoise::ShowHelp() {
-    const QString page = language_ == 1 ? QStringLiteral("index_eng.html")
-                                        : QStringLiteral("index.html");
+    const QString page = language_ == Language::English ? QStringLiteral("index_eng.html")
+                                                        : QStringLiteral("index.html");
     const QString path = QDir(HelpFolder()).filePath(page);
     if (Seams().openUrl) Seams().openUrl(path);
 }

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/support/language.h"
 #include "area_tool.h"
 #include "dialog_layout.h"
 #include "preview_state.h"
@@ -85,7 +86,7 @@ private:
     DenoiseHost& host_;
     QWidget* owner_ = nullptr;
     PreviewState state_;
-    int language_ = 1;
+    Language language_ = Language::English;
     QString titleTail_;
     int32_t imageWidth_ = 0;
     int32_t imageHeight_ = 0;

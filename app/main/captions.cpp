@@ -50,7 +50,7 @@ CaptionPair RotatedCaption(const CaptionPair& base, int angle) {
             base.italian + QStringLiteral("  ruotata %1°").arg(angle)};
 }
 
-QString SwappedTitle(const QString& title, int oldLanguage, int newLanguage,
+QString SwappedTitle(const QString& title, Language oldLanguage, Language newLanguage,
                      const CaptionPair& caption, const CaptionPair& fitCaption) {
     if (title == kProgramName) return title;
     if (title == caption.In(oldLanguage)) return caption.In(newLanguage);

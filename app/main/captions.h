@@ -5,20 +5,19 @@
 #include <QString>
 #include <cstdint>
 
-namespace calmora {
+#include "app/support/language.h"
 
-constexpr int kEnglish = 1;
-constexpr int kItalian = 2;
+namespace calmora {
 
 inline const QString kProgramName = QStringLiteral("Calmora");
 
-// One caption in each language; language 1 is English, anything else Italian.
+// One caption in each language.
 struct CaptionPair {
     QString english;
     QString italian;
 
-    [[nodiscard]] const QString& In(int language) const {
-        return language == kEnglish ? english : italian;
+    [[nodiscard]] const QString& In(Language language) const {
+        return language == Language::Italian ? italian : english;
     }
     static CaptionPair Same(const QString& text) { return {text, text}; }
     bool operator==(const CaptionPair& other) const {
@@ -31,6 +30,10 @@ struct ControlCaption {
     const char* control;  // objectName
     const char* english;
     const char* italian;
+
+    [[nodiscard]] const char* In(Language language) const {
+        return language == Language::Italian ? italian : english;
+    }
 };
 constexpr int kControlCaptionCount = 16;
 extern const ControlCaption kControlCaptions[kControlCaptionCount];
@@ -57,7 +60,8 @@ extern const ControlCaption kControlCaptions[kControlCaptionCount];
 // The window title after switching from oldLanguage to newLanguage: a view
 // caption becomes its twin in the new language; anything else (the bare
 // program name, a title of a load in progress) stays as it is.
-[[nodiscard]] QString SwappedTitle(const QString& title, int oldLanguage, int newLanguage,
-                                   const CaptionPair& caption, const CaptionPair& fitCaption);
+[[nodiscard]] QString SwappedTitle(const QString& title, Language oldLanguage,
+                                   Language newLanguage, const CaptionPair& caption,
+                                   const CaptionPair& fitCaption);
 
 }  // namespace calmora

@@ -1,7 +1,7 @@
 #include "main_window.h"
 
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "message_catalogue.h"
 
 #include <QMenu>
@@ -61,20 +61,12 @@ void MainWindow::GoToState(const HistoryState* target,
     // As with a turn, the views of the state to show are made before anything
     // of the current one moves, so a failure leaves everything as it was.
     FIBITMAP* image = target->image.get();
-    uint8_t* bits = FreeImage_GetBits(image);
-    const auto width = static_cast<int32_t>(FreeImage_GetWidth(image));
-    const auto height = static_cast<int32_t>(FreeImage_GetHeight(image));
     // A denoise undone keeps the spot in view; a different size starts at the corner.
-    const bool sameSize = width == doc_.width && height == doc_.height;
-    const int32_t x = sameSize ? hScroll_->value() : 0;
-    const int32_t y = sameSize ? vScroll_->value() : 0;
-    const TrueSizeLayout layout = ComputeLayout(width, height);
-    const FitGeometry fit = ComputeFitFor(width, height);
-    DisplayBitmap trueView, fitted;
-    int failure = MakeTrueView(trueView, bits, width, height, layout, x, y);
-    if (failure == 0 && view_.Mode() == kScreenFit) {
-        failure = MakeFitView(fitted, bits, width, height, fit);
-    }
+    const bool sameSize = static_cast<int32_t>(FreeImage_GetWidth(image)) == doc_.width &&
+                          static_cast<int32_t>(FreeImage_GetHeight(image)) == doc_.height;
+    ReplacementViews views;
+    const int failure = MakeReplacementViews(views, image, sameSize ? hScroll_->value() : 0,
+                                             sameSize ? vScroll_->value() : 0);
     if (failure != 0) {
         busy.Release();
         ShowMessage(this, failure);
@@ -83,28 +75,8 @@ void MainWindow::GoToState(const HistoryState* target,
 
     HistoryState current = TakeCurrentState();
     std::optional<HistoryState> next = (history_.*move)(current);
-    doc_.image = next->image.release();
-    doc_.imageBits = bits;
-    doc_.width = width;
-    doc_.height = height;
     doc_.rotation = next->rotation;
-    view_.SetImageSize(width, height);
-    std::swap(doc_.viewBitmap, trueView);
-    DropFitBitmap();
-    if (view_.Mode() == kScreenFit) {
-        std::swap(doc_.fitBitmap, fitted);
-        doc_.fitBitmapExists = true;
-    }
-    view_.SetCaption(next->caption);
-    view_.SetFit(fit);
-
-    InstallLayout(layout, x, y);
-    view_.SetTrueScroll(hScroll_->value(), vScroll_->value());
-    if (view_.Mode() == kTrueSize) {
-        ShowTrueView();
-    } else {
-        ShowFitView();
-    }
+    ShowReplacement(next->image.release(), views, next->caption);
 }
 
 }  // namespace calmora

@@ -1,7 +1,7 @@
 #include "main_window.h"
 
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "message_catalogue.h"
 #include "message_ids.h"
 
@@ -39,14 +39,8 @@ void MainWindow::Ruota90_Click() {
         fail(turned, msg::kNoMemoryRotateInput);
         return;
     }
-    uint8_t* bits = FreeImage_GetBits(turned);
-    const TrueSizeLayout layout = ComputeLayout(width, height);
-    const FitGeometry fit = ComputeFitFor(width, height);
-    DisplayBitmap view, fitted;
-    int failure = MakeTrueView(view, bits, width, height, layout, 0, 0);
-    if (failure == 0 && view_.Mode() == kScreenFit) {
-        failure = MakeFitView(fitted, bits, width, height, fit);
-    }
+    ReplacementViews views;
+    const int failure = MakeReplacementViews(views, turned, 0, 0);
     if (failure != 0) {
         fail(turned, failure);
         return;
@@ -55,24 +49,44 @@ void MainWindow::Ruota90_Click() {
     CopyImageMetadata(turned, doc_.image);
     // The picture before the turn goes to the history instead of away.
     RecordStep(doc_.image, doc_.rotation, view_.Caption());
-    doc_.image = turned;
-    doc_.imageBits = bits;
-    doc_.width = width;
-    doc_.height = height;
-    view_.SetImageSize(width, height);
-    std::swap(doc_.viewBitmap, view);
+    doc_.rotation = static_cast<int16_t>((doc_.rotation + 90) % 360);
+    ShowReplacement(turned, views, RotatedCaption(view_.BaseCaption(), doc_.rotation));
+}
+
+int MainWindow::MakeReplacementViews(ReplacementViews& views, FIBITMAP* image, int32_t x,
+                                     int32_t y) {
+    const uint8_t* bits = FreeImage_GetBits(image);
+    const auto width = static_cast<int32_t>(FreeImage_GetWidth(image));
+    const auto height = static_cast<int32_t>(FreeImage_GetHeight(image));
+    views.layout = ComputeLayout(width, height);
+    views.fit = ComputeFitFor(width, height);
+    views.x = x;
+    views.y = y;
+    int failure = MakeTrueView(views.trueView, bits, width, height, views.layout, x, y);
+    if (failure == 0 && view_.Mode() == kScreenFit) {
+        failure = MakeFitView(views.fitted, bits, width, height, views.fit);
+    }
+    return failure;
+}
+
+void MainWindow::ShowReplacement(FIBITMAP* image, ReplacementViews& views,
+                                 const CaptionPair& caption) {
+    doc_.image = image;
+    doc_.imageBits = FreeImage_GetBits(image);
+    doc_.width = static_cast<int32_t>(FreeImage_GetWidth(image));
+    doc_.height = static_cast<int32_t>(FreeImage_GetHeight(image));
+    view_.SetImageSize(doc_.width, doc_.height);
+    std::swap(doc_.viewBitmap, views.trueView);
     DropFitBitmap();
     if (view_.Mode() == kScreenFit) {
-        std::swap(doc_.fitBitmap, fitted);
+        std::swap(doc_.fitBitmap, views.fitted);
         doc_.fitBitmapExists = true;
     }
+    view_.SetCaption(caption);
+    view_.SetFit(views.fit);
 
-    doc_.rotation = static_cast<int16_t>((doc_.rotation + 90) % 360);
-    view_.SetCaption(RotatedCaption(view_.BaseCaption(), doc_.rotation));
-    view_.SetFit(fit);
-
-    InstallLayout(layout, 0, 0);
-    view_.SetTrueScroll(0, 0);
+    InstallLayout(views.layout, views.x, views.y);
+    view_.SetTrueScroll(hScroll_->value(), vScroll_->value());
     if (view_.Mode() == kTrueSize) {
         ShowTrueView();
     } else {
@@ -124,7 +138,7 @@ void MainWindow::AdoptDenoised() {
 
 void MainWindow::AppendTitleSuffix(const QString& english, const QString& italian) {
     view_.AppendToCaption(english, italian);
-    SetTitle(windowTitle() + (CurrentLanguage() == kEnglish ? english : italian));
+    SetTitle(windowTitle() + (CurrentLanguage() == Language::Italian ? italian : english));
 }
 
 }  // namespace calmora

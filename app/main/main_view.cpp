@@ -1,20 +1,18 @@
 #include "main_window.h"
 
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "message_catalogue.h"
 #include "message_ids.h"
 
 #include <QCoreApplication>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
 
 #include "KcDenoise.h"
 #include "picture_box.h"
-#include "preferences.h"
 
 namespace calmora {
 
@@ -310,69 +308,6 @@ void MainWindow::RelayoutForClientSize() {
     } else {
         ShowFitView();
     }
-}
-
-// ---------------------------------------------------------------- drag scrolling
-
-bool MainWindow::AnyScrollBarShown() const {
-    return !hScroll_->isHidden() || !vScroll_->isHidden();
-}
-
-void MainWindow::Pic_MouseDown(Qt::MouseButton button, QPointF position) {
-    const Qt::MouseButton dragButton =
-        CurrentPreferences().scrollButton == 2 ? Qt::RightButton : Qt::LeftButton;
-    if (button != dragButton) return;
-    if (!AnyScrollBarShown() || !(hScroll_->isEnabled() || vScroll_->isEnabled())) return;
-    // A busy pointer belongs to work in progress, not to a drag.
-    if (picPointer_ == kPointerSizeAll) {
-        SetPicPointer(kPointerDefault);
-    } else if (picPointer_ == kPointerDefault) {
-        SetPicPointer(kPointerSizeAll);
-        doc_.dragStartX = static_cast<int32_t>(RoundHalfEven(position.x()));
-        doc_.dragStartY = static_cast<int32_t>(RoundHalfEven(position.y()));
-    }
-}
-
-bool MainWindow::DragAxis(QScrollBar* bar, double position, int32_t& start, int32_t extent) {
-    if (bar->isHidden()) return false;
-    const int64_t delta = DragDelta(position, start, extent, bar->maximum() - bar->minimum());
-    if (delta == 0) return false;
-    doc_.viewReadyFlag = false;
-    bar->setValue(ApplyDragDelta(bar->value(), delta, bar->minimum(), bar->maximum()));
-    start = static_cast<int32_t>(RoundHalfEven(position));
-    return true;
-}
-
-void MainWindow::Pic_MouseMove(QPointF position) {
-    if (picPointer_ != kPointerSizeAll || !AnyScrollBarShown()) return;
-    const bool vertical = DragAxis(vScroll_, position.y(), doc_.dragStartY, pic_->height());
-    const bool horizontal = DragAxis(hScroll_, position.x(), doc_.dragStartX, pic_->width());
-    doc_.viewReadyFlag = true;
-    if (vertical || horizontal) RedrawView();
-}
-
-void MainWindow::Pic_Mouseup() {
-    if (AnyScrollBarShown() && picPointer_ == kPointerSizeAll) SetPicPointer(kPointerDefault);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pic_) {
-        switch (event->type()) {
-            case QEvent::MouseButtonPress: {
-                auto* mouse = static_cast<QMouseEvent*>(event);
-                Pic_MouseDown(mouse->button(), mouse->position());
-                break;
-            }
-            case QEvent::MouseMove:
-                Pic_MouseMove(static_cast<QMouseEvent*>(event)->position());
-                break;
-            case QEvent::MouseButtonRelease: Pic_Mouseup(); break;
-            default: break;
-        }
-    } else if (watched == client_ && event->type() == QEvent::Resize) {
-        RelayoutForClientSize();
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace calmora

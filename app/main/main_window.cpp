@@ -1,25 +1,18 @@
 #include "main_window.h"
 
 #include "added_captions.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "qt_translation.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLinearGradient>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyle>
 #include <algorithm>
-#include <cstring>
 
 #include "KcDenoise.h"
 #include "app_paths.h"
@@ -43,8 +36,6 @@
 namespace calmora {
 namespace {
 
-
-
 void SetCursorByCode(QWidget* widget, int code) {
     switch (code) {
         case kPointerSizeAll: widget->setCursor(Qt::SizeAllCursor); break;
@@ -67,55 +58,6 @@ void SetControlCaption(QObject* control, const QString& text) {
         label->setText(text);
     }
 }
-
-// Turns a picture drawn with Qt into the buffer layout (BGR, bottom-up rows).
-bool BitmapFromImage(const QImage& image, DisplayBitmap& bitmap) {
-    if (!CreaDIB(bitmap, image.width(), image.height())) return false;
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    const int64_t stride = bitmap.stride();
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        uint8_t* row = bitmap.bits + (rgb.height() - 1 - y) * stride;
-        for (int x = 0; x < rgb.width(); ++x) {
-            row[3 * x] = static_cast<uint8_t>(qBlue(line[x]));
-            row[3 * x + 1] = static_cast<uint8_t>(qGreen(line[x]));
-            row[3 * x + 2] = static_cast<uint8_t>(qRed(line[x]));
-        }
-    }
-    return true;
-}
-
-// What Pic shows before the first image is loaded.
-QImage DrawStartPicture() {
-    QImage image(360, 220, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, image.height());
-    sky.setColorAt(0.0, QColor(62, 84, 112));
-    sky.setColorAt(1.0, QColor(142, 164, 178));
-    painter.fillRect(image.rect(), sky);
-    // A calm sea of dots getting finer towards the horizon.
-    painter.setPen(Qt::NoPen);
-    for (int row = 0; row < 9; ++row) {
-        const int y = 150 + row * 8;
-        const int step = 6 + row * 2;
-        painter.setBrush(QColor(230, 236, 240, 60 + row * 18));
-        for (int x = (row % 2) * step / 2; x < image.width(); x += step) {
-            painter.drawEllipse(QPointF(x, y), 0.8 + row * 0.25, 0.8 + row * 0.25);
-        }
-    }
-    QFont font = painter.font();
-    font.setPixelSize(48);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(QColor(246, 248, 250));
-    painter.drawText(QRect(0, 30, image.width(), 90), Qt::AlignCenter, kProgramName);
-    return image;
-}
-
-}  // namespace
-
-namespace {
 
 ImageAllocation DefaultAllocation() {
     ImageAllocation allocation;
@@ -151,11 +93,7 @@ MainWindow::MainWindow(QWidget* parent)
     InstallViewKeys();
 
     LoadPreferences();
-    if (CurrentLanguage() == kEnglish) {
-        ApplyEnglishCaptions();
-    } else {
-        ApplyItalianCaptions();
-    }
+    ApplyCaptions(CurrentLanguage());
     SetTitle(kProgramName);
     doc_.openFolder = ReadRememberedFolder(QString::fromLatin1(kOpenFolderFile));
 
@@ -278,23 +216,12 @@ void MainWindow::InstallWheel() {
     mouse_hook(this, std::move(target));
 }
 
-void MainWindow::ShowStartPicture() {
-    DisplayBitmap picture;
-    if (!BitmapFromImage(DrawStartPicture(), picture)) return;
-    const QSize client = ClientSize();
-    PlacePic((client.width() - picture.width()) / 2, (client.height() - picture.height()) / 2,
-             picture.width(), picture.height(), false);
-    pic_->BitBlt(0, 0, picture.width(), picture.height(), picture, 0, 0);
-    pic_->show();
-    startPictureShown_ = true;
-}
-
 // ---------------------------------------------------------------- captions
 
-void MainWindow::ApplyCaptions(int language) {
+void MainWindow::ApplyCaptions(Language language) {
     UseQtTranslation(language);
     auto apply = [this, language](const ControlCaption& entry) {
-        const QString text = QString::fromUtf8(language == kEnglish ? entry.english : entry.italian);
+        const QString text = QString::fromUtf8(entry.In(language));
         const QString name = QString::fromLatin1(entry.control);
         for (QObject* control : findChildren<QObject*>(name)) SetControlCaption(control, text);
     };
@@ -302,12 +229,12 @@ void MainWindow::ApplyCaptions(int language) {
     for (const ControlCaption& entry : kAddedCaptions) apply(entry);
 }
 
-void MainWindow::ApplyEnglishCaptions() { ApplyCaptions(kEnglish); }
-void MainWindow::ApplyItalianCaptions() { ApplyCaptions(kItalian); }
+void MainWindow::ApplyEnglishCaptions() { ApplyCaptions(Language::English); }
+void MainWindow::ApplyItalianCaptions() { ApplyCaptions(Language::Italian); }
 
 void MainWindow::SwapCaptionLanguage() {
-    const int language = CurrentLanguage();
-    const int previous = language == kEnglish ? kItalian : kEnglish;
+    const Language language = CurrentLanguage();
+    const Language previous = OtherLanguage(language);
     // A zoomed view's title has a twin of its own.
     if (view_.Mode() == kZoomed && windowTitle() == view_.ZoomedCaption().In(previous)) {
         SetTitle(view_.ZoomedCaption().In(language));
@@ -360,19 +287,15 @@ void MainWindow::FileSave_Click() {
 }
 
 void MainWindow::PrefMenu_Click() {
-    ShowPreferencesDialog(this, [this](int language) {
-        if (language == kEnglish) {
-            ApplyEnglishCaptions();
-        } else {
-            ApplyItalianCaptions();
-        }
+    ShowPreferencesDialog(this, [this](Language language) {
+        ApplyCaptions(language);
         SwapCaptionLanguage();
     });
 }
 
 void MainWindow::ShowGuida_Click() {
-    const QString page = CurrentLanguage() == kEnglish ? QStringLiteral("index_eng.html")
-                                                       : QStringLiteral("index.html");
+    const QString page = CurrentLanguage() == Language::English ? QStringLiteral("index_eng.html")
+                                                                : QStringLiteral("index.html");
     Seams().openUrl(HelpFolder() + QLatin1Char('/') + page);
 }
 

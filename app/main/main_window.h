@@ -26,6 +26,7 @@ namespace calmora {
 class BusyPointers;
 class GCommonDialog;
 class PictureBox;
+struct LoadRefusal;
 
 // Mouse pointers by their codes: default, four-way arrow while dragging, busy.
 constexpr int kPointerDefault = 0;
@@ -138,7 +139,7 @@ private:
     // order the lock sets them.
     [[nodiscard]] QList<QAction*> LockedMenus() const;
     void CreateClientArea();
-    void ApplyCaptions(int language);
+    void ApplyCaptions(Language language);
     void ShowStartPicture();
 
     // Loading.
@@ -148,7 +149,9 @@ private:
     void LoadImageFile();
     // Ends a load that failed once the window was locked: the menus come back
     // when the load's lock ends, after the message.
-    void FailLoad(BusyPointers& busy, int message, bool hidePaintSize);
+    void FailLoad(BusyPointers& busy, const LoadRefusal& refusal, bool hidePaintSize);
+    // Shows why a file was refused: its own text, or the catalogue's message.
+    void TellRefusal(const LoadRefusal& refusal);
     void ReleaseDocument();
 
     // View.
@@ -219,6 +222,21 @@ private:
     // A command replaced the image: the picture before it (given up by doc_)
     // with its angle and caption goes on the undo list.
     void RecordStep(FIBITMAP* before, int16_t rotation, const CaptionPair& caption);
+    // The views of a picture that replaces the one shown (a turn, a step of
+    // the history), made before anything of the current one moves so that a
+    // failure leaves everything as it was; then the picture taken in with
+    // them, its caption, and the bars at (x, y) where the layout allows.
+    struct ReplacementViews {
+        TrueSizeLayout layout;
+        FitGeometry fit;
+        DisplayBitmap trueView;
+        DisplayBitmap fitted;
+        int32_t x = 0;
+        int32_t y = 0;
+    };
+    [[nodiscard]] int MakeReplacementViews(ReplacementViews& views, FIBITMAP* image, int32_t x,
+                                           int32_t y);
+    void ShowReplacement(FIBITMAP* image, ReplacementViews& views, const CaptionPair& caption);
     // Shows target, the state move of the history brings in; nothing changes
     // when its views cannot be made.
     void GoToState(const HistoryState* target,

@@ -1,7 +1,7 @@
 #include "main_window.h"
 
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "message_catalogue.h"
 #include "message_ids.h"
 
@@ -92,9 +92,9 @@ void MainWindow::LoadImageFile() {
 
     // Anything the header alone rules out (not an image, unreadable, too large
     // to hold) is refused while the current picture stays on screen.
-    const ImageProbe probe = ProbeImageFile(path);
+    ImageProbe probe = ProbeImageFile(path);
     if (probe.error != ImageFileError::None) {
-        ShowMessage(this, CatalogueMessageFor(probe.error));
+        TellRefusal(RefusalFor(name, probe, SystemMemoryBytes(), CurrentLanguage()));
         // Told why, the title names the picture still shown again, not the refused file.
         SetTitle(HasImage() ? view_.Title(CurrentLanguage()) : kProgramName);
         doc_.loadingFlag = false;
@@ -119,7 +119,9 @@ void MainWindow::LoadImageFile() {
 
     LoadedImage loaded = calmora::LoadImageFile(path);
     if (!loaded.image) {
-        FailLoad(busy, CatalogueMessageFor(loaded.error), false);
+        // The size the header gave, with the reason the whole load found.
+        probe.error = loaded.error;
+        FailLoad(busy, RefusalFor(name, probe, SystemMemoryBytes(), CurrentLanguage()), false);
         return;
     }
     doc_.fileType = loaded.format;
@@ -144,7 +146,7 @@ void MainWindow::LoadImageFile() {
     const int failure =
         MakeTrueView(doc_.viewBitmap, doc_.imageBits, doc_.width, doc_.height, layout, 0, 0);
     if (failure != 0) {
-        FailLoad(busy, failure, true);
+        FailLoad(busy, {failure, {}}, true);
         return;
     }
 
@@ -167,7 +169,7 @@ void MainWindow::LoadImageFile() {
     UpdateEditMenu();
 }
 
-void MainWindow::FailLoad(BusyPointers& busy, int message, bool hidePaintSize) {
+void MainWindow::FailLoad(BusyPointers& busy, const LoadRefusal& refusal, bool hidePaintSize) {
     if (hidePaintSize) paintSizeMenu_->menuAction()->setVisible(false);
     ResumeSystemKeys();
     busy.Release();
@@ -176,8 +178,16 @@ void MainWindow::FailLoad(BusyPointers& busy, int message, bool hidePaintSize) {
     hScroll_->hide();
     vScroll_->hide();
     fileSave_->setEnabled(false);
-    ShowMessage(this, message);
+    TellRefusal(refusal);
     doc_.loadingFlag = false;
+}
+
+void MainWindow::TellRefusal(const LoadRefusal& refusal) {
+    if (refusal.text.isEmpty()) {
+        ShowMessage(this, refusal.message);
+    } else {
+        ShowMessageText(this, refusal.text, MessageIcon::Critical);
+    }
 }
 
 void MainWindow::ReleaseDocument() {

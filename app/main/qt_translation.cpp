@@ -4,11 +4,11 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "captions.h"
+#include "app/support/language.h"
 
 namespace calmora {
 
-bool UseQtTranslation(int language) {
+bool UseQtTranslation(Language language) {
     static QTranslator* translator = nullptr;
     if (!QCoreApplication::instance()) return false;
     if (translator) {
@@ -16,7 +16,7 @@ bool UseQtTranslation(int language) {
         delete translator;
         translator = nullptr;
     }
-    if (language == kEnglish) return true;
+    if (language != Language::Italian) return true;
     auto* italian = new QTranslator;
     if (!italian->load(QStringLiteral("qtbase_it"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

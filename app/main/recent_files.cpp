@@ -41,8 +41,8 @@ QByteArray FormatRecentFiles(const QStringList& list) {
     return contents;
 }
 
-QString MissingRecentFileText(const QString& path, int language) {
-    return language == kEnglish
+QString MissingRecentFileText(const QString& path, Language language) {
+    return language != Language::Italian
                ? QStringLiteral("%1 cannot be found; it has been removed from the recent files.")
                      .arg(path)
                : QStringLiteral("%1 non è stato trovato; è stato tolto dai file recenti.")

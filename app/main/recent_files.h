@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/support/language.h"
+
 namespace calmora {
 
 inline constexpr char kRecentFilesFile[] = "RecentFiles";
@@ -21,7 +23,7 @@ constexpr int kRecentFilesKept = 8;
 [[nodiscard]] QByteArray FormatRecentFiles(const QStringList& list);
 
 // What the window says when an entry of the list has gone, in language.
-[[nodiscard]] QString MissingRecentFileText(const QString& path, int language);
+[[nodiscard]] QString MissingRecentFileText(const QString& path, Language language);
 
 // The list in the settings folder; empty when there is none.
 [[nodiscard]] QStringList ReadRecentFiles();

@@ -1,12 +1,13 @@
 #include "main_window.h"
 
-#include "current_language.h"
+#include "app/support/language.h"
 #include "recent_files.h"
 
 #include <QAction>
 #include <QMenu>
 
 #include "app_paths.h"
+#include "app/support/message_catalogue.h"
 #include "ui_seams.h"
 
 namespace calmora {
@@ -49,11 +50,8 @@ void MainWindow::OpenRecent_Click(const QString& path) {
         files.removeAll(path);
         WriteRecentFiles(files);
         RefreshRecentMenu();
-        MessageRequest request;
-        request.text = MissingRecentFileText(path, CurrentLanguage());
-        request.title = kProgramName;
-        request.icon = MessageIcon::Exclamation;
-        Seams().showMessage(this, request);
+        ShowMessageText(this, MissingRecentFileText(path, CurrentLanguage()),
+                        MessageIcon::Exclamation);
         return;
     }
     OpenAsked(path);

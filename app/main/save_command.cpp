@@ -1,7 +1,7 @@
 #include "save_command.h"
 
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -17,6 +17,7 @@
 #include "remembered_folder.h"
 #include "save_error_text.h"
 #include "save_rules.h"
+#include "app/support/message_catalogue.h"
 #include "ui_seams.h"
 
 namespace calmora {
@@ -116,9 +117,7 @@ void SaveCommand::FileSave_Click(std::function<void(bool saved)> done) {
                 const BusyPointers busy(window_);
                 result = WriteImage(*check.format, SaveOptions{});
             }
-            ReportFailure(result);
-            UnlockWindow();
-            Finish(result.ok);
+            EndWrite(result);
             break;
         }
     }
@@ -143,17 +142,10 @@ void SaveCommand::OkjpgQual_Click() {
         frameJPGQuality_->hide();
         okjpgQual_->setEnabled(true);
     }
-    ReportFailure(result);
-    UnlockWindow();
-    Finish(result.ok);
+    EndWrite(result);
 }
 
-void SaveCommand::AnnullajpgQual_Click() {
-    if (writing_) return;
-    frameJPGQuality_->hide();
-    UnlockWindow();
-    Finish(false);
-}
+void SaveCommand::AnnullajpgQual_Click() { CancelFrame(frameJPGQuality_); }
 
 void SaveCommand::UncompressedTIFFOpt_Click() {
     uncompressedTIFFOpt_->setChecked(true);
@@ -177,16 +169,23 @@ void SaveCommand::OkTif_Click() {
         options.tiffLzw = tiffLzw_;
         result = WriteImage(SaveFormat::Tiff, options);
     }
+    EndWrite(result);
+}
+
+void SaveCommand::AnnullaTif_Click() { CancelFrame(frameTIFF_); }
+
+void SaveCommand::CancelFrame(QGroupBox* frame) {
+    // Cancel stays shown during a write, but must not end the command under it.
+    if (writing_) return;
+    frame->hide();
+    UnlockWindow();
+    Finish(false);
+}
+
+void SaveCommand::EndWrite(const SaveResult& result) {
     ReportFailure(result);
     UnlockWindow();
     Finish(result.ok);
-}
-
-void SaveCommand::AnnullaTif_Click() {
-    if (writing_) return;
-    frameTIFF_->hide();
-    UnlockWindow();
-    Finish(false);
 }
 
 void SaveCommand::LockWindow() { lock_.emplace(window_, true); }
@@ -210,7 +209,7 @@ SaveResult SaveCommand::WriteImage(SaveFormat format, const SaveOptions& options
 void SaveCommand::ReportFailure(const SaveResult& result) {
     if (result.ok) return;
     // The reason in the interface's language, not the batch tool's English.
-    const int language = CurrentLanguage();
+    const Language language = CurrentLanguage();
     const QString reason =
         QString::fromStdString(SaveErrorText(result.error, result.systemError, language));
     ShowText(SaveFailedText(saveName_, reason, language), MessageIcon::Critical);
@@ -225,11 +224,7 @@ void SaveCommand::Finish(bool saved) {
 }
 
 void SaveCommand::ShowText(const QString& text, MessageIcon icon) {
-    MessageRequest request;
-    request.text = text;
-    request.title = QStringLiteral("Calmora");
-    request.icon = icon;
-    Seams().showMessage(&window_, request);
+    ShowMessageText(&window_, text, icon);
 }
 
 }  // namespace calmora

@@ -77,6 +77,10 @@ private:
     // The end of a save that started: the window hears of a written picture,
     // then whoever asked for the save.
     void Finish(bool saved);
+    // A frame's Cancel: nothing written, the window given back.
+    void CancelFrame(QGroupBox* frame);
+    // After a write: why it failed if it did, the window given back, the end.
+    void EndWrite(const SaveResult& result);
 
     MainWindow& window_;
     GCommonDialog dialog_;

@@ -33,8 +33,8 @@ std::string SystemErrorItalian(int error) {
 
 }  // namespace
 
-std::string SaveErrorText(SaveError error, int systemError, int language) {
-    if (language != 2) return DescribeSaveError(error, systemError);
+std::string SaveErrorText(SaveError error, int systemError, Language language) {
+    if (language != Language::Italian) return DescribeSaveError(error, systemError);
     auto because = [&](const char* text) {
         std::string described = text;
         if (systemError != 0) described += ": " + SystemErrorItalian(systemError);

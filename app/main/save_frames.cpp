@@ -13,7 +13,7 @@
 
 #include "captions.h"
 #include "main_window.h"
-#include "preferences.h"
+#include "app/support/language.h"
 #include "save_command.h"
 #include "save_rules.h"
 
@@ -23,10 +23,9 @@ namespace {
 
 // The caption of a control in the current language, from the window's table.
 QString CurrentCaption(const char* control) {
-    const bool english = CurrentPreferences().language != kItalian;
     for (const ControlCaption& entry : kControlCaptions) {
         if (qstrcmp(entry.control, control) == 0)
-            return QString::fromUtf8(english ? entry.english : entry.italian);
+            return QString::fromUtf8(entry.In(CurrentLanguage()));
     }
     return {};
 }
@@ -65,12 +64,18 @@ void AddFrameKeys(QGroupBox* frame, QPushButton* ok, QPushButton* cancel) {
     });
 }
 
-QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel) {
+// A frame's two controls above its OK and Cancel, and the frame's keys.
+void LayOutFrame(QGroupBox* frame, QWidget* first, QWidget* second, QPushButton* ok,
+                 QPushButton* cancel) {
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     row->addWidget(ok);
     row->addWidget(cancel);
-    return row;
+    auto* layout = new QVBoxLayout(frame);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    layout->addLayout(row);
+    AddFrameKeys(frame, ok, cancel);
 }
 
 }  // namespace
@@ -95,15 +100,11 @@ void SaveCommand::BuildJpegFrame() {
     okjpgQual_ = NewButton(frameJPGQuality_, "OkjpgQual", QStringLiteral("OK"));
     annullajpgQual_ = NewButton(frameJPGQuality_, "AnnullajpgQual", CurrentCaption("AnnullajpgQual"));
 
-    auto* layout = new QVBoxLayout(frameJPGQuality_);
-    layout->addWidget(hScrolljpgQual_);
-    layout->addWidget(labjpgQual_);
-    layout->addLayout(ButtonRow(okjpgQual_, annullajpgQual_));
+    LayOutFrame(frameJPGQuality_, hScrolljpgQual_, labjpgQual_, okjpgQual_, annullajpgQual_);
 
     connect(hScrolljpgQual_, &QScrollBar::valueChanged, this, &SaveCommand::HScrolljpgQual_Change);
     connect(okjpgQual_, &QPushButton::clicked, this, &SaveCommand::OkjpgQual_Click);
     connect(annullajpgQual_, &QPushButton::clicked, this, &SaveCommand::AnnullajpgQual_Click);
-    AddFrameKeys(frameJPGQuality_, okjpgQual_, annullajpgQual_);
 }
 
 void SaveCommand::BuildTiffFrame() {
@@ -119,16 +120,12 @@ void SaveCommand::BuildTiffFrame() {
     okTif_ = NewButton(frameTIFF_, "OkTif", QStringLiteral("OK"));
     annullaTif_ = NewButton(frameTIFF_, "AnnullaTif", CurrentCaption("AnnullaTif"));
 
-    auto* layout = new QVBoxLayout(frameTIFF_);
-    layout->addWidget(uncompressedTIFFOpt_);
-    layout->addWidget(lzwOpt_);
-    layout->addLayout(ButtonRow(okTif_, annullaTif_));
+    LayOutFrame(frameTIFF_, uncompressedTIFFOpt_, lzwOpt_, okTif_, annullaTif_);
 
     connect(uncompressedTIFFOpt_, &QRadioButton::clicked, this, &SaveCommand::UncompressedTIFFOpt_Click);
     connect(lzwOpt_, &QRadioButton::clicked, this, &SaveCommand::LZWopt_Click);
     connect(okTif_, &QPushButton::clicked, this, &SaveCommand::OkTif_Click);
     connect(annullaTif_, &QPushButton::clicked, this, &SaveCommand::AnnullaTif_Click);
-    AddFrameKeys(frameTIFF_, okTif_, annullaTif_);
 }
 
 void SaveCommand::PlaceFrame(QGroupBox* frame) {

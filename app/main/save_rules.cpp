@@ -37,8 +37,8 @@ QString InvalidFileNameText(const QString& saveName) {
     return saveName + QStringLiteral(" invalid file name.");
 }
 
-QString UnknownSaveFormatText(const QString& saveName, int language) {
-    if (language == 2) {
+QString UnknownSaveFormatText(const QString& saveName, Language language) {
+    if (language == Language::Italian) {
         return saveName + QString::fromUtf8(
                               " non pu\xC3\xB2 essere salvato: i formati che si possono scrivere "
                               "sono JPEG (.jpg, .jpeg), PNG (.png), TIFF (.tif, .tiff) e BMP (.bmp).");
@@ -48,9 +48,10 @@ QString UnknownSaveFormatText(const QString& saveName, int language) {
                           ".jpeg), PNG (.png), TIFF (.tif, .tiff) and BMP (.bmp).");
 }
 
-QString SaveFailedText(const QString& saveName, const QString& reason, int language) {
-    QString text = language == 2 ? QStringLiteral("Impossibile salvare l'immagine in ") + saveName
-                                 : QStringLiteral("The image could not be saved to ") + saveName;
+QString SaveFailedText(const QString& saveName, const QString& reason, Language language) {
+    QString text = language == Language::Italian
+                       ? QStringLiteral("Impossibile salvare l'immagine in ") + saveName
+                       : QStringLiteral("The image could not be saved to ") + saveName;
     text += QLatin1Char('.');
     if (!reason.isEmpty()) text += QStringLiteral(" (") + reason + QLatin1Char(')');
     return text;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+#include "app/support/language.h"
 #include "imagefiles/image_save.h"
 
 namespace calmora {
@@ -40,10 +41,11 @@ inline const QString kSaveDefaultExtension = QStringLiteral("JPG");
 // The quality label under the slider: "90 %".
 [[nodiscard]] QString JpegQualityCaption(int quality);
 
-// Message texts (language 1 English, 2 Italian).
+// Message texts in either language.
 [[nodiscard]] QString InvalidFileNameText(const QString& saveName);
-[[nodiscard]] QString UnknownSaveFormatText(const QString& saveName, int language);
-[[nodiscard]] QString SaveFailedText(const QString& saveName, const QString& reason, int language);
+[[nodiscard]] QString UnknownSaveFormatText(const QString& saveName, Language language);
+[[nodiscard]] QString SaveFailedText(const QString& saveName, const QString& reason,
+                                     Language language);
 
 // The quality slider's range and steps; 90 when the program starts.
 constexpr int kJpegQualityMin = 1;

@@ -4,30 +4,32 @@
 
 #include "captions.h"
 #include "command_lock.h"
-#include "current_language.h"
+#include "app/support/language.h"
 #include "main_window.h"
 #include "save_command.h"
 
 namespace calmora {
 
-QuestionRequest UnsavedChangesQuestion(const QString& fileName, int language) {
+namespace {
+
+// The question and its three buttons, English then Italian.
+constexpr const char* kQuestionTexts[2][4] = {
+    {"The changes to %1 have not been saved.\nSave them before going on?", "Save", "Discard",
+     "Cancel"},
+    {"Le modifiche a %1 non sono state salvate.\nSalvarle prima di continuare?", "Salva",
+     "Non salvare", "Annulla"},
+};
+
+}  // namespace
+
+QuestionRequest UnsavedChangesQuestion(const QString& fileName, Language language) {
+    const char* const* texts = kQuestionTexts[language == Language::Italian ? 1 : 0];
     QuestionRequest request;
     request.title = kProgramName;
-    if (language == kEnglish) {
-        request.text = QStringLiteral("The changes to %1 have not been saved.\n"
-                                      "Save them before going on?")
-                           .arg(fileName);
-        request.saveCaption = QStringLiteral("Save");
-        request.discardCaption = QStringLiteral("Discard");
-        request.cancelCaption = QStringLiteral("Cancel");
-    } else {
-        request.text = QStringLiteral("Le modifiche a %1 non sono state salvate.\n"
-                                      "Salvarle prima di continuare?")
-                           .arg(fileName);
-        request.saveCaption = QStringLiteral("Salva");
-        request.discardCaption = QStringLiteral("Non salvare");
-        request.cancelCaption = QStringLiteral("Annulla");
-    }
+    request.text = QString::fromUtf8(texts[0]).arg(fileName);
+    request.saveCaption = QString::fromUtf8(texts[1]);
+    request.discardCaption = QString::fromUtf8(texts[2]);
+    request.cancelCaption = QString::fromUtf8(texts[3]);
     return request;
 }
 

@@ -4,13 +4,13 @@
 
 #include <QString>
 
+#include "app/support/language.h"
 #include "ui_seams.h"
 
 namespace calmora {
 
-// "a.png" has changes that were not saved: save, discard or cancel, in
-// language (1 English, else Italian).
-[[nodiscard]] QuestionRequest UnsavedChangesQuestion(const QString& fileName, int language);
+// "a.png" has changes that were not saved: save, discard or cancel, in language.
+[[nodiscard]] QuestionRequest UnsavedChangesQuestion(const QString& fileName, Language language);
 
 // What the window does about unsaved changes before it goes on.
 enum class ChangesSettled {

@@ -20,6 +20,14 @@ int32_t Excess(int64_t image, int64_t view) {
     return static_cast<int32_t>(std::max<int64_t>(0, image - view));
 }
 
+// Along an axis with a bar the view takes the space there is and scrolls
+// over the rest of the image.
+void ScrollAlong(int64_t space, int64_t image, int32_t& view, int32_t& scrollMax, bool& shown) {
+    view = AtLeastOne(space);
+    scrollMax = Excess(image, view);
+    shown = true;
+}
+
 }  // namespace
 
 TrueSizeLayout LayoutTrueSize(int32_t clientWidth, int32_t clientHeight, int32_t imageWidth,
@@ -38,23 +46,17 @@ TrueSizeLayout LayoutTrueSize(int32_t clientWidth, int32_t clientHeight, int32_t
 
     TrueSizeLayout layout;
     if (both) {
-        layout.viewWidth = AtLeastOne(cw - vScrollWidth);
-        layout.viewHeight = AtLeastOne(ch - hScrollHeight);
-        layout.hScrollMax = Excess(w, layout.viewWidth);
-        layout.vScrollMax = Excess(h, layout.viewHeight);
-        layout.hScrollShown = layout.vScrollShown = true;
+        ScrollAlong(cw - vScrollWidth, w, layout.viewWidth, layout.hScrollMax, layout.hScrollShown);
+        ScrollAlong(ch - hScrollHeight, h, layout.viewHeight, layout.vScrollMax,
+                    layout.vScrollShown);
     } else if (horizontalOnly) {
         layout.viewTop = Centre(ch - hScrollHeight, h);
-        layout.viewWidth = AtLeastOne(cw);
+        ScrollAlong(cw, w, layout.viewWidth, layout.hScrollMax, layout.hScrollShown);
         layout.viewHeight = AtLeastOne(h);
-        layout.hScrollMax = Excess(w, layout.viewWidth);
-        layout.hScrollShown = true;
     } else if (verticalOnly) {
         layout.viewLeft = Centre(cw - vScrollWidth, w);
         layout.viewWidth = AtLeastOne(w);
-        layout.viewHeight = AtLeastOne(ch);
-        layout.vScrollMax = Excess(h, layout.viewHeight);
-        layout.vScrollShown = true;
+        ScrollAlong(ch, h, layout.viewHeight, layout.vScrollMax, layout.vScrollShown);
     } else {
         layout.viewLeft = Centre(cw, w);
         layout.viewTop = Centre(ch, h);

@@ -128,7 +128,7 @@ public:
     [[nodiscard]] const CaptionPair& ZoomedCaption() const { return zoomCaption_; }
     void AppendToCaption(const QString& english, const QString& italian);
     // The title of the view on screen.
-    [[nodiscard]] const QString& Title(int language) const {
+    [[nodiscard]] const QString& Title(Language language) const {
         if (mode_ == kZoomed) return zoomCaption_.In(language);
         return (mode_ == kScreenFit ? fitCaption_ : caption_).In(language);
     }

@@ -16,23 +16,49 @@
 
 namespace calmora {
 
-AboutTexts AboutTextsFor(int language) {
-    if (language == 2) {
-        return {QStringLiteral("Calmora  informazioni"),
-                QStringLiteral("Versione:                2.1"),
-                QStringLiteral("Data di rilascio:    19 maggio 2007"),
-                QStringLiteral("Sito web:"),
-                QStringLiteral("Calmora usa la libreria open source FreeImage.") + QStringLiteral(" Vedi"),
-                QStringLiteral("per dettagli."),
-                QString::fromUtf8("FreeImage \xC3\xA8 usata secondo la licenza FIPL.")};
+namespace {
+
+// Title, Label2, Label5, Label3, Label8, Label10, Label11 in UTF-8; English first.
+constexpr const char* kAboutCaptions[2][7] = {
+    {"About Calmora", "Version:                 2.1", "Release date:     May   19  2007",
+     "Web site:", "Calmora uses the FreeImage open source image library. See", "for details.",
+     "FreeImage is used under the FIPL license."},
+    {"Calmora  informazioni", "Versione:                2.1",
+     "Data di rilascio:    19 maggio 2007", "Sito web:",
+     "Calmora usa la libreria open source FreeImage. Vedi", "per dettagli.",
+     "FreeImage \xC3\xA8 usata secondo la licenza FIPL."},
+};
+
+// Domains kept for examples (RFC 2606): an address there was never given by
+// whoever built the program.
+bool IsReservedExampleHost(const QString& host) {
+    for (const char* reserved : {"example.org", "example.com", "example.net"}) {
+        const QString name = QString::fromLatin1(reserved);
+        if (host == name || host.endsWith(QLatin1Char('.') + name)) return true;
     }
-    return {QStringLiteral("About Calmora"),
-            QStringLiteral("Version:                 2.1"),
-            QStringLiteral("Release date:     May   19  2007"),
-            QStringLiteral("Web site:"),
-            QStringLiteral("Calmora uses the FreeImage open source image library.") + QStringLiteral(" See"),
-            QStringLiteral("for details."),
-            QStringLiteral("FreeImage is used under the FIPL license.")};
+    return host == QLatin1String("example") || host.endsWith(QLatin1String(".example"));
+}
+
+}  // namespace
+
+AboutTexts AboutTextsFor(Language language) {
+    const char* const* row = kAboutCaptions[language == Language::Italian ? 1 : 0];
+    return {QString::fromUtf8(row[0]), QString::fromUtf8(row[1]), QString::fromUtf8(row[2]),
+            QString::fromUtf8(row[3]), QString::fromUtf8(row[4]), QString::fromUtf8(row[5]),
+            QString::fromUtf8(row[6])};
+}
+
+bool IsPlaceholderAddress(const QString& address) {
+    QString host = address.trimmed().toLower();
+    if (host.isEmpty()) return true;
+    const qsizetype scheme = host.indexOf(QStringLiteral("://"));
+    if (scheme >= 0) host = host.mid(scheme + 3);
+    host = host.section(QLatin1Char('/'), 0, 0);
+    const qsizetype at = host.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0) host = host.mid(at + 1);
+    host = host.section(QLatin1Char(':'), 0, 0);
+    if (host.endsWith(QLatin1Char('.'))) host.chop(1);
+    return IsReservedExampleHost(host);
 }
 
 QString HomePageAddress() { return QStringLiteral(CALMORA_HOMEPAGE); }

@@ -4,10 +4,12 @@
 #include <QImage>
 #include <QString>
 
+#include "app/support/language.h"
+
 namespace calmora {
 
-// Captions of the About window in one language (1 English, 2 Italian; any
-// other value gives English).
+// Captions of the About window in one language (any value but Italian gives
+// English).
 struct AboutTexts {
     QString title;
     QString version;      // Label2
@@ -17,7 +19,7 @@ struct AboutTexts {
     QString forDetails;   // Label10
     QString licence;      // Label11
 };
-[[nodiscard]] AboutTexts AboutTextsFor(int language);
+[[nodiscard]] AboutTexts AboutTextsFor(Language language);
 
 // The link targets. The program's own home page and contact address are set
 // by whoever builds it (CALMORA_HOMEPAGE, CALMORA_CONTACT).
@@ -26,6 +28,11 @@ struct AboutTexts {
 [[nodiscard]] QString FreeImageAddress();
 // What opening the contact link asks the desktop for.
 [[nodiscard]] QString ContactMailUrl();
+
+// True when a home page or contact address (URL or mail address) is empty or
+// on a domain kept for examples (example.org, .com, .net, *.example): the
+// builder never named a real one, and a link to it would lead nowhere.
+[[nodiscard]] bool IsPlaceholderAddress(const QString& address);
 
 // The program's picture: a lens whose three colour rings calm into one smooth
 // wave, drawn at size x size pixels on a transparent background.

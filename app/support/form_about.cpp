@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "about_box.h"
-#include "preferences.h"
+#include "app/support/language.h"
 #include "ui_seams.h"
 
 namespace calmora {
@@ -64,15 +64,35 @@ QLabel* PlainLabel(const QString& objectName, QWidget* parent) {
     return label;
 }
 
+// A link to address, or its plain text while it is a placeholder.
+QLabel* AddressLabel(const QString& objectName, const QString& address, QWidget* parent,
+                     std::function<void()> action) {
+    if (!IsPlaceholderAddress(address))
+        return new LinkLabel(objectName, address, parent, std::move(action));
+    QLabel* label = PlainLabel(objectName, parent);
+    label->setText(address);
+    return label;
+}
+
 void Underline(QLabel* label) {
+    if (!dynamic_cast<LinkLabel*>(label)) return;
     QFont font = label->font();
     font.setUnderline(true);
     label->setFont(font);
 }
 
+// A link that cannot be opened does nothing visible: the desktop has no
+// handler for it, and there is nothing more the About window could do.
+void OpenLink(const QString& target) {
+    if (Seams().openUrl) Seams().openUrl(target);
+}
+
 }  // namespace
 
-FormAbout::FormAbout(QWidget* owner) : QDialog(owner) {
+AboutAddresses BuiltAboutAddresses() { return {HomePageAddress(), ContactAddress()}; }
+
+FormAbout::FormAbout(QWidget* owner, const AboutAddresses& addresses)
+    : QDialog(owner), addresses_(addresses) {
     setObjectName(QStringLiteral("FormAbout"));
     setModal(true);
 
@@ -87,10 +107,10 @@ FormAbout::FormAbout(QWidget* owner) : QDialog(owner) {
     label8_ = PlainLabel(QStringLiteral("Label8"), this);
     label10_ = PlainLabel(QStringLiteral("Label10"), this);
     label11_ = PlainLabel(QStringLiteral("Label11"), this);
-    labSitoInternet_ = new LinkLabel(QStringLiteral("LabSitoInternet"), HomePageAddress(), this,
-                                     [this] { LabSitoInternet_Click(); });
-    labemail_ = new LinkLabel(QStringLiteral("Labemail"), ContactAddress(), this,
-                              [this] { Labemail_Click(); });
+    labSitoInternet_ = AddressLabel(QStringLiteral("LabSitoInternet"), addresses_.homePage, this,
+                                    [this] { LabSitoInternet_Click(); });
+    labemail_ = AddressLabel(QStringLiteral("Labemail"), addresses_.contact, this,
+                             [this] { Labemail_Click(); });
     labFreeImage_ = new LinkLabel(QStringLiteral("LabFreeImage"), FreeImageAddress(), this,
                                   [this] { LabFreeImage_Click(); });
 
@@ -120,10 +140,10 @@ FormAbout::FormAbout(QWidget* owner) : QDialog(owner) {
     layout->addWidget(label11_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    ApplyCaptions(CurrentPreferences().language);
+    ApplyCaptions(CurrentLanguage());
 }
 
-void FormAbout::ApplyCaptions(int language) {
+void FormAbout::ApplyCaptions(Language language) {
     const AboutTexts texts = AboutTextsFor(language);
     setWindowTitle(texts.title);
     label2_->setText(texts.version);
@@ -137,16 +157,13 @@ void FormAbout::ApplyCaptions(int language) {
     Underline(labFreeImage_);
 }
 
-// A link that cannot be opened does nothing visible: the desktop has no
-// handler for it, and there is nothing more the About window could do.
-namespace {
-void OpenLink(const QString& target) {
-    if (Seams().openUrl) Seams().openUrl(target);
+void FormAbout::LabSitoInternet_Click() {
+    if (!IsPlaceholderAddress(addresses_.homePage)) OpenLink(addresses_.homePage);
 }
-}  // namespace
-
-void FormAbout::LabSitoInternet_Click() { OpenLink(labSitoInternet_->text()); }
-void FormAbout::Labemail_Click() { OpenLink(QStringLiteral("mailto:") + labemail_->text()); }
+void FormAbout::Labemail_Click() {
+    if (!IsPlaceholderAddress(addresses_.contact))
+        OpenLink(QStringLiteral("mailto:") + addresses_.contact);
+}
 void FormAbout::LabFreeImage_Click() { OpenLink(labFreeImage_->text()); }
 
 void ShowAboutBox(QWidget* owner) {

@@ -66,15 +66,15 @@ FormPref::FormPref(LanguageChangedCallback onLanguageChanged, QWidget* owner)
 
     const Preferences& preferences = CurrentPreferences();
     SetCaptions(preferences.language);
-    (preferences.language == 1 ? OptENG : OptITA)->setChecked(true);
+    (preferences.language == Language::Italian ? OptITA : OptENG)->setChecked(true);
     (preferences.scrollButton == 1 ? OptSX : OptDX)->setChecked(true);
 
     connect(CmdPrefOK, &QPushButton::clicked, this, &FormPref::CmdPrefOK_Click);
     connect(CmdPrefAnnulla, &QPushButton::clicked, this, &FormPref::CmdPrefAnnulla_Click);
 }
 
-void FormPref::SetCaptions(int language) {
-    const bool english = language == 1;
+void FormPref::SetCaptions(Language language) {
+    const bool english = language != Language::Italian;
     setWindowTitle(english ? QStringLiteral("Preferences") : QStringLiteral("Preferenze"));
     FrameLingua->setTitle(english ? QStringLiteral("Language") : QStringLiteral("Lingua"));
     OptENG->setText(english ? QStringLiteral("English") : QStringLiteral("Inglese"));
@@ -89,11 +89,9 @@ void FormPref::SetCaptions(int language) {
 
 void FormPref::ApplyLanguageChoice() {
     Preferences& preferences = CurrentPreferences();
-    int chosen = 0;
-    if (OptENG->isChecked() && preferences.language == 2) chosen = 1;
-    if (OptITA->isChecked() && preferences.language == 1) chosen = 2;
-    if (chosen == 0) return;
-    preferences.language = int16_t(chosen);
+    const Language chosen = OptITA->isChecked() ? Language::Italian : Language::English;
+    if (chosen == preferences.language) return;
+    preferences.language = chosen;
     if (onLanguageChanged_) onLanguageChanged_(chosen);
 }
 

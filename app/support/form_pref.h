@@ -2,7 +2,7 @@
 //
 // It reads and changes CurrentPreferences() and never writes the file (that
 // happens when the main window closes). When the language really changes, it
-// calls back the owner with the new language (1 English, 2 Italian) after
+// calls back the owner with the new language after
 // CurrentPreferences().language has been set; the owner then sets its own
 // captions in that language (ApplyEnglishCaptions / ApplyItalianCaptions) and
 // switches its title (SwapCaptionLanguage). Choosing the language already in
@@ -12,6 +12,8 @@
 #include <QDialog>
 #include <functional>
 
+#include "app/support/language.h"
+
 class QFrame;
 class QGroupBox;
 class QPushButton;
@@ -19,7 +21,7 @@ class QRadioButton;
 
 namespace calmora {
 
-using LanguageChangedCallback = std::function<void(int newLanguage)>;
+using LanguageChangedCallback = std::function<void(Language newLanguage)>;
 
 class FormPref : public QDialog {
     Q_OBJECT
@@ -34,7 +36,7 @@ public:
     void CmdPrefAnnulla_Click();  // closes and changes nothing
 
 private:
-    void SetCaptions(int language);
+    void SetCaptions(Language language);
 
     LanguageChangedCallback onLanguageChanged_;
     QFrame* FramePref;

@@ -1,6 +1,6 @@
 #include "message_catalogue.h"
 
-#include "preferences.h"
+#include "app/support/language.h"
 #include "ui_seams.h"
 
 namespace calmora {
@@ -100,20 +100,25 @@ constexpr const char* kMessages[kMessageCount][2] = {
 
 }  // namespace
 
-QString MessageText(int number, int language) {
-    if (number < 1 || number > kMessageCount || language < 1 || language > 2) return {};
-    return QString::fromUtf8(kMessages[number - 1][language - 1]);
+QString MessageText(int number, Language language) {
+    const int column = language == Language::English ? 0 : language == Language::Italian ? 1 : -1;
+    if (number < 1 || number > kMessageCount || column < 0) return {};
+    return QString::fromUtf8(kMessages[number - 1][column]);
 }
 
 void ShowMessage(QWidget* parent, int number) {
-    const int language = CurrentPreferences().language == 2 ? 2 : 1;
-    MessageRequest request;
-    request.text = MessageText(number, language);
-    request.title = QStringLiteral("Calmora");
-    request.icon = MessageIcon::Critical;
+    const QString text = MessageText(number, CurrentLanguage());
     // Callers pass constants from the table; an unknown number would only
     // show an empty box, so it shows nothing.
-    if (request.text.isEmpty()) return;
+    if (text.isEmpty()) return;
+    ShowMessageText(parent, text, MessageIcon::Critical);
+}
+
+void ShowMessageText(QWidget* parent, const QString& text, MessageIcon icon) {
+    MessageRequest request;
+    request.text = text;
+    request.title = QStringLiteral("Calmora");
+    request.icon = icon;
     Seams().showMessage(parent, request);
 }
 

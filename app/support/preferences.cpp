@@ -27,13 +27,13 @@ Preferences& CurrentPreferences() {
 Preferences ParsePreferences(const QByteArray& fileContents) {
     const QList<QByteArray> fields = ReadInputFields(fileContents, 2);
     Preferences result;
-    result.language = OneOrTwo(fields.value(0));
+    result.language = static_cast<Language>(OneOrTwo(fields.value(0)));
     result.scrollButton = OneOrTwo(fields.value(1));
     return result;
 }
 
 QByteArray FormatPreferences(const Preferences& preferences) {
-    return QuotedField(QByteArray::number(preferences.language)) + ',' +
+    return QuotedField(QByteArray::number(static_cast<int>(preferences.language))) + ',' +
            QuotedField(QByteArray::number(preferences.scrollButton)) + "\r\n";
 }
 

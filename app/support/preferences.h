@@ -5,17 +5,19 @@
 #include <QString>
 #include <cstdint>
 
+#include "app/support/language.h"
+
 namespace calmora {
 
 struct Preferences {
-    int16_t language = 1;      // 1 English, 2 Italian
+    Language language = Language::English;
     int16_t scrollButton = 1;  // 1 left, 2 right mouse button drags the image
 };
 
 // The program's current preferences, read by every window.
 Preferences& CurrentPreferences();
 
-// A field that is not exactly "1" or "2" (quotes removed) gives 1.
+// A field that is not exactly "1" or "2" (quotes removed) gives 1 (English, left button).
 [[nodiscard]] Preferences ParsePreferences(const QByteArray& fileContents);
 [[nodiscard]] QByteArray FormatPreferences(const Preferences& preferences);
 

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     const QString output = QString::fromLocal8Bit(argv[2]);
     calmora::MainWindow window;
     calmora::CurrentPreferences().language =
-        static_cast<int16_t>(argc == 4 && QByteArray(argv[3]) == "2" ? 2 : 1);
+        static_cast<calmora::Language>(argc == 4 && QByteArray(argv[3]) == "2" ? 2 : 1);
     window.show();
     window.OpenFile(image);
     QTimer::singleShot(500, &window, [&window, output] {

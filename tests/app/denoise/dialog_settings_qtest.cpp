@@ -362,7 +362,7 @@ private slots:
         QVERIFY(!d.Load());
         QVERIFY(!d.dialog->isVisible());
         QCOMPARE(seams.messages.size(), 1);
-        QCOMPARE(seams.messages[0].request.text, MessageText(42, 1));
+        QCOMPARE(seams.messages[0].request.text, MessageText(42, Language::English));
         QCOMPARE(seams.messages[0].request.icon, MessageIcon::Critical);
         QVERIFY(d.host->ImageUnchanged());
         QCOMPARE(d.host->adopted, 0);

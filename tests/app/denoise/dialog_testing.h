@@ -24,7 +24,7 @@ T* Control(const QObject& parent, const char* name) {
 struct OpenDialog {
     OpenDialog(int32_t width, int32_t height, int language = 1)
         : host(std::make_unique<FakeHost>(width, height)) {
-        CurrentPreferences().language = static_cast<int16_t>(language);
+        CurrentPreferences().language = static_cast<Language>(language);
         owner.setWindowTitle(QStringLiteral("Calmora   a.png  (%1x%2)").arg(width).arg(height));
         dialog = std::make_unique<FormDenoise>(&owner, *host);
     }

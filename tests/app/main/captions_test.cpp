@@ -37,16 +37,17 @@ TEST(Captions, TitleFollowsTheLanguageSwitch) {
     const CaptionPair caption{QStringLiteral("C  90° rotated"), QStringLiteral("C  ruotata 90°")};
     const CaptionPair fit = FitCaption(caption, 10, 20, 50);
     // English -> Italian and back, for both views.
-    EXPECT_EQ(SwappedTitle(caption.english, kEnglish, kItalian, caption, fit), caption.italian);
-    EXPECT_EQ(SwappedTitle(caption.italian, kItalian, kEnglish, caption, fit), caption.english);
-    EXPECT_EQ(SwappedTitle(fit.english, kEnglish, kItalian, caption, fit), fit.italian);
-    EXPECT_EQ(SwappedTitle(fit.italian, kItalian, kEnglish, caption, fit), fit.english);
+    constexpr Language kEn = Language::English, kIt = Language::Italian;
+    EXPECT_EQ(SwappedTitle(caption.english, kEn, kIt, caption, fit), caption.italian);
+    EXPECT_EQ(SwappedTitle(caption.italian, kIt, kEn, caption, fit), caption.english);
+    EXPECT_EQ(SwappedTitle(fit.english, kEn, kIt, caption, fit), fit.italian);
+    EXPECT_EQ(SwappedTitle(fit.italian, kIt, kEn, caption, fit), fit.english);
     // No image, or a title of a load that did not finish: unchanged.
-    EXPECT_EQ(S(SwappedTitle(QStringLiteral("Calmora"), kEnglish, kItalian, caption, fit)), "Calmora");
-    EXPECT_EQ(S(SwappedTitle(QStringLiteral("Calmora   x.png"), kEnglish, kItalian, caption, fit)),
+    EXPECT_EQ(S(SwappedTitle(QStringLiteral("Calmora"), kEn, kIt, caption, fit)), "Calmora");
+    EXPECT_EQ(S(SwappedTitle(QStringLiteral("Calmora   x.png"), kEn, kIt, caption, fit)),
               "Calmora   x.png");
     // A title in the language being left only is switched, never the other one.
-    EXPECT_EQ(SwappedTitle(caption.italian, kEnglish, kItalian, caption, fit), caption.italian);
+    EXPECT_EQ(SwappedTitle(caption.italian, kEn, kIt, caption, fit), caption.italian);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QScrollBar>
+#include <QStyle>
 #include <QtTest>
 #include <cstdlib>
 
@@ -136,6 +137,7 @@ QRgb PicColor(const MainWindow& window, int x, int y) {
     return window.Pic()->Surface().pixel(x, y) | 0xff000000u;
 }
 
+MainWindowTestBase::MainWindowTestBase() = default;
 MainWindowTestBase::~MainWindowTestBase() { StopWindow(); }
 
 bool MainWindowTestBase::StartWindow() {
@@ -152,6 +154,10 @@ void MainWindowTestBase::StopWindow() {
     seams_.reset();
     sandbox_.reset();
     RestoreDefaultAllocation();
+}
+
+int MainWindowTestBase::Bar() const {
+    return window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window_->HScroll1());
 }
 
 bool MainWindowTestBase::OpenPattern(const QString& name, int width, int height) {

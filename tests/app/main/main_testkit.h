@@ -9,6 +9,7 @@
 #include <QRgb>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 namespace calmora {
@@ -67,10 +68,18 @@ bool ShowWithClientSize(MainWindow& window, int width, int height);
 
 // What the main-window tests start from: a settings sandbox, the seams
 // recorder, a folder for the test's images and a window whose client area is
-// 640 x 480. Test classes derive from it, start in init() and stop in cleanup().
+// 640 x 480. Test classes derive from it; QtTest runs its init() and
+// cleanup() around every case unless the test class has its own.
 class MainWindowTestBase : public QObject {
+    Q_OBJECT
 public:
+    // Out of line, where the members' types are complete.
+    MainWindowTestBase();
     ~MainWindowTestBase() override;
+
+protected slots:
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { StopWindow(); }
 
 protected:
     [[nodiscard]] bool StartWindow();
@@ -79,6 +88,10 @@ protected:
     // Writes the pattern as a width x height PNG named name into the image
     // folder and opens it; false unless it opened without a message.
     [[nodiscard]] bool OpenPattern(const QString& name, int width, int height);
+    // The colour of pixel (x, y) of that pattern.
+    static QRgb Pattern(int x, int y) { return PatternColor(PixelForm::Rgb24, x, y); }
+    // The window's scroll bars' thickness in logical pixels.
+    [[nodiscard]] int Bar() const;
 
     std::unique_ptr<SettingsSandbox> sandbox_;
     std::unique_ptr<SeamsRecorder> seams_;

@@ -23,9 +23,6 @@ class MainWindowCommandsTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void rotatingFourTimesComesBack();
     void rotatingAFittedView();
     void failedRotationChangesNothing_data();
@@ -43,14 +40,6 @@ private:
     // Answers the preferences window with the given language and Apply.
     void ChooseLanguageInPreferences(const char* option);
 };
-
-void MainWindowCommandsTest::init() {
-    QVERIFY(StartWindow());
-}
-
-void MainWindowCommandsTest::cleanup() {
-    StopWindow();
-}
 
 void MainWindowCommandsTest::ChooseLanguageInPreferences(const char* option) {
     bool answered = false;
@@ -202,7 +191,7 @@ void MainWindowCommandsTest::noRotationWhileASaveFrameWaits() {
 void MainWindowCommandsTest::languageSwitchThroughThePreferences() {
     // Without an image the title stays the program's name.
     ChooseLanguageInPreferences("OptITA");
-    QCOMPARE(CurrentPreferences().language, int16_t(2));
+    QCOMPARE(CurrentPreferences().language, Language::Italian);
     QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora"));
     QCOMPARE(window_->MenuAction("FileOpen")->text(), QStringLiteral("apri"));
     QCOMPARE(window_->MenuAction("ShowAbout")->text(), QStringLiteral("Info"));
@@ -238,7 +227,7 @@ void MainWindowCommandsTest::languageSwitchThroughThePreferences() {
 
 void MainWindowCommandsTest::helpPageFollowsTheLanguage() {
     window_->ShowGuida_Click();
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     window_->ShowGuida_Click();
     QCOMPARE(seams_->openedUrls.size(), 2);
     QCOMPARE(seams_->openedUrls[0], sandbox_->File(QStringLiteral("CmHelp/index_eng.html")));
@@ -284,7 +273,7 @@ void MainWindowCommandsTest::denoiseHandsTheResultBack() {
     QVERIFY(window_->MenuAction("Denoise")->isEnabled());
 
     // The suffix has its twin in the other language, for both views.
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     window_->ApplyItalianCaptions();
     window_->SwapCaptionLanguage();
     QCOMPARE(window_->windowTitle(),
@@ -336,7 +325,7 @@ void MainWindowCommandsTest::denoiseWithoutMemoryTellsAndStops() {
 }
 
 void MainWindowCommandsTest::closingWritesThePreferences() {
-    CurrentPreferences().language = 1;
+    CurrentPreferences().language = Language::English;
     CurrentPreferences().scrollButton = 2;
     QVERIFY(window_->close());
     QCOMPARE(sandbox_->Read(QStringLiteral("Pref")), QByteArray("\"1\",\"2\"\r\n"));
@@ -344,7 +333,7 @@ void MainWindowCommandsTest::closingWritesThePreferences() {
     // The next start reads them back.
     window_ = std::make_unique<MainWindow>();
     QCOMPARE(CurrentPreferences().scrollButton, int16_t(2));
-    QCOMPARE(CurrentPreferences().language, int16_t(1));
+    QCOMPARE(CurrentPreferences().language, Language::English);
 }
 
 void MainWindowCommandsTest::closingIsRefusedWhileBusy() {

@@ -23,7 +23,6 @@ class MainWindowDenoiseTest : public MainWindowTestBase {
 
 private slots:
     void init();
-    void cleanup();
     void completedRunReplacesTheImage();
     void cancelledDialogLeavesTheImage();
 
@@ -49,10 +48,6 @@ void MainWindowDenoiseTest::init() {
     FreeImage_Unload(bitmap);
     window_->OpenFile(path);
     QVERIFY(window_->HasImage());
-}
-
-void MainWindowDenoiseTest::cleanup() {
-    StopWindow();
 }
 
 void MainWindowDenoiseTest::RunDenoise(const std::function<void(QDialog&)>& answer) {

@@ -7,7 +7,6 @@
 #include <QtTest>
 
 #include <QScrollBar>
-#include <QStyle>
 #include <QWheelEvent>
 
 #include "main_testkit.h"
@@ -28,21 +27,12 @@ private slots:
         QWidget probe;
         QCOMPARE(probe.devicePixelRatioF(), 2.0);
     }
-    void init() { QVERIFY(StartWindow()); }
-    void cleanup() { StopWindow(); }
 
     void trueSizeShowsOneImagePixelPerDevicePixel();
     void screenFitCountsDevicePixels();
     void zoomLevelsCountDevicePixels();
     void ctrlWheelKeepsThePixelUnderThePointer();
 
-private:
-    // A scroll bar's thickness in logical pixels.
-    [[nodiscard]] int Bar() const {
-        return window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
-                                             window_->HScroll1());
-    }
-    static QRgb Pattern(int x, int y) { return PatternColor(PixelForm::Rgb24, x, y); }
 };
 
 void MainWindowHiDpiTest::trueSizeShowsOneImagePixelPerDevicePixel() {

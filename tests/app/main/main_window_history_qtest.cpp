@@ -20,9 +20,6 @@ class MainWindowHistoryTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(StartWindow()); }
-    void cleanup() { StopWindow(); }
-
     void undoRedoAndRevertFollowTurnsAndRuns();
     void editItemsFollowTheHistoryAndTheLock();
     void unchangedPictureClosesWithoutAQuestion();
@@ -34,6 +31,8 @@ private slots:
     void droppedFileOpensThroughTheQuestion();
     void recentFilesListAndAMissingEntry();
     void quitAndShortcuts();
+    void fitTurnAndDenoiseKeys();
+    void windowHasTheProgramsIcon();
 
 private:
     // A stand-in denoise dialog that inverts the picture and names it.
@@ -88,7 +87,7 @@ void MainWindowHistoryTest::undoRedoAndRevertFollowTurnsAndRuns() {
     QVERIFY(!window_->HasUnsavedChanges());
     // In the other language, the title of an undone state is its twin.
     window_->EditRedo_Click();
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     window_->ApplyItalianCaptions();
     window_->SwapCaptionLanguage();
     QCOMPARE(window_->windowTitle(), Base() + QStringLiteral("   rumore ridotto  (Intensità:5)"));
@@ -151,7 +150,7 @@ void MainWindowHistoryTest::closingAsksAndCancelKeepsEverything() {
     QVERIFY(sandbox_->Read(QStringLiteral("Pref")).isEmpty());
 
     // In Italian the question is Italian.
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     QVERIFY(!window_->close());
     QCOMPARE(seams_->questions[1].saveCaption, QStringLiteral("Salva"));
     QVERIFY(seams_->questions[1].text.startsWith(QStringLiteral("Le modifiche a h.png")));
@@ -343,6 +342,55 @@ void MainWindowHistoryTest::quitAndShortcuts() {
     seams_->nextAnswer = QuestionAnswer::Discard;
     QTest::keySequence(window_.get(), window_->MenuAction("FileQuit")->shortcut());
     QVERIFY(!window_->isVisible());
+}
+
+void MainWindowHistoryTest::fitTurnAndDenoiseKeys() {
+    QCOMPARE(window_->MenuAction("PaintSizeScreenFit")->shortcut(),
+             QKeySequence(Qt::CTRL | Qt::Key_F));
+    QCOMPARE(window_->MenuAction("Ruota90")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    QCOMPARE(window_->MenuAction("Denoise")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+    QCOMPARE(window_->MenuAction("PaintSizeScreenFit")->text(), QStringLiteral("screen fit"));
+    QCOMPARE(window_->MenuAction("Denoise")->text(), QStringLiteral("denoise"));
+    int runs = 0;
+    window_->SetDenoiseDialogLauncher([&runs](QWidget*, DenoiseHost&) { ++runs; });
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+
+    // Without a picture the keys do nothing.
+    for (const Qt::Key key : {Qt::Key_F, Qt::Key_R, Qt::Key_D})
+        QTest::keyClick(window_.get(), key, Qt::ControlModifier);
+    QCOMPARE(runs, 0);
+    QVERIFY(!window_->HasImage());
+    QVERIFY(seams_->messages.isEmpty());
+
+    // A picture larger than the window: fit, turn (true size again), denoise.
+    QVERIFY(OpenPattern(QStringLiteral("k.png"), 1200, 900));
+    QTest::keyClick(window_.get(), Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(window_->View().Mode(), kScreenFit);
+    QVERIFY(window_->MenuAction("PaintSizeScreenFit")->isChecked());
+    QVERIFY(window_->windowTitle().contains(QStringLiteral("view size (")));
+    QTest::keyClick(window_.get(), Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(window_->ImageWidth(), 900);
+    QTest::keyClick(window_.get(), Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(runs, 1);
+    QVERIFY(seams_->messages.isEmpty());
+}
+
+void MainWindowHistoryTest::windowHasTheProgramsIcon() {
+    const QIcon icon = window_->windowIcon();
+    QVERIFY(!icon.isNull());
+    // An installed icon theme may give its own; otherwise the program's
+    // pictures, every size of them.
+    if (QIcon::hasThemeIcon(QStringLiteral("io.github.calmora.Calmora"))) return;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QVERIFY2(icon.availableSizes().contains(QSize(size, size)),
+                 qPrintable(QString::number(size)));
+    }
+    const QImage own(QStringLiteral(":/calmora/icons/calmora-48.png"));
+    QVERIFY(!own.isNull());
+    // A pixmap holds premultiplied pixels; the file's, premultiplied, match them.
+    QCOMPARE(icon.pixmap(QSize(48, 48), 1.0).toImage().convertToFormat(
+                 QImage::Format_ARGB32_Premultiplied),
+             own.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 QTEST_MAIN(MainWindowHistoryTest)

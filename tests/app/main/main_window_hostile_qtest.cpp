@@ -1,5 +1,6 @@
 // A picture whose decoder crashes, runs away or eats memory: the window
-// shows message 2, keeps running and opens the next file as usual. Pictures
+// shows message 2, keeps running and opens the next file as usual. A header
+// claiming a huge picture is refused with its size and the limit. Pictures
 // carrying the EXIF blocks FreeImage crashes on open without that EXIF.
 #include <QtTest>
 
@@ -17,6 +18,7 @@
 #include "main_testkit.h"
 #include "main_window.h"
 #include "message_catalogue.h"
+#include "preferences.h"
 #include "seams_recorder.h"
 #include "test_images.h"
 
@@ -45,7 +47,6 @@ class MainWindowHostileTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(StartWindow()); }
     void cleanup() {
         decode_testing::SetLoadSeamForTesting({});
         StopWindow();
@@ -53,6 +54,7 @@ private slots:
 
     void decoderThatDiesShowsMessageTwoAndTheWindowGoesOn_data();
     void decoderThatDiesShowsMessageTwoAndTheWindowGoesOn();
+    void pictureTooLargeNamesItsSizeAndTheLimit();
     void pictureWithHostileExifOpensWithoutIt_data();
     void pictureWithHostileExifOpensWithoutIt();
 };
@@ -84,7 +86,7 @@ void MainWindowHostileTest::decoderThatDiesShowsMessageTwoAndTheWindowGoesOn() {
     QVERIFY2(timer.elapsed() < 5000, "the load was not stopped in time");
 
     QCOMPARE(seams_->messages.size(), 1);
-    QCOMPARE(seams_->messages[0].request.text, MessageText(2, 1));
+    QCOMPARE(seams_->messages[0].request.text, MessageText(2, Language::English));
     QVERIFY(!window_->Document().loadingFlag);
     QVERIFY(window_->MenuAction("FileMenu")->isEnabled());
 
@@ -94,6 +96,34 @@ void MainWindowHostileTest::decoderThatDiesShowsMessageTwoAndTheWindowGoesOn() {
     QVERIFY(OpenPattern(QStringLiteral("after.png"), 200, 100));
     QVERIFY(window_->HasImage());
     QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   after.png  (200x100)"));
+}
+
+// The header alone refuses it: the picture on screen stays, and the message
+// says how large the file claims to be and what the program opens.
+void MainWindowHostileTest::pictureTooLargeNamesItsSizeAndTheLimit() {
+    QVERIFY(OpenPattern(QStringLiteral("first.png"), 300, 200));
+    const QString huge = images_->path() + QStringLiteral("/huge.png");
+    calmora_test::WriteFile(huge.toStdString(), calmora_test::ForgedPng(100000, 100000));
+    const std::pair<Language, QString> said[] = {
+        {Language::English,
+         QStringLiteral("huge.png is 100000 x 100000 pixels (10000 megapixels): Calmora opens "
+                        "pictures of up to 200 megapixels and 65535 pixels on a side.")},
+        {Language::Italian,
+         QStringLiteral("huge.png misura 100000 x 100000 pixel (10000 megapixel): Calmora apre "
+                        "immagini fino a 200 megapixel e 65535 pixel per lato.")}};
+    for (const auto& [language, text] : said) {
+        CurrentPreferences().language = language;
+        seams_->messages.clear();
+        seams_->nextFileResult = FileDialogResult{true, huge, 0};
+        window_->FileOpen_Click();
+        QCOMPARE(seams_->messages.size(), 1);
+        QCOMPARE(seams_->messages[0].request.text, text);
+        QCOMPARE(seams_->messages[0].request.title, QStringLiteral("Calmora"));
+        QCOMPARE(seams_->messages[0].request.icon, MessageIcon::Critical);
+        QCOMPARE(seams_->messages[0].parent, window_.get());
+        QVERIFY(window_->HasImage());
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   first.png  (300x200)"));
+    }
 }
 
 void MainWindowHostileTest::pictureWithHostileExifOpensWithoutIt_data() {

@@ -21,7 +21,6 @@ class MainWindowOpenTest : public MainWindowTestBase {
 
 private slots:
     void init();
-    void cleanup();
 
     void opensEveryFormat_data();
     void opensEveryFormat();
@@ -45,10 +44,6 @@ void MainWindowOpenTest::init() {
     QVERIFY(StartWindow());
     // Folders with blanks and accents must work like any other.
     QVERIFY(QDir(images_->path()).mkpath(QStringLiteral("foto di prova è")));
-}
-
-void MainWindowOpenTest::cleanup() {
-    StopWindow();
 }
 
 QString MainWindowOpenTest::ImagePath(const QString& name) const {
@@ -249,7 +244,7 @@ void MainWindowOpenTest::failedDecodeLeavesNothingToSaveOrDenoise() {
     OpenThroughDialog(cut);
 
     QCOMPARE(seams_->messages.size(), 1);
-    QCOMPARE(seams_->messages[0].request.text, MessageText(2, 1));
+    QCOMPARE(seams_->messages[0].request.text, MessageText(2, Language::English));
     QVERIFY(!window_->HasImage());
     QVERIFY(!window_->Document().loadingFlag);
     QVERIFY2(!MenuEnabled("FileSave"), "nothing is left to save");
@@ -303,7 +298,7 @@ void MainWindowOpenTest::italianCaptionsFromThePreferences() {
     window_.reset();
     sandbox_->Write(QStringLiteral("Pref"), "\"2\",\"1\"\r\n");
     window_ = std::make_unique<MainWindow>();
-    QCOMPARE(CurrentPreferences().language, int16_t(2));
+    QCOMPARE(CurrentPreferences().language, Language::Italian);
     QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora"));
     const auto text = [this](const char* name) { return window_->MenuAction(name)->text(); };
     QCOMPARE(text("FileMenu"), QStringLiteral("File"));
@@ -328,7 +323,7 @@ void MainWindowOpenTest::italianCaptionsFromThePreferences() {
     // Messages come in the language in use too.
     OpenThroughDialog(ImagePath(QStringLiteral("missing.png")));
     QCOMPARE(seams_->messages.size(), 1);
-    QCOMPARE(seams_->messages[0].request.text, MessageText(2, 2));
+    QCOMPARE(seams_->messages[0].request.text, MessageText(2, Language::Italian));
 }
 
 QTEST_MAIN(MainWindowOpenTest)

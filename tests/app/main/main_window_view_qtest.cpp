@@ -19,7 +19,6 @@ class MainWindowViewTest : public MainWindowTestBase {
 
 private slots:
     void init();
-    void cleanup();
 
     void screenFitAndBack();
     void eventsDuringScreenFit();
@@ -41,10 +40,6 @@ private:
 void MainWindowViewTest::init() {
     QVERIFY(StartWindow());
     held_ = Qt::NoButton;
-}
-
-void MainWindowViewTest::cleanup() {
-    StopWindow();
 }
 
 void MainWindowViewTest::Mouse(QEvent::Type type, Qt::MouseButton button, QPoint at) {

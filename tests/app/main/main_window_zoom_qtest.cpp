@@ -22,9 +22,6 @@ class MainWindowZoomTest : public MainWindowTestBase {
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(StartWindow()); }
-    void cleanup() { StopWindow(); }
-
     void zoomInKeepsTheCentreAndDrawsSquares();
     void zoomOutReachesTheFitAndTrueSizeComesBackToTheSpot();
     void belowTrueSizePixelsAreAveraged();
@@ -63,7 +60,6 @@ private:
         window_->HScroll1()->setValue(x);
         window_->VScroll1()->setValue(y);
     }
-    static QRgb Pattern(int x, int y) { return PatternColor(PixelForm::Rgb24, x, y); }
 };
 
 void MainWindowZoomTest::zoomInKeepsTheCentreAndDrawsSquares() {
@@ -279,11 +275,11 @@ void MainWindowZoomTest::aSmallPictureCanBeZoomedIn() {
     QVERIFY(sizeMenu->isVisible());
     QCOMPARE(PicColor(*window_, 599, 449), Pattern(199, 149));
     // The zoomed title has its Italian twin.
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     window_->SwapCaptionLanguage();
     QCOMPARE(window_->windowTitle(),
              QStringLiteral("Calmora   small.png  (200x150)     ingrandimento 300%"));
-    CurrentPreferences().language = 1;
+    CurrentPreferences().language = Language::English;
     window_->SwapCaptionLanguage();
     QCOMPARE(window_->windowTitle(), QStringLiteral("Calmora   small.png  (200x150)     zoom 300%"));
     Trigger("PaintSizeZoomIn");  // 400 %: bars

@@ -54,9 +54,9 @@ TEST(RecentFiles, FileContentsRoundTripAndJunkIsLeftOut) {
 }
 
 TEST(RecentFiles, MissingFileTextNamesThePathInEitherLanguage) {
-    EXPECT_EQ(MissingRecentFileText(QStringLiteral("/p/a.jpg"), 1),
+    EXPECT_EQ(MissingRecentFileText(QStringLiteral("/p/a.jpg"), Language::English),
               QStringLiteral("/p/a.jpg cannot be found; it has been removed from the recent files."));
-    EXPECT_TRUE(MissingRecentFileText(QStringLiteral("/p/a.jpg"), 2)
+    EXPECT_TRUE(MissingRecentFileText(QStringLiteral("/p/a.jpg"), Language::Italian)
                     .startsWith(QStringLiteral("/p/a.jpg non è stato trovato")));
 }
 

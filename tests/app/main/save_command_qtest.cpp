@@ -405,12 +405,12 @@ void SaveCommandTest::frameCaptionsFollowTheLanguage() {
     const QStringList english{"JPG quality", "OK", "Cancel", "TIFF format", "Uncompressed", "LZW", "OK", "Cancel"};
     const QStringList italian{QString::fromUtf8("Qualit\xC3\xA0 JPG"), "OK", "Annulla", "Formato TIFF",
                               "Non compresso", "LZW", "OK", "Annulla"};
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     window_->ApplyItalianCaptions();
     Save(Out(QStringLiteral("first.jpg")));
     Control<QPushButton>("AnnullajpgQual")->click();
     QCOMPARE(captions(), italian);
-    CurrentPreferences().language = 1;
+    CurrentPreferences().language = Language::English;
     window_->ApplyEnglishCaptions();
     QCOMPARE(captions(), english);
 }
@@ -486,11 +486,11 @@ void SaveCommandTest::noDotSavesNothingAndSaysNothing() {
 }
 
 void SaveCommandTest::otherExtensionsAreRefusedAndUnlock() {
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     const QString path = Out(QStringLiteral("photo.gif"));
     Save(path);
     QCOMPARE(seams_->messages.size(), 1);
-    QCOMPARE(seams_->messages[0].request.text, UnknownSaveFormatText(path, 2));
+    QCOMPARE(seams_->messages[0].request.text, UnknownSaveFormatText(path, Language::Italian));
     QVERIFY(!QFile::exists(path));
     QVERIFY(MenusEnabled());
     QVERIFY(BarsEnabled());
@@ -540,7 +540,7 @@ void SaveCommandTest::failedWriteIsReportedAndKeepsTheOldFile_data() {
 void SaveCommandTest::failedWriteIsReportedAndKeepsTheOldFile() {
     QFETCH(int, language);
     QFETCH(QString, expected);
-    CurrentPreferences().language = language;
+    CurrentPreferences().language = static_cast<Language>(language);
     const QString path = Out(QStringLiteral("precious.bmp"));
     {
         QFile file(path);
@@ -582,7 +582,7 @@ void SaveCommandTest::readOnlyFolderIsReported() {
         file.write("old");
     }
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     Save(path);
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(ReadAll(path), QByteArray("old"));

@@ -1,6 +1,4 @@
-// The window's wording of save failures in either language, and the message
-// it shows for each kind of load failure.
-#include "load_message.h"
+// The window's wording of save failures in either language.
 #include "save_error_text.h"
 
 #include <gtest/gtest.h>
@@ -14,19 +12,20 @@ using namespace calmora;
 namespace {
 
 TEST(SaveErrorText, SaveErrorsAreDescribedInEitherLanguage) {
-    EXPECT_EQ(SaveErrorText(SaveError::WriteFailed, ENOSPC, 1), "writing failed: No space left on device");
-    EXPECT_EQ(SaveErrorText(SaveError::WriteFailed, ENOSPC, 2),
+    EXPECT_EQ(SaveErrorText(SaveError::WriteFailed, ENOSPC, Language::English),
+              "writing failed: No space left on device");
+    EXPECT_EQ(SaveErrorText(SaveError::WriteFailed, ENOSPC, Language::Italian),
               "scrittura non riuscita: spazio esaurito sul dispositivo");
-    EXPECT_EQ(SaveErrorText(SaveError::CannotCreate, EACCES, 2),
+    EXPECT_EQ(SaveErrorText(SaveError::CannotCreate, EACCES, Language::Italian),
               "impossibile creare un file nella sua cartella: permesso negato");
-    EXPECT_EQ(SaveErrorText(SaveError::CannotReplace, 9999, 2),
+    EXPECT_EQ(SaveErrorText(SaveError::CannotReplace, 9999, Language::Italian),
               "impossibile sostituire il file: errore di sistema 9999");
-    EXPECT_EQ(SaveErrorText(SaveError::IsFolder, 0, 2), "\xC3\xA8 una cartella");
+    EXPECT_EQ(SaveErrorText(SaveError::IsFolder, 0, Language::Italian), "\xC3\xA8 una cartella");
     for (SaveError error : {SaveError::NoImage, SaveError::NoFileName, SaveError::BadJpegQuality,
                             SaveError::IsFolder, SaveError::CannotCreate, SaveError::WriteFailed,
                             SaveError::EncoderFailed, SaveError::CannotReplace}) {
-        const std::string english = SaveErrorText(error, EIO, 1);
-        const std::string italian = SaveErrorText(error, EIO, 2);
+        const std::string english = SaveErrorText(error, EIO, Language::English);
+        const std::string italian = SaveErrorText(error, EIO, Language::Italian);
         EXPECT_FALSE(english.empty());
         EXPECT_FALSE(italian.empty());
         EXPECT_NE(english, italian);
@@ -34,18 +33,18 @@ TEST(SaveErrorText, SaveErrorsAreDescribedInEitherLanguage) {
     // The reason given with a failed save is the English description.
     const SaveResult none = SaveImageFile(nullptr, "/tmp/x.png", SaveFormat::Png, {});
     EXPECT_EQ(none.error, SaveError::NoImage);
-    EXPECT_EQ(none.reason, SaveErrorText(SaveError::NoImage, 0, 1));
+    EXPECT_EQ(none.reason, SaveErrorText(SaveError::NoImage, 0, Language::English));
 }
 
 TEST(SaveErrorText, NewErrorsAreDescribedInBothLanguages) {
-    EXPECT_EQ(SaveErrorText(SaveError::NotRegularFile, 0, 2),
+    EXPECT_EQ(SaveErrorText(SaveError::NotRegularFile, 0, Language::Italian),
               "non \xC3\xA8 un file normale (dispositivo, FIFO o socket); non sostituito");
-    EXPECT_EQ(SaveErrorText(SaveError::BrokenLink, ELOOP, 1),
+    EXPECT_EQ(SaveErrorText(SaveError::BrokenLink, ELOOP, Language::English),
               "broken link: Too many levels of symbolic links");
     for (const SaveError error : {SaveError::NotRegularFile, SaveError::WriteProtected,
                                   SaveError::BrokenLink, SaveError::UntrustedLink}) {
-        const std::string english = SaveErrorText(error, 0, 1);
-        const std::string italian = SaveErrorText(error, 0, 2);
+        const std::string english = SaveErrorText(error, 0, Language::English);
+        const std::string italian = SaveErrorText(error, 0, Language::Italian);
         EXPECT_FALSE(english.empty());
         EXPECT_NE(english, italian);
         EXPECT_NE(english, "unknown error");
@@ -53,20 +52,11 @@ TEST(SaveErrorText, NewErrorsAreDescribedInBothLanguages) {
     }
 }
 
-TEST(LoadMessage, EachLoadFailureHasItsMessage) {
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::None), 0);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::NotEnoughMemory), 2);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::UnknownFormat), 1);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::Truncated), 2);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::TooLarge), 2);
-    EXPECT_EQ(CatalogueMessageFor(ImageFileError::ConversionFailed), 3);
-}
-
 TEST(SaveErrorText, OperationNotPermittedHasItsOwnItalianWording) {
-    EXPECT_EQ(SaveErrorText(SaveError::CannotReplace, EPERM, 2),
+    EXPECT_EQ(SaveErrorText(SaveError::CannotReplace, EPERM, Language::Italian),
               "impossibile sostituire il file: operazione non permessa");
-    EXPECT_NE(SaveErrorText(SaveError::CannotReplace, EPERM, 2),
-              SaveErrorText(SaveError::CannotReplace, EACCES, 2));
+    EXPECT_NE(SaveErrorText(SaveError::CannotReplace, EPERM, Language::Italian),
+              SaveErrorText(SaveError::CannotReplace, EACCES, Language::Italian));
 }
 
 }  // namespace

@@ -62,12 +62,12 @@ TEST(SaveTexts, AreThoseOfTheProgram) {
                              "*.TIF|Bitmap File (*.BMP)|*.BMP|"));
 
     // A refusal says which extensions can be written.
-    for (int language : {1, 2}) {
+    for (Language language : {Language::English, Language::Italian}) {
         const QString unknown = UnknownSaveFormatText(QStringLiteral("/p/a.gif"), language);
         for (const char* ext : {".jpg", ".jpeg", ".png", ".tif", ".tiff", ".bmp"})
-            EXPECT_TRUE(unknown.contains(QString::fromLatin1(ext))) << language << ext;
+            EXPECT_TRUE(unknown.contains(QString::fromLatin1(ext))) << int(language) << ext;
     }
-    EXPECT_EQ(SaveFailedText(QStringLiteral("/p/a.png"), QString(), 2),
+    EXPECT_EQ(SaveFailedText(QStringLiteral("/p/a.png"), QString(), Language::Italian),
               QStringLiteral("Impossibile salvare l'immagine in /p/a.png."));
 }
 

@@ -44,11 +44,11 @@ TEST(MainViewModel, TheViewOnScreenDecidesMarksPlaceBarsAndTitle) {
         const PicturePlace place = view.Place();
         if (c.mode == kTrueSize) {
             EXPECT_EQ(place.width, view.Layout().viewWidth) << c.desc;
-            EXPECT_EQ(view.Title(kEnglish), view.Caption().english) << c.desc;
+            EXPECT_EQ(view.Title(Language::English), view.Caption().english) << c.desc;
         } else {
             EXPECT_EQ(place.width, view.Fit().fitWidth) << c.desc;
             EXPECT_EQ(place.left, view.Fit().fitLeft) << c.desc;
-            EXPECT_EQ(view.Title(kItalian), view.FittedCaption().italian) << c.desc;
+            EXPECT_EQ(view.Title(Language::Italian), view.FittedCaption().italian) << c.desc;
         }
     }
 }
@@ -100,25 +100,27 @@ TEST(MainViewModel, AZoomedViewHasItsOwnLayoutScaleAndCaption) {
     const PicturePlace place = view.Place();
     EXPECT_EQ(place.width, 1000 - kBar);
     EXPECT_EQ(place.height, 800 - kBar);
-    EXPECT_EQ(view.Title(kEnglish), QStringLiteral("Calmora   a.png  (4000x600)     zoom 200%"));
-    EXPECT_EQ(view.Title(kItalian),
+    EXPECT_EQ(view.Title(Language::English),
+              QStringLiteral("Calmora   a.png  (4000x600)     zoom 200%"));
+    EXPECT_EQ(view.Title(Language::Italian),
               QStringLiteral("Calmora   a.png  (4000x600)     ingrandimento 200%"));
     // The caption follows the true-size one (a turn, a denoise suffix).
     view.AppendToCaption(QStringLiteral(" dn"), QStringLiteral(" rd"));
-    EXPECT_EQ(view.Title(kEnglish), QStringLiteral("Calmora   a.png  (4000x600) dn     zoom 200%"));
+    EXPECT_EQ(view.Title(Language::English),
+              QStringLiteral("Calmora   a.png  (4000x600) dn     zoom 200%"));
     view.SetZoomed(0.125, LayoutZoomed(1000, 800, 4000, 600, 0.125, kBar));
-    EXPECT_EQ(view.Title(kItalian),
+    EXPECT_EQ(view.Title(Language::Italian),
               QStringLiteral("Calmora   a.png  (4000x600) rd     ingrandimento 12.5%"));
     EXPECT_FALSE(view.HorizontalBarShown() || view.VerticalBarShown());
 
     // Back at true size and fit everything is as before the zoom.
     view.SetMode(kTrueSize);
-    EXPECT_EQ(view.Title(kEnglish), QStringLiteral("Calmora   a.png  (4000x600) dn"));
+    EXPECT_EQ(view.Title(Language::English), QStringLiteral("Calmora   a.png  (4000x600) dn"));
     EXPECT_DOUBLE_EQ(view.Zoom(), 1.0);
     EXPECT_TRUE(view.HorizontalBarShown());
     EXPECT_FALSE(view.VerticalBarShown());
     view.SetMode(kScreenFit);
-    EXPECT_EQ(view.Title(kEnglish),
+    EXPECT_EQ(view.Title(Language::English),
               QStringLiteral("Calmora   a.png  (4000x600) dn     view size (1000x150) (25%)"));
 }
 

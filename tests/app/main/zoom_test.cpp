@@ -208,17 +208,25 @@ Picture Numbered(int32_t w, int32_t h) {
     return picture;
 }
 
+// Every pixel (x, y) of block holds what the Numbered picture has at
+// sourceOf(x, y).
+template <typename SourceOf>
+void ExpectNumberedPixels(Picture& block, SourceOf sourceOf) {
+    for (int32_t y = 0; y < block.height; ++y)
+        for (int32_t x = 0; x < block.width; ++x) {
+            const auto [sx, sy] = sourceOf(x, y);
+            const uint8_t* got = block.At(x, y);
+            EXPECT_EQ(got[0], sx) << x << "," << y;
+            EXPECT_EQ(got[1], sy) << x << "," << y;
+            EXPECT_EQ(got[2], static_cast<uint8_t>(sx + 10 * sy)) << x << "," << y;
+        }
+}
+
 TEST(ZoomResample, EnlargedPixelsAreSharpSquares) {
     Picture source = Numbered(3, 2);
     Picture block(6, 4);
     ASSERT_TRUE(ResampleZoomBlock(source.Source(), 2.0, 0, 0, block.Block()));
-    for (int32_t y = 0; y < 4; ++y)
-        for (int32_t x = 0; x < 6; ++x) {
-            const uint8_t* got = block.At(x, y);
-            EXPECT_EQ(got[0], x / 2) << x << "," << y;
-            EXPECT_EQ(got[1], y / 2) << x << "," << y;
-            EXPECT_EQ(got[2], x / 2 + 10 * (y / 2)) << x << "," << y;
-        }
+    ExpectNumberedPixels(block, [](int32_t x, int32_t y) { return std::pair(x / 2, y / 2); });
     // Scrolled by one screen pixel, the squares move by half an image pixel.
     Picture shifted(2, 1);
     ASSERT_TRUE(ResampleZoomBlock(source.Source(), 2.0, 1, 1, shifted.Block()));
@@ -230,11 +238,7 @@ TEST(ZoomResample, TrueScaleIsACopyOfTheBlock) {
     Picture source = Numbered(7, 5);
     Picture block(3, 2);
     ASSERT_TRUE(ResampleZoomBlock(source.Source(), 1.0, 4, 3, block.Block()));
-    for (int32_t y = 0; y < 2; ++y)
-        for (int32_t x = 0; x < 3; ++x) {
-            EXPECT_EQ(block.At(x, y)[0], 4 + x);
-            EXPECT_EQ(block.At(x, y)[1], 3 + y);
-        }
+    ExpectNumberedPixels(block, [](int32_t x, int32_t y) { return std::pair(4 + x, 3 + y); });
 }
 
 TEST(ZoomResample, ReducedPixelsAverageWhatTheyCover) {

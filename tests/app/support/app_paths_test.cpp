@@ -60,7 +60,7 @@ TEST_F(PathsTest, UnwritableProgramFolderFallsBackToXdgCreatedOnFirstWrite) {
     LoadPreferences();  // reading makes nothing
     EXPECT_FALSE(QFileInfo::exists(xdg));
 
-    CurrentPreferences() = {2, 1};
+    CurrentPreferences() = {Language::Italian, 1};
     ASSERT_TRUE(SavePreferences());
     EXPECT_EQ(Slurp(xdg + "/calmora/Pref"), QByteArray("\"2\",\"1\"\r\n"));
 }
@@ -123,7 +123,7 @@ TEST_F(PathsTest, InstalledCopyKeepsItsSettingsInTheUserFolderThoughItsFolderIsW
     EXPECT_EQ(SettingsFolder(), xdg + "/calmora");
     EXPECT_EQ(HelpFolder(), dir.filePath("prefix/share/calmora/CmHelp"));
 
-    CurrentPreferences() = {2, 1};
+    CurrentPreferences() = {Language::Italian, 1};
     ASSERT_TRUE(SavePreferences());
     EXPECT_TRUE(QFileInfo::exists(xdg + "/calmora/Pref"));
     EXPECT_EQ(QDir(bin).entryList(QDir::Files | QDir::Hidden), QStringList());

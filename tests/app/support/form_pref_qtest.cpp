@@ -81,7 +81,7 @@ void FormPrefTest::captionsFollowTheLanguage_data() {
 void FormPrefTest::captionsFollowTheLanguage() {
     QFETCH(int, language);
     QFETCH(QStringList, texts);
-    CurrentPreferences().language = int16_t(language);
+    CurrentPreferences().language = static_cast<Language>(language);
     FormPref form(nullptr);
     QCOMPARE(form.objectName(), QStringLiteral("FormPref"));
     QCOMPARE(form.windowTitle(), texts[0]);
@@ -101,7 +101,7 @@ void FormPrefTest::optionsShowTheCurrentValues_data() {
 void FormPrefTest::optionsShowTheCurrentValues() {
     QFETCH(int, language);
     QFETCH(int, scrollButton);
-    CurrentPreferences() = {int16_t(language), int16_t(scrollButton)};
+    CurrentPreferences() = {static_cast<Language>(language), int16_t(scrollButton)};
     FormPref form(nullptr);
     QCOMPARE(Checked(form, "OptENG"), language == 1);
     QCOMPARE(Checked(form, "OptITA"), language == 2);
@@ -129,12 +129,12 @@ void FormPrefTest::applyChangesValuesAndCallsBackOnce() {
     QFETCH(QList<int>, calls);
     QFETCH(int, newLanguage);
     QFETCH(int, newButton);
-    CurrentPreferences() = {int16_t(language), int16_t(language == 1 ? 2 : 1)};
+    CurrentPreferences() = {static_cast<Language>(language), int16_t(language == 1 ? 2 : 1)};
     QList<int> seen;
     int languageDuringCall = 0;
-    FormPref form([&](int l) {
-        seen.append(l);
-        languageDuringCall = CurrentPreferences().language;
+    FormPref form([&](Language l) {
+        seen.append(int(l));
+        languageDuringCall = int(CurrentPreferences().language);
     });
     Click(form, languageOption.toLatin1().constData());
     Click(form, buttonOption.toLatin1().constData());
@@ -149,9 +149,9 @@ void FormPrefTest::applyChangesValuesAndCallsBackOnce() {
 }
 
 void FormPrefTest::cancelChangesNothing() {
-    CurrentPreferences() = {1, 1};
+    CurrentPreferences() = {Language::English, 1};
     bool called = false;
-    FormPref form([&](int) { called = true; });
+    FormPref form([&](Language) { called = true; });
     Click(form, "OptITA");
     Click(form, "OptDX");
     Click(form, "CmdPrefAnnulla");

@@ -21,8 +21,8 @@ class MessageTextTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(MessageTextTest, HoldsTheExactTexts) {
     const TextCase& c = GetParam();
-    EXPECT_EQ(MessageText(c.number, 1), QString::fromUtf8(c.english)) << c.number;
-    EXPECT_EQ(MessageText(c.number, 2), QString::fromUtf8(c.italian)) << c.number;
+    EXPECT_EQ(MessageText(c.number, Language::English), QString::fromUtf8(c.english)) << c.number;
+    EXPECT_EQ(MessageText(c.number, Language::Italian), QString::fromUtf8(c.italian)) << c.number;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,30 +43,30 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return "No" + std::to_string(info.param.number); });
 
 TEST(MessageCatalogue, EveryEntryIsFilledAndDistinct) {
-    for (int language : {1, 2}) {
+    for (Language language : {Language::English, Language::Italian}) {
         QSet<QString> seen;
         for (int n = 1; n <= kMessageCount; ++n) {
             const QString text = MessageText(n, language);
-            EXPECT_FALSE(text.isEmpty()) << n << " " << language;
-            EXPECT_FALSE(seen.contains(text)) << n << " " << language;
+            EXPECT_FALSE(text.isEmpty()) << n << " " << int(language);
+            EXPECT_FALSE(seen.contains(text)) << n << " " << int(language);
             seen.insert(text);
         }
     }
 }
 
 TEST(MessageCatalogue, OutOfRangeGivesNothing) {
-    EXPECT_TRUE(MessageText(0, 1).isEmpty());
-    EXPECT_TRUE(MessageText(44, 2).isEmpty());
-    EXPECT_TRUE(MessageText(1, 0).isEmpty());
-    EXPECT_TRUE(MessageText(1, 3).isEmpty());
+    EXPECT_TRUE(MessageText(0, Language::English).isEmpty());
+    EXPECT_TRUE(MessageText(44, Language::Italian).isEmpty());
+    EXPECT_TRUE(MessageText(1, static_cast<Language>(0)).isEmpty());
+    EXPECT_TRUE(MessageText(1, static_cast<Language>(3)).isEmpty());
 }
 
 TEST(ShowMessage, ShowsTheCurrentLanguageWithCriticalIconAndProgramTitle) {
     testing::SeamsRecorder seams;
     QWidget owner;
-    CurrentPreferences().language = 2;
+    CurrentPreferences().language = Language::Italian;
     ShowMessage(&owner, 1);
-    CurrentPreferences().language = 1;
+    CurrentPreferences().language = Language::English;
     ShowMessage(nullptr, 14);
     CurrentPreferences() = {};
     ASSERT_EQ(seams.messages.size(), 2);

@@ -24,7 +24,7 @@ class ParsePreferencesTest : public ::testing::TestWithParam<ParseCase> {};
 TEST_P(ParsePreferencesTest, ReadsTwoFieldsOrFallsBackToOne) {
     const ParseCase& c = GetParam();
     const Preferences p = ParsePreferences(c.contents);
-    EXPECT_EQ(p.language, c.language) << c.desc;
+    EXPECT_EQ(static_cast<int>(p.language), c.language) << c.desc;
     EXPECT_EQ(p.scrollButton, c.scrollButton) << c.desc;
 }
 
@@ -48,9 +48,9 @@ INSTANTIATE_TEST_SUITE_P(
     calmora_test::NameFromDesc());
 
 TEST(FormatPreferences, WritesTheNineBytes) {
-    EXPECT_EQ(FormatPreferences({1, 2}), QByteArray("\"1\",\"2\"\r\n"));
-    EXPECT_EQ(FormatPreferences({1, 2}).size(), 9);
-    EXPECT_EQ(FormatPreferences({2, 1}), QByteArray("\"2\",\"1\"\r\n"));
+    EXPECT_EQ(FormatPreferences({Language::English, 2}), QByteArray("\"1\",\"2\"\r\n"));
+    EXPECT_EQ(FormatPreferences({Language::English, 2}).size(), 9);
+    EXPECT_EQ(FormatPreferences({Language::Italian, 1}), QByteArray("\"2\",\"1\"\r\n"));
 }
 
 class PreferencesFileTest : public ::testing::Test {
@@ -58,7 +58,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         OverrideSettingsFolder(dir.path());
-        CurrentPreferences() = {2, 2};
+        CurrentPreferences() = {Language::Italian, 2};
     }
     void TearDown() override {
         OverrideSettingsFolder({});
@@ -78,17 +78,17 @@ protected:
 
 TEST_F(PreferencesFileTest, MissingFileGivesDefaults) {
     LoadPreferences();
-    EXPECT_EQ(CurrentPreferences().language, 1);
+    EXPECT_EQ(CurrentPreferences().language, Language::English);
     EXPECT_EQ(CurrentPreferences().scrollButton, 1);
 }
 
 TEST_F(PreferencesFileTest, SaveWritesExactBytesAndLoadReadsThemBack) {
-    CurrentPreferences() = {1, 2};
+    CurrentPreferences() = {Language::English, 2};
     ASSERT_TRUE(SavePreferences());
     EXPECT_EQ(ReadPref(), QByteArray("\"1\",\"2\"\r\n"));
-    CurrentPreferences() = {2, 1};
+    CurrentPreferences() = {Language::Italian, 1};
     LoadPreferences();
-    EXPECT_EQ(CurrentPreferences().language, 1);
+    EXPECT_EQ(CurrentPreferences().language, Language::English);
     EXPECT_EQ(CurrentPreferences().scrollButton, 2);
     // Overwriting leaves no trace of the longer previous contents.
     WritePref("\"2\",\"2\"\r\n and a long tail of junk");
@@ -99,10 +99,10 @@ TEST_F(PreferencesFileTest, SaveWritesExactBytesAndLoadReadsThemBack) {
 TEST_F(PreferencesFileTest, BadFilesGiveDefaultsWithoutFailing) {
     for (const QByteArray& bad :
          {QByteArray(), QByteArray("garbage"), QByteArray(1 << 20, '\xff')}) {
-        CurrentPreferences() = {2, 2};
+        CurrentPreferences() = {Language::Italian, 2};
         WritePref(bad);
         LoadPreferences();
-        EXPECT_EQ(CurrentPreferences().language, 1);
+        EXPECT_EQ(CurrentPreferences().language, Language::English);
         EXPECT_EQ(CurrentPreferences().scrollButton, 1);
     }
 }
@@ -110,7 +110,7 @@ TEST_F(PreferencesFileTest, BadFilesGiveDefaultsWithoutFailing) {
 TEST_F(PreferencesFileTest, FolderNamedPrefCountsAsMissing) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("Pref"));
     LoadPreferences();
-    EXPECT_EQ(CurrentPreferences().language, 1);
+    EXPECT_EQ(CurrentPreferences().language, Language::English);
     EXPECT_FALSE(SavePreferences());  // cannot replace a folder; reported, not crashed
 }
 

@@ -44,7 +44,7 @@ protected:
         OverrideSettingsFolder(QString::fromStdString(dir / "settings"));
         OverrideProgramFolder(QString::fromStdString(dir / "program"));
         fs::create_directory(dir / "settings");
-        CurrentPreferences() = {2, 2};
+        CurrentPreferences() = {Language::Italian, 2};
     }
     void TearDown() override {
         OverrideSettingsFolder({});
@@ -69,8 +69,8 @@ TEST_F(SettingsFileTest, AFifoInPlaceOfASettingsFileIsNeitherReadNorReplaced) {
         ASSERT_GE(both, 0);
 
         LoadPreferences();
-        EXPECT_EQ(CurrentPreferences().language, 1);  // counted as missing
-        CurrentPreferences() = {2, 2};
+        EXPECT_EQ(CurrentPreferences().language, Language::English);  // counted as missing
+        CurrentPreferences() = {Language::Italian, 2};
         EXPECT_FALSE(SavePreferences());
         EXPECT_FALSE(WriteRememberedFolder(kOpenFolderFile, "/photos"));
         EXPECT_EQ(ReadRememberedFolder(kOpenFolderFile).toStdString(), dir / "program");
@@ -116,7 +116,7 @@ TEST_F(SettingsFileTest, LinksToFilesAreWrittenThroughAndProtectedFilesKept) {
     EXPECT_EQ(Slurp(dir / "dotfiles/Pref"), "\"2\",\"2\"\r\n");
 
     ASSERT_EQ(chmod((dir / "dotfiles/Pref").c_str(), 0444), 0);
-    CurrentPreferences() = {1, 2};
+    CurrentPreferences() = {Language::English, 2};
     EXPECT_FALSE(SavePreferences());
     EXPECT_EQ(Slurp(dir / "dotfiles/Pref"), "\"2\",\"2\"\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dotfiles"), {}), 1);
