@@ -40,21 +40,38 @@ std::vector<float> WideTable(int32_t length, uint64_t seed) {
     return t;
 }
 
+// The defaults are what most fixed cases share; each case sets what it is about.
 struct Case {
-    int32_t width, height, firstRow, lastRow;
-    int16_t patch, search, wantNoise, viewChannel;
+    int32_t width = 0, height = 0, firstRow = 0, lastRow = -1;
+    int16_t patch = 1, search = 0, wantNoise = 1, viewChannel = 0;
     std::vector<float> table;
-    int32_t tableLength;
-    ChannelFactors factors;
-    Form form;
-    uint64_t seed;
-    int amplitude;
+    int32_t tableLength = 0;
+    ChannelFactors factors{1.0f, 1.0f, 1.0f};
+    Form form = Form::Completa;
+    uint64_t seed = 0;
+    int amplitude = 20;
 };
+
+// Every row of a width x height image, searched with radius search.
+Case WholeImage(int32_t width, int32_t height, int16_t search) {
+    Case k;
+    k.width = width;
+    k.height = height;
+    k.lastRow = height - 1;
+    k.search = search;
+    return k;
+}
 
 // The program's table for intensity sigma, with its cut-off.
 void UseProgramTable(Case& k, int16_t sigma) {
     k.table = calmora::BuildWeightTable(sigma);
     k.tableLength = calmora::WeightTableLength(sigma);
+}
+
+// A random table of length entries (kc_oracle::RandomTable).
+void UseRandomTable(Case& k, int32_t length, uint64_t seed, double zeroShare) {
+    k.tableLength = length;
+    k.table = kc_oracle::RandomTable(length, seed, zeroShare);
 }
 
 std::string Describe(const Case& k) {
@@ -201,14 +218,9 @@ TEST(FastPath, WholeImagesWithProgramTables) {
     int seed = 1000;
     for (int search = calmora::kMinRadius; search <= calmora::kMaxRadius; ++search) {
         for (int16_t sigma : {4, 25}) {
-            Case k{};
-            k.width = 29 + 2 * search + 3 * (search % 3);  // odd widths, partial vector tails
-            k.height = 2 * search + 9;
-            k.firstRow = 0;
-            k.lastRow = k.height - 1;
-            k.patch = 1;
-            k.search = static_cast<int16_t>(search);
-            k.wantNoise = 1;
+            // Odd widths, partial vector tails.
+            Case k = WholeImage(29 + 2 * search + 3 * (search % 3), 2 * search + 9,
+                                static_cast<int16_t>(search));
             k.viewChannel = static_cast<int16_t>(search % 4);
             UseProgramTable(k, sigma);
             k.factors = {1.0f, 0.37f, 0.0f};
@@ -224,15 +236,7 @@ TEST(FastPath, WholeImagesWithProgramTables) {
 // The program's own pattern: one call per row over a whole image.
 TEST(FastPath, RowByRowCallsMatchTheOracle) {
     for (int search : {2, 5, 12}) {
-        Case k{};
-        k.width = 160 + search;
-        k.height = 2 * search + 12;
-        k.firstRow = 0;
-        k.lastRow = k.height - 1;
-        k.patch = 1;
-        k.search = static_cast<int16_t>(search);
-        k.wantNoise = 1;
-        k.viewChannel = 0;
+        Case k = WholeImage(160 + search, 2 * search + 12, static_cast<int16_t>(search));
         UseProgramTable(k, 12);
         k.factors = {0.37f, 1.5f, 1.0f};
         k.form = Form::PerCanaleOUT;
@@ -249,18 +253,10 @@ TEST(FastPath, ReadsStayInsideTheImage) {
     for (GuardAt at : {GuardAt::End, GuardAt::Start}) {
         for (int32_t width : {1, 2, 7, 8, 26, 27, 33, 97, 130}) {
             for (int16_t patch : {0, 1, 2}) {
-                Case k{};
-                k.width = width;
-                k.height = 30;
-                k.firstRow = 0;
-                k.lastRow = k.height - 1;
+                Case k = WholeImage(width, 30, 3);
                 k.patch = patch;
-                k.search = 3;
-                k.wantNoise = 1;
                 k.viewChannel = 3;
-                k.tableLength = 100000;
-                k.table = kc_oracle::RandomTable(k.tableLength, 5, 0.0);
-                k.factors = {1.0f, 1.0f, 1.0f};
+                UseRandomTable(k, 100000, 5, 0.0);
                 k.form = Form::CompletaOUT;
                 k.seed = static_cast<uint64_t>(width * 10 + patch);
                 k.amplitude = 40;
@@ -270,19 +266,8 @@ TEST(FastPath, ReadsStayInsideTheImage) {
         }
         // The widest window the dialog offers reaches furthest sideways.
         for (int32_t width : {26, 27, 33, 97, 130}) {
-            Case k{};
-            k.width = width;
-            k.height = 27;
-            k.firstRow = 0;
-            k.lastRow = k.height - 1;
-            k.patch = 1;
-            k.search = 12;
-            k.wantNoise = 1;
-            k.viewChannel = 0;
-            k.tableLength = 100000;
-            k.table = kc_oracle::RandomTable(k.tableLength, 6, 0.0);
-            k.factors = {1.0f, 1.0f, 1.0f};
-            k.form = Form::Completa;
+            Case k = WholeImage(width, 27, 12);
+            UseRandomTable(k, 100000, 6, 0.0);
             k.seed = static_cast<uint64_t>(width);
             k.amplitude = 40;
             const std::string diff = Check(k, false, at);
@@ -295,14 +280,9 @@ TEST(FastPath, ReadsStayInsideTheImage) {
 // distance keeps every candidate. Both ends of the cut-off test.
 TEST(FastPath, CutOffExtremes) {
     for (int32_t length : {1, 2, 9 * 255 * 255 + 1}) {
-        Case k{};
-        k.width = 70;
-        k.height = 16;
+        Case k = WholeImage(70, 16, 4);
         k.firstRow = 3;
         k.lastRow = 12;
-        k.patch = 1;
-        k.search = 4;
-        k.wantNoise = 1;
         k.viewChannel = 2;
         k.tableLength = length;
         k.table = length > 100000 ? std::vector<float>(static_cast<size_t>(length), 0.5f)
@@ -325,19 +305,11 @@ TEST(FastPath, RadiiBeyondTheDialog) {
         int32_t width;
     } kCases[] = {{13, 1, 90}, {25, 1, 120}, {49, 1, 130}, {20, 3, 100}, {8, 9, 60}};
     for (const auto& r : kCases) {
-        Case k{};
-        k.width = r.width;
-        k.height = 2 * (r.search + r.patch) + 3;
+        Case k = WholeImage(r.width, 2 * (r.search + r.patch) + 3, r.search);
         k.firstRow = k.height / 2 - 1;
         k.lastRow = k.height / 2;
         k.patch = r.patch;
-        k.search = r.search;
-        k.wantNoise = 1;
-        k.viewChannel = 0;
-        k.tableLength = 400000;
-        k.table = kc_oracle::RandomTable(k.tableLength, 9, 0.2);
-        k.factors = {1.0f, 1.0f, 1.0f};
-        k.form = Form::Completa;
+        UseRandomTable(k, 400000, 9, 0.2);
         k.seed = static_cast<uint64_t>(r.search * 100 + r.patch);
         k.amplitude = 30;
         const std::string diff = Check(k);
@@ -355,11 +327,9 @@ TEST(PairedWeights, ProgramTablesOverManyRows) {
     uint64_t seed = 5000;
     for (int16_t search : {1, 2, 4, 5, 9, 12}) {
         for (int16_t patch : {0, 1, 2}) {
-            Case k{};
-            k.width = 4 * search + 2 * patch + 40 + search % 3;
-            k.height = 2 * (search + patch) + 22 + search % 4;
+            Case k = WholeImage(4 * search + 2 * patch + 40 + search % 3,
+                                2 * (search + patch) + 22 + search % 4, search);
             k.patch = patch;
-            k.search = search;
             const int16_t sigma = search % 3 == 0 ? 200 : search % 3 == 1 ? 50 : 6;
             UseProgramTable(k, sigma);
             k.amplitude = std::min(60, sigma / 2 + 4);
@@ -386,20 +356,14 @@ TEST(PairedWeights, ProgramTablesOverManyRows) {
 TEST(PairedWeights, WideShortBandsSplitIntoColumns) {
     uint64_t seed = 6500;
     for (int16_t search : {1, 2, 5}) {
-        Case k{};
-        k.width = 4 * search + 2 + 16 * search * 6 + 7;
-        k.height = 2 * (search + 1) + 40;
+        Case k = WholeImage(4 * search + 2 + 16 * search * 6 + 7, 2 * (search + 1) + 40, search);
         k.firstRow = search + 4;
         k.lastRow = k.firstRow + 20;
-        k.patch = 1;
-        k.search = search;
-        k.wantNoise = 1;
         k.viewChannel = 1;
         UseProgramTable(k, 35);
         k.factors = {0.37f, 1.0f, 1.0f};
         k.form = Form::PerCanaleOUT;
         k.seed = seed++;
-        k.amplitude = 20;
         const std::string diff = Check(k, false, GuardAt::Start);
         ASSERT_TRUE(diff.empty()) << diff;
     }
@@ -408,18 +372,8 @@ TEST(PairedWeights, WideShortBandsSplitIntoColumns) {
 // The widest window the exactness argument allows, and one past it.
 TEST(PairedWeights, LargestSearchRadius) {
     for (int16_t search : {22, 23}) {
-        Case k{};
-        k.width = 4 * search + 2 + 36;
-        k.height = 2 * (search + 1) + 18;
-        k.firstRow = 0;
-        k.lastRow = k.height - 1;
-        k.patch = 1;
-        k.search = search;
-        k.wantNoise = 1;
-        k.viewChannel = 0;
+        Case k = WholeImage(4 * search + 2 + 36, 2 * (search + 1) + 18, search);
         UseProgramTable(k, 40);
-        k.factors = {1.0f, 1.0f, 1.0f};
-        k.form = Form::Completa;
         k.seed = 6000u + static_cast<uint64_t>(search);
         k.amplitude = 25;
         const std::string diff = Check(k);
@@ -444,21 +398,12 @@ TEST(PairedWeights, TablesThatBreakTheConditionFallBack) {
     uint64_t seed = 7000;
     for (const auto& table : tables) {
         for (int16_t search : {2, 5, 12}) {
-            Case k{};
-            k.width = 4 * search + 2 + 45;
-            k.height = 2 * (search + 1) + 24;
-            k.firstRow = 0;
-            k.lastRow = k.height - 1;
-            k.patch = 1;
-            k.search = search;
-            k.wantNoise = 1;
+            Case k = WholeImage(4 * search + 2 + 45, 2 * (search + 1) + 24, search);
             k.viewChannel = 3;
             k.table = table;
             k.tableLength = length;
-            k.factors = {1.0f, 1.0f, 1.0f};
             k.form = Form::CompletaOUT;
             k.seed = seed++;
-            k.amplitude = 20;
             const std::string diff = Check(k);
             ASSERT_TRUE(diff.empty()) << diff;
         }
