@@ -23,6 +23,7 @@
 #include "imagefiles/bitmap_transfer.h"
 #include "imagefiles/image_load.h"
 #include "imagefiles/sandbox.h"
+#include "misbehaving_decoders.h"
 #include "test_images.h"
 
 using namespace calmora;
@@ -450,17 +451,6 @@ TEST(BitmapTransfer, ABlockThatDoesNotAddUpGivesNoBitmap) {
 
 namespace {
 
-BitmapPtr CrashingDecoder(const std::string&) {
-    raise(SIGSEGV);
-    return nullptr;
-}
-BitmapPtr LoopingDecoder(const std::string&) {
-    for (volatile unsigned long i = 0;; i = i + 1) {
-    }
-}
-BitmapPtr GreedyDecoder(const std::string&) {
-    for (;;) std::memset(std::malloc(32 << 20), 7, 32 << 20);
-}
 std::string g_escaped;  // inside the test's scratch folder
 BitmapPtr StealingDecoder(const std::string&) {
     (void)!system(("touch '" + g_escaped + "'").c_str());
@@ -480,7 +470,8 @@ TEST(SandboxedLoad, ADecoderThatMisbehavesCostsOnlyThatLoad) {
     calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "a.png");
     g_escaped = dir / "escaped";
     SeamReset reset;
-    for (auto decoder : {CrashingDecoder, LoopingDecoder, GreedyDecoder, StealingDecoder}) {
+    for (auto decoder : {calmora_test::CrashingDecoder, calmora_test::RunawayDecoder,
+                         calmora_test::GreedyDecoder, StealingDecoder}) {
         decode_testing::LoadSeam seam;
         seam.decoder = decoder;
         seam.cpuSeconds = 1;
