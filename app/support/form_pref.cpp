@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "named_object.h"
+#include "app/support/named_object.h"
 #include "preferences.h"
 
 namespace calmora {
