@@ -238,15 +238,7 @@ private:
 guard_test::JpegKind Kind(const char* name, int components = 3, bool progressive = false,
                           bool arithmetic = false, int restartRows = 0, int lumaSampling = 1,
                           std::vector<guard_test::Segment> extra = {}) {
-    guard_test::JpegKind kind;
-    kind.name = name;
-    kind.components = components;
-    kind.progressive = progressive;
-    kind.arithmetic = arithmetic;
-    kind.restartRows = restartRows;
-    kind.lumaSampling = lumaSampling;
-    kind.extra = std::move(extra);
-    return kind;
+    return {name, components, progressive, arithmetic, restartRows, lumaSampling, std::move(extra)};
 }
 
 bool PngWithExif(FIBITMAP* image, const std::string& path) {
