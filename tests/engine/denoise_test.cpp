@@ -379,7 +379,7 @@ TEST(DenoiseOutputs, NoiseAndDisplayCopiesFollowTheirRules) {
     }
 }
 
-TEST(DenoiseOutputs, ForegroundFormsIgnoreViewChannelAndLeaveUnusedBuffersAlone) {
+TEST(DenoiseOutputs, ForegroundFormsIgnoreViewSpareUnusedBuffers) {
     const int32_t w = 5, h = 4;
     const std::vector<uint8_t> src = NoisyImage(w, h, 31, 10);
     const std::vector<float> table = kc_oracle::RandomTable(500, 32);
@@ -508,7 +508,7 @@ TEST(DenoiseMatchesOracleInterior, LargerImagesAllForms) {
     }
 }
 
-TEST(DenoiseMatchesOracleBands, RowByRowEqualsOneCallAndLeavesOtherRowsAlone) {
+TEST(DenoiseMatchesOracleBands, RowByRowEqualsOneCallOthersAlone) {
     const int32_t w = 23, h = 15;
     const std::vector<uint8_t> src = NoisyImage(w, h, 61, 18);
     const std::vector<float> table = kc_oracle::RandomTable(2500, 62, 0.1);

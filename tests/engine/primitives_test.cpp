@@ -102,7 +102,7 @@ TEST(Rotate, TwoPixelRowBecomesColumnWithRightPixelOnTop) {
     EXPECT_EQ(0, std::memcmp(expected, dst, sizeof dst));
 }
 
-TEST(Rotate, RandomImagesMatchTheQuarterTurnAndFourTurnsAreIdentity) {
+TEST(Rotate, RandomImagesMatchQuarterTurnFourTurnsAreIdentity) {
     for (const Size& size : kSizes) {
         SCOPED_TRACE(Name(size));
         const int32_t w = size.w, h = size.h;
@@ -196,7 +196,7 @@ TEST(NearestResampling, CallerStridesAndPaddingAreRespected) {
     }
 }
 
-TEST(NearestResampling, DestinationOnePixelWideOrHighStaysInsideTheSource) {
+TEST(NearestResampling, OnePixelWideOrHighStaysInsideTheSource) {
     const int32_t sw = 50, sh = 30;
     const std::vector<uint8_t> image = CoordinateImage(sw, sh, Stride(sw));
     GuardedBuffer src(image.size());

@@ -97,7 +97,7 @@ TEST(ImageFile, PalettedGifIsExpandedThroughItsPalette) {
         }
 }
 
-TEST(ImageFile, AlphaAndSixteenBitSamplesBecomeTheSameEightBitColours) {
+TEST(ImageFile, AlphaAnd16BitSamplesBecomeTheSame8BitColours) {
     ScratchDir dir;
     const BitmapPtr pattern = calmora_test::Pattern24(kW, kH);
     const std::vector<uint8_t> want = PixelBytes(pattern.get());
@@ -254,7 +254,7 @@ TEST(ImageFile, PicturesLargerThanMemoryAreRefusedFromTheirHeaders) {
     EXPECT_GT(SystemMemoryBytes(), uint64_t{64} << 20);
 }
 
-TEST(ImageFile, MissingUnknownTruncatedAndDamagedFilesAreNamedAsSuch) {
+TEST(ImageFile, MissingUnknownTruncatedDamagedNamedAsSuch) {
     ScratchDir dir;
     EXPECT_EQ(LoadImageFile(dir / "absent.png").error, ImageFileError::CannotOpen);
     EXPECT_EQ(LoadImageFile(dir.Path()).error, ImageFileError::CannotOpen);  // a folder
@@ -354,7 +354,7 @@ TEST(ImageFile, JpegQualityIsPassedToTheEncoder) {
     EXPECT_FALSE(std::filesystem::exists(dir / "zero.jpg"));
 }
 
-TEST(ImageFile, ReplacingAFileKeepsItsPermissionsAndNewFilesFollowTheUmask) {
+TEST(ImageFile, ReplaceKeepsPermissionsNewFilesFollowUmask) {
     ScratchDir dir;
     const BitmapPtr first = calmora_test::Pattern24(8, 8);
     const BitmapPtr second = calmora_test::Pattern24(9, 5);
@@ -421,7 +421,7 @@ void AttachRawExif(FIBITMAP* image, const std::vector<uint8_t>& exif);
 std::vector<uint8_t> ExifWithMake(const std::string& make);
 std::vector<uint8_t> CameraExif();
 
-TEST(ImageFile, AWriteFailureHalfWayLeavesTheOldFileIntactAndNoLeftovers) {
+TEST(ImageFile, FailedWriteLeavesOldFileIntactNoLeftovers) {
     // A file-size limit makes the writes fail even for root. With EXIF the
     // limit is set just above the size FreeImage's own file takes, so that
     // it is the EXIF step (appending to the TIFF, copying the PNG into a

@@ -102,7 +102,7 @@ TEST(MemoryBudget, ProbeMeasuresEachFileByItsOwnSampleType) {
     }
 }
 
-TEST(MemoryBudget, FloatColourIsRefusedBeforeDecodingWhateverTheMemory) {
+TEST(MemoryBudget, FloatColourRefusedBeforeDecodingAtAnyBudget) {
     ScratchDir dir;
     for (FREE_IMAGE_TYPE type : {FIT_RGBAF, FIT_RGBF}) {
         BitmapPtr image(FreeImage_AllocateT(type, 40, 30));
@@ -153,7 +153,7 @@ TEST_F(ControlGroups, UnifiedHierarchyTakesTheLowestGroupOnTheWayUp) {
     EXPECT_FALSE(Limit("0::/elsewhere\n"));
 }
 
-TEST_F(ControlGroups, MemoryControllerOfVersionOneCountsSwapThroughMemsw) {
+TEST_F(ControlGroups, VersionOneCountsSwapThroughMemsw) {
     Put("fs/memory/box/memory.limit_in_bytes", "4000000\n");
     EXPECT_EQ(Limit("12:cpu,cpuacct:/box\n5:memory:/box\n1:name=systemd:/box\n", 1000000),
               5000000u);
@@ -170,7 +170,7 @@ TEST_F(ControlGroups, MemoryControllerOfVersionOneCountsSwapThroughMemsw) {
     EXPECT_EQ(Limit("5:memory:/\n"), 7000000u);
 }
 
-TEST_F(ControlGroups, BothHierarchiesGiveTheLowerAndNonsenseGivesNothing) {
+TEST_F(ControlGroups, BothHierarchiesGiveLowerNonsenseNothing) {
     Put("fs/memory/box/memory.limit_in_bytes", "4000000\n");
     Put("fs/box/memory.max", "3000000\n");
     EXPECT_EQ(Limit("5:memory:/box\n0::/box\n"), 3000000u);

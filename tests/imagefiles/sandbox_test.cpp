@@ -238,7 +238,7 @@ TEST(Sandbox, BytesAChildSendsArriveExactlyAndNoMoreThanAnnounced) {
     }
 }
 
-TEST(Sandbox, TheHeapSetAsideForHugePagesServesTheJobWithinItsLimit) {
+TEST(Sandbox, HugePageHeapServesTheJobWithinItsLimit) {
     if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
     ScratchDir dir;
     const std::string path = Picture(dir);
@@ -387,7 +387,7 @@ TEST(BitmapTransfer, PixelsMetadataAndProfileArriveExactly) {
     EXPECT_EQ(described.type, FIT_RGBA16);
 }
 
-TEST(BitmapTransfer, PixelsSentApartLandInThePreparedBitmapOrAreCopied) {
+TEST(BitmapTransfer, PixelsSentApartLandInPreparedBitmapOrCopy) {
     BitmapPtr image = calmora_test::Pattern24(301, 203);
     FreeImage_SetDotsPerMeterX(image.get(), 3937);
     AddTag(image.get(), FIMD_EXIF_MAIN, "Make", 0x010f, FIDT_ASCII, {'C', 'a', 'm', 0}, 4);
@@ -496,7 +496,7 @@ TEST(SandboxedLoad, ADecoderThatMisbehavesCostsOnlyThatLoad) {
 
 BitmapPtr SmallerDecoder(const std::string&) { return calmora_test::Pattern24(33, 21); }
 
-TEST(SandboxedLoad, APictureOfAnotherSizeThanItsHeaderSaidStillArrivesWhole) {
+TEST(SandboxedLoad, PictureOfOtherSizeThanHeaderArrivesWhole) {
     if (!SandboxRefusal().empty()) GTEST_SKIP() << SandboxRefusal();
     ScratchDir dir;
     calmora_test::WriteImage(calmora_test::Pattern24(64, 48).get(), FIF_PNG, dir / "a.png");
@@ -519,7 +519,7 @@ TEST(SandboxedLoad, APictureLargerThanThePipeArrivesExactly) {
     EXPECT_EQ(calmora_test::PixelBytes(loaded.image.get()), calmora_test::PixelBytes(photo.get()));
 }
 
-TEST(SandboxedLoad, AJpegComesBackWithTheMetadataFreeImageReadsInProcess) {
+TEST(SandboxedLoad, JpegKeepsTheMetadataReadInProcess) {
     ScratchDir dir;
     BitmapPtr photo = calmora_test::Pattern24(120, 80, true);
     AddTag(photo.get(), FIMD_COMMENTS, "Comment", 0, FIDT_ASCII, {'o', 'k', 0}, 3);

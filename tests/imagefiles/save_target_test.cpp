@@ -77,7 +77,7 @@ bool MakeSpecial(const ScratchDir& dir, const Special& s, int* keep) {
     return bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
-TEST(SaveTarget, ThroughALinkTheFileItLeadsToIsReplacedInItsOwnFolder) {
+TEST(SaveTarget, LinkTargetIsReplacedInItsOwnFolder) {
     ScratchDir dir;
     fs::create_directory(dir / "real");
     fs::create_directory(dir / "links");

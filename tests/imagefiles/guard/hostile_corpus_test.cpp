@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Collections, HostileCorpus, ::testing::ValuesIn(kCollec
 
 // Lossless encodings of one picture must decode to the same pixels: proof
 // that what passes the guard is decoded correctly, not merely without error.
-TEST(HostileCorpusTwins, LosslessCopiesOfOnePictureDecodeIdentically) {
+TEST(HostileCorpusTwins, LosslessCopiesOfOnePictureDecodeAlike) {
     const fs::path folder = fs::path(TestDataRoot()) / "golang-golang-x-image-dev" /
                             "usr/share/gocode/src/golang.org/x/image/testdata";
     if (!fs::is_directory(folder)) {
