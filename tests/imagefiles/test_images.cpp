@@ -41,6 +41,28 @@ std::vector<uint8_t> PixelBytes(FIBITMAP* image) {
     return bytes;
 }
 
+std::string AllMetadata(FIBITMAP* image) {
+    std::string all;
+    for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {
+        if (FreeImage_GetMetadataCount(FREE_IMAGE_MDMODEL(model), image) == 0) continue;
+        FITAG* tag = nullptr;
+        FIMETADATA* it = FreeImage_FindFirstMetadata(FREE_IMAGE_MDMODEL(model), image, &tag);
+        do {
+            const char* description = FreeImage_GetTagDescription(tag);
+            all += std::to_string(model) + "|" + FreeImage_GetTagKey(tag) + "|" +
+                   std::to_string(FreeImage_GetTagID(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagType(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagCount(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagLength(tag)) + "|" +
+                   (description ? description : "-") + "|";
+            const auto* v = static_cast<const char*>(FreeImage_GetTagValue(tag));
+            all.append(v, FreeImage_GetTagLength(tag)).append("\n");
+        } while (FreeImage_FindNextMetadata(it, &tag));
+        FreeImage_FindCloseMetadata(it);
+    }
+    return all;
+}
+
 void WriteImage(FIBITMAP* image, FREE_IMAGE_FORMAT format, const std::string& path, int flags) {
     ASSERT_TRUE(FreeImage_Save(format, image, path.c_str(), flags)) << path;
 }

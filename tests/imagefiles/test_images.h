@@ -22,6 +22,9 @@ calmora::BitmapPtr Pattern24(int width, int height, bool smooth = false);
 // Blue, green, red bytes of every pixel, rows bottom-up, without padding.
 std::vector<uint8_t> PixelBytes(FIBITMAP* image);
 
+// Every metadata tag of every model of image as one comparable text.
+std::string AllMetadata(FIBITMAP* image);
+
 // Saves with FreeImage itself; fails the test if it cannot.
 void WriteImage(FIBITMAP* image, FREE_IMAGE_FORMAT format, const std::string& path, int flags = 0);
 
