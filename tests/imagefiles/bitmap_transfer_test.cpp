@@ -15,24 +15,10 @@
 #include "test_images.h"
 
 using namespace calmora;
+using calmora_test::AddTag;
 using calmora_test::AllMetadata;
 
 namespace {
-
-void AddTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, WORD id,
-            FREE_IMAGE_MDTYPE type, const std::vector<uint8_t>& value, DWORD count,
-            const char* description = nullptr) {
-    FITAG* tag = FreeImage_CreateTag();
-    FreeImage_SetTagKey(tag, key);
-    FreeImage_SetTagID(tag, id);
-    FreeImage_SetTagType(tag, type);
-    FreeImage_SetTagCount(tag, count);
-    FreeImage_SetTagLength(tag, static_cast<DWORD>(value.size()));
-    FreeImage_SetTagValue(tag, value.data());
-    if (description) FreeImage_SetTagDescription(tag, description);
-    ASSERT_TRUE(FreeImage_SetMetadata(model, image, key, tag));
-    FreeImage_DeleteTag(tag);
-}
 
 std::vector<uint8_t> Block(FIBITMAP* image, int32_t status = 0) {
     std::vector<uint8_t> block(TransferBytes(image));

@@ -30,7 +30,7 @@ struct InputCase {
 
 class LoadEachFormat : public ::testing::TestWithParam<InputCase> {};
 
-TEST_P(LoadEachFormat, Gives24BitsWithTheOriginalPixels) {
+TEST_P(LoadEachFormat, Gives24BitOriginal) {
     const InputCase& c = GetParam();
     ScratchDir dir;
     const BitmapPtr pattern = calmora_test::Pattern24(kW, kH, !c.lossless);
@@ -56,7 +56,7 @@ TEST_P(LoadEachFormat, Gives24BitsWithTheOriginalPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ImageFile, LoadEachFormat,
+    Formats, LoadEachFormat,
     ::testing::Values(InputCase{"Jpeg", "a.jpg", FIF_JPEG, false},
                       InputCase{"Bmp", "a.bmp", FIF_BMP, true},
                       InputCase{"Png", "a.png", FIF_PNG, true},
@@ -200,7 +200,7 @@ struct MemoryCase {
 
 class MemoryFit : public ::testing::TestWithParam<MemoryCase> {};
 
-TEST_P(MemoryFit, TwoTwentyFourBitCopiesMustFit) {
+TEST_P(MemoryFit, TwoCopies) {
     const MemoryCase& c = GetParam();
     EXPECT_EQ(CheckImageMemory(c.width, c.height, c.memory), c.want);
 }
@@ -208,7 +208,7 @@ TEST_P(MemoryFit, TwoTwentyFourBitCopiesMustFit) {
 constexpr uint64_t kGiB = uint64_t{1} << 30;
 
 INSTANTIATE_TEST_SUITE_P(
-    ImageFile, MemoryFit,
+    Sizes, MemoryFit,
     ::testing::Values(
         MemoryCase{"ExactlyTwoCopies", 1000, 1000, 6'000'000, ImageFileError::None},
         MemoryCase{"OneByteShort", 1000, 1000, 5'999'999, ImageFileError::NotEnoughMemory},

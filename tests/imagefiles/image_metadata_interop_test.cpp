@@ -206,7 +206,9 @@ TEST(ImageFile, PngExifChunksFromOtherWritersAndDamagedOnes) {
         const LoadedImage loaded = LoadImageFile(dir / c.name);
         ASSERT_EQ(loaded.error, ImageFileError::None) << c.name;
         EXPECT_EQ(PixelBytes(loaded.image.get()), PixelBytes(pattern.get())) << c.name;
-        if (c.make) EXPECT_EQ(MakeTag(loaded.image.get()), c.make) << c.name;
+        if (c.make) {
+            EXPECT_EQ(MakeTag(loaded.image.get()), c.make) << c.name;
+        }
         // Whatever was attached is written out again without harm.
         ASSERT_TRUE(SaveImageFile(loaded.image.get(), dir / (std::string(c.name) + ".out.png"), SaveFormat::Png, {}).ok) << c.name;
         ASSERT_TRUE(SaveImageFile(loaded.image.get(), dir / (std::string(c.name) + ".out.tif"), SaveFormat::Tiff, {}).ok) << c.name;

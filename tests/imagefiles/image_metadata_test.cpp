@@ -124,7 +124,7 @@ class ExifChains : public ::testing::TestWithParam<ExifChain> {};
 
 // Each step saves the image and opens the file again, as a user moving a
 // photograph through formats would.
-TEST_P(ExifChains, CameraTagsSurviveEverySaveAndReopening) {
+TEST_P(ExifChains, CameraTagsSurvive) {
     const ExifChain& c = GetParam();
     ScratchDir dir;
     const LoadedImage camera = LoadImageFile(WriteCameraJpeg(dir));
@@ -161,7 +161,7 @@ TEST_P(ExifChains, CameraTagsSurviveEverySaveAndReopening) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ImageFile, ExifChains,
+    Saves, ExifChains,
     ::testing::Values(ExifChain{"Tiff", {kTiff}}, ExifChain{"TiffLzw", {kTiffLzw}},
                       ExifChain{"Png", {kPng}}, ExifChain{"Jpeg", {kJpeg}},
                       ExifChain{"TiffThenJpeg", {kTiffLzw, kJpeg}},

@@ -30,14 +30,14 @@ struct NeedCase {
 
 class LoadingNeed : public ::testing::TestWithParam<NeedCase> {};
 
-TEST_P(LoadingNeed, DecodedSamplesPlusTheTwentyFourBitCopy) {
+TEST_P(LoadingNeed, SamplesAndCopy) {
     const NeedCase& c = GetParam();
     EXPECT_EQ(LoadingMemoryNeed(c.width, c.height, c.bitsPerPixel, c.greyStep), c.want);
 }
 
 // 1000 x 1000: a 24-bit row is 3000 bytes.
 INSTANTIATE_TEST_SUITE_P(
-    MemoryBudget, LoadingNeed,
+    Types, LoadingNeed,
     ::testing::Values(
         NeedCase{"Rgb24IsTwoCopies", 1000, 1000, 24, false, 6'000'000},
         NeedCase{"PaletteStaysAtTheFloor", 1000, 1000, 8, false, 6'000'000},

@@ -365,8 +365,8 @@ TEST(SandboxedLoad, APictureLargerThanThePipeArrivesExactly) {
 TEST(SandboxedLoad, JpegKeepsTheMetadataReadInProcess) {
     ScratchDir dir;
     BitmapPtr photo = calmora_test::Pattern24(120, 80, true);
-    AddTag(photo.get(), FIMD_COMMENTS, "Comment", 0, FIDT_ASCII, {'o', 'k', 0}, 3);
-    AddTag(photo.get(), FIMD_EXIF_MAIN, "Make", 0x010f, FIDT_ASCII, {'C', 'a', 'm', 0}, 4);
+    calmora_test::AddTag(photo.get(), FIMD_COMMENTS, "Comment", 0, FIDT_ASCII, {'o', 'k', 0}, 3);
+    calmora_test::AddTag(photo.get(), FIMD_EXIF_MAIN, "Make", 0x010f, FIDT_ASCII, {'C', 'a', 'm', 0}, 4);
     std::vector<uint8_t> profile(600, 3);
     std::memcpy(profile.data() + 16, "RGB ", 4);
     FreeImage_CreateICCProfile(photo.get(), profile.data(), 600);

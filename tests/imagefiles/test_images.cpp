@@ -41,6 +41,21 @@ std::vector<uint8_t> PixelBytes(FIBITMAP* image) {
     return bytes;
 }
 
+void AddTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, WORD id,
+            FREE_IMAGE_MDTYPE type, const std::vector<uint8_t>& value, DWORD count,
+            const char* description) {
+    FITAG* tag = FreeImage_CreateTag();
+    FreeImage_SetTagKey(tag, key);
+    FreeImage_SetTagID(tag, id);
+    FreeImage_SetTagType(tag, type);
+    FreeImage_SetTagCount(tag, count);
+    FreeImage_SetTagLength(tag, static_cast<DWORD>(value.size()));
+    FreeImage_SetTagValue(tag, value.data());
+    if (description) FreeImage_SetTagDescription(tag, description);
+    ASSERT_TRUE(FreeImage_SetMetadata(model, image, key, tag));
+    FreeImage_DeleteTag(tag);
+}
+
 std::string AllMetadata(FIBITMAP* image) {
     std::string all;
     for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {

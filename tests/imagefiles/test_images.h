@@ -22,6 +22,11 @@ calmora::BitmapPtr Pattern24(int width, int height, bool smooth = false);
 // Blue, green, red bytes of every pixel, rows bottom-up, without padding.
 std::vector<uint8_t> PixelBytes(FIBITMAP* image);
 
+// Attaches a tag of the given model, key, id, type and value; fails the test
+// if FreeImage refuses it.
+void AddTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, WORD id,
+            FREE_IMAGE_MDTYPE type, const std::vector<uint8_t>& value, DWORD count,
+            const char* description = nullptr);
 // Every metadata tag of every model of image as one comparable text.
 std::string AllMetadata(FIBITMAP* image);
 

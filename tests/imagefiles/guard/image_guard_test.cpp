@@ -255,7 +255,7 @@ void PrintTo(const JpegKind& kind, std::ostream* os) { *os << kind.name; }
 
 namespace {
 
-TEST_P(NormalJpeg, PassesTheGuardAndDecodesToTheRightPicture) {
+TEST_P(NormalJpeg, PassesAndDecodes) {
     const guard_test::JpegKind& kind = GetParam();
     guard_test::ScratchDir dir;
     const std::string path = dir / "photo.jpg";
@@ -335,7 +335,7 @@ std::vector<guard_test::JpegKind> Kinds() {
     return kinds;
 }
 
-INSTANTIATE_TEST_SUITE_P(ImageGuard, NormalJpeg, ::testing::ValuesIn(Kinds()),
+INSTANTIATE_TEST_SUITE_P(Kinds, NormalJpeg, ::testing::ValuesIn(Kinds()),
                          [](const ::testing::TestParamInfo<guard_test::JpegKind>& info) {
                              return std::string(info.param.name);
                          });
