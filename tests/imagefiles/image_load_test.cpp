@@ -8,16 +8,13 @@
 #include <cmath>
 #include <filesystem>
 
+#include "image_file_samples.h"
 #include "test_images.h"
 
 namespace calmora {
 namespace {
 
-using calmora_test::PixelBytes;
-using calmora_test::ScratchDir;
-
-constexpr int kW = 37;  // odd width: rows are padded
-constexpr int kH = 23;
+using namespace calmora_test;
 
 // --- Loading every input kind -------------------------------------------------
 

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "exif_samples.h"
+#include "image_file_samples.h"
 #include "imagefiles/exif_tags.h"
 #include "imagefiles/image_load.h"
 #include "imagefiles/image_save.h"
@@ -21,20 +21,7 @@
 namespace calmora {
 namespace {
 
-using calmora_test::PixelBytes;
-using calmora_test::ScratchDir;
-using calmora_test::ExifWithMake;
-using calmora_test::MakeTag;
-using calmora_test::NumberTag;
-using calmora_test::Step;
-using calmora_test::TextTag;
-using calmora_test::WriteCameraJpeg;
-using calmora_test::kPng;
-using calmora_test::kTiff;
-using calmora_test::kTiffLzw;
-
-constexpr int kW = 37;  // odd width: rows are padded
-constexpr int kH = 23;
+using namespace calmora_test;
 
 // --- What other programs find in the files ---
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "exif_samples.h"
+#include "image_file_samples.h"
 #include "imagefiles/exif_tags.h"
 #include "imagefiles/image_load.h"
 #include "imagefiles/image_save.h"
@@ -15,21 +15,7 @@
 namespace calmora {
 namespace {
 
-using calmora_test::PixelBytes;
-using calmora_test::ScratchDir;
-using calmora_test::AttachRawExif;
-using calmora_test::CameraExif;
-using calmora_test::ExifWithMake;
-using calmora_test::MakeTag;
-using calmora_test::NumberTag;
-using calmora_test::RationalTag;
-using calmora_test::Step;
-using calmora_test::TextTag;
-using calmora_test::WriteCameraJpeg;
-using calmora_test::kJpeg;
-using calmora_test::kPng;
-using calmora_test::kTiff;
-using calmora_test::kTiffLzw;
+using namespace calmora_test;
 
 TEST(ImageFile, ExifSurvivesLoadDenoiseCopyAndJpegSave) {
     ScratchDir dir;

@@ -12,21 +12,14 @@
 
 #include <filesystem>
 
-#include "exif_samples.h"
+#include "image_file_samples.h"
 #include "imagefiles/image_load.h"
 #include "test_images.h"
 
 namespace calmora {
 namespace {
 
-using calmora_test::PixelBytes;
-using calmora_test::ScratchDir;
-using calmora_test::AttachRawExif;
-using calmora_test::CameraExif;
-using calmora_test::ExifWithMake;
-
-constexpr int kW = 37;  // odd width: rows are padded
-constexpr int kH = 23;
+using namespace calmora_test;
 
 // --- Saving -------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
-// EXIF and pictures for the image-file tests, made by hand (never with the
-// program's own EXIF code) and read back through FreeImage's tags.
+// What the image-file tests share: the pattern's size, EXIF made by hand
+// (never with the program's own EXIF code), tags read back through
+// FreeImage, and the saves a picture goes through.
 #pragma once
 
 #include <FreeImage.h>
@@ -12,6 +13,10 @@
 #include "scratch_dir.h"
 
 namespace calmora_test {
+
+// The pattern pictures' size: an odd width, so that rows are padded.
+constexpr int kW = 37;
+constexpr int kH = 23;
 
 // Minimal EXIF block: "Exif\0\0", little-endian TIFF header, one IFD with Make.
 std::vector<uint8_t> ExifWithMake(const std::string& make);

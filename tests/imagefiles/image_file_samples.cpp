@@ -1,4 +1,4 @@
-#include "exif_samples.h"
+#include "image_file_samples.h"
 
 #include <cmath>
 #include <cstring>
