@@ -29,27 +29,28 @@ Targets TargetsOf(Outputs& o, bool aliasDenoised, bool aliasNoise) {
             aliasNoise ? o.noise.data() : o.viewNoise.data()};
 }
 
+int32_t CallExport(Form form, const DenoiseJob& job, const DenoiseParams& params,
+                   const uint8_t* src, const float* table, const ChannelFactors& factors,
+                   const Targets& t) {
+    switch (form) {
+        case Form::Completa:
+            return KcDenoiseCompleta(&job, &params, src, t.denoised, table, t.noise);
+        case Form::CompletaOUT:
+            return KcDenoiseCompletaOUT(&job, &params, src, t.viewDenoised, table, t.viewNoise,
+                                        t.denoised, t.noise);
+        case Form::PerCanale:
+            return KcDenoisePerCanale(&job, &params, src, t.denoised, table, t.noise, &factors);
+        case Form::PerCanaleOUT:
+            return KcDenoisePerCanaleOUT(&job, &params, src, t.viewDenoised, table, t.viewNoise,
+                                         &factors, t.denoised, t.noise);
+    }
+    return -1;
+}
+
 void CallLibrary(Form form, const DenoiseJob& job, const DenoiseParams& params,
                  const uint8_t* src, const float* table, const ChannelFactors& factors,
                  const Targets& t) {
-    int32_t rc = -1;
-    switch (form) {
-        case Form::Completa:
-            rc = KcDenoiseCompleta(&job, &params, src, t.denoised, table, t.noise);
-            break;
-        case Form::CompletaOUT:
-            rc = KcDenoiseCompletaOUT(&job, &params, src, t.viewDenoised, table, t.viewNoise,
-                                      t.denoised, t.noise);
-            break;
-        case Form::PerCanale:
-            rc = KcDenoisePerCanale(&job, &params, src, t.denoised, table, t.noise, &factors);
-            break;
-        case Form::PerCanaleOUT:
-            rc = KcDenoisePerCanaleOUT(&job, &params, src, t.viewDenoised, table, t.viewNoise,
-                                       &factors, t.denoised, t.noise);
-            break;
-    }
-    EXPECT_EQ(0, rc) << FormName(form);
+    EXPECT_EQ(0, CallExport(form, job, params, src, table, factors, t)) << FormName(form);
 }
 
 void CallOracle(Form form, const DenoiseJob& job, const DenoiseParams& params,

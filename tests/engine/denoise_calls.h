@@ -41,8 +41,11 @@ struct Targets {
 
 Targets TargetsOf(Outputs& o, bool aliasDenoised, bool aliasNoise);
 
-// One call of the export of form (its return value must be 0), and the
-// oracle's answer for the same call.
+// One call of the export of form, returning what it returns; the same
+// where the return value must be 0; and the oracle's answer for the call.
+[[nodiscard]] int32_t CallExport(Form form, const DenoiseJob& job, const DenoiseParams& params,
+                                 const uint8_t* src, const float* table,
+                                 const ChannelFactors& factors, const Targets& t);
 void CallLibrary(Form form, const DenoiseJob& job, const DenoiseParams& params,
                  const uint8_t* src, const float* table, const ChannelFactors& factors,
                  const Targets& t);

@@ -7,151 +7,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "KcDenoise.h"
+#include "denoise_run/setting_ranges.h"
 #include "denoise_run/weight_table.h"
-#include "oracle.h"
+#include "fast_path_cases.h"
 
-using kc_oracle::FirstDifference;
+using namespace fast_path;
+using kc_calls::kForms;
 using kc_oracle::GuardAt;
-using kc_oracle::GuardedBuffer;
-using kc_oracle::ImageBytes;
 using kc_oracle::Rng;
 
 namespace {
-
-enum class Form { Completa, CompletaOUT, PerCanale, PerCanaleOUT };
-constexpr Form kForms[] = {Form::Completa, Form::CompletaOUT, Form::PerCanale,
-                           Form::PerCanaleOUT};
-
-bool IsOut(Form f) { return f == Form::CompletaOUT || f == Form::PerCanaleOUT; }
-bool IsPerChannel(Form f) { return f == Form::PerCanale || f == Form::PerCanaleOUT; }
-
-// Weights spread over 2^-60 .. 2^60: the double sums then round differently
-// for almost any change of adding order, which an order-preserving path must
-// not show.
-std::vector<float> WideTable(int32_t length, uint64_t seed) {
-    Rng rng(seed);
-    std::vector<float> t(static_cast<size_t>(length));
-    for (auto& v : t) v = std::ldexp(1.0f + rng.Float01(), rng.Int(-60, 60));
-    return t;
-}
-
-// The defaults are what most fixed cases share; each case sets what it is about.
-struct Case {
-    int32_t width = 0, height = 0, firstRow = 0, lastRow = -1;
-    int16_t patch = 1, search = 0, wantNoise = 1, viewChannel = 0;
-    std::vector<float> table;
-    int32_t tableLength = 0;
-    ChannelFactors factors{1.0f, 1.0f, 1.0f};
-    Form form = Form::Completa;
-    uint64_t seed = 0;
-    int amplitude = 20;
-};
-
-// Every row of a width x height image, searched with radius search.
-Case WholeImage(int32_t width, int32_t height, int16_t search) {
-    Case k;
-    k.width = width;
-    k.height = height;
-    k.lastRow = height - 1;
-    k.search = search;
-    return k;
-}
-
-// The program's table for intensity sigma, with its cut-off.
-void UseProgramTable(Case& k, int16_t sigma) {
-    k.table = calmora::BuildWeightTable(sigma);
-    k.tableLength = calmora::WeightTableLength(sigma);
-}
-
-// A random table of length entries (kc_oracle::RandomTable).
-void UseRandomTable(Case& k, int32_t length, uint64_t seed, double zeroShare) {
-    k.tableLength = length;
-    k.table = kc_oracle::RandomTable(length, seed, zeroShare);
-}
-
-std::string Describe(const Case& k) {
-    return "width " + std::to_string(k.width) + " height " + std::to_string(k.height) +
-           " rows " + std::to_string(k.firstRow) + ".." + std::to_string(k.lastRow) + " p " +
-           std::to_string(k.patch) + " s " + std::to_string(k.search) + " N " +
-           std::to_string(k.tableLength) + " form " + std::to_string(static_cast<int>(k.form)) +
-           " view " + std::to_string(k.viewChannel) + " noise " + std::to_string(k.wantNoise) +
-           " seed " + std::to_string(k.seed);
-}
-
-struct Buffers {
-    GuardedBuffer denoised, noise, viewDenoised, viewNoise;
-    explicit Buffers(size_t bytes, GuardAt at)
-        : denoised(bytes, 0x5A, at), noise(bytes, 0x6B, at), viewDenoised(bytes, 0x7C, at),
-          viewNoise(bytes, 0x8D, at) {}
-};
-
-void CallLibrary(const Case& k, const DenoiseJob& job, const DenoiseParams& params,
-                 const uint8_t* src, Buffers& b) {
-    const float* t = k.table.data();
-    switch (k.form) {
-        case Form::Completa:
-            KcDenoiseCompleta(&job, &params, src, b.denoised.data(), t, b.noise.data());
-            break;
-        case Form::CompletaOUT:
-            KcDenoiseCompletaOUT(&job, &params, src, b.viewDenoised.data(), t,
-                                 b.viewNoise.data(), b.denoised.data(), b.noise.data());
-            break;
-        case Form::PerCanale:
-            KcDenoisePerCanale(&job, &params, src, b.denoised.data(), t, b.noise.data(),
-                               &k.factors);
-            break;
-        case Form::PerCanaleOUT:
-            KcDenoisePerCanaleOUT(&job, &params, src, b.viewDenoised.data(), t,
-                                  b.viewNoise.data(), &k.factors, b.denoised.data(),
-                                  b.noise.data());
-            break;
-    }
-}
-
-// Runs one case through the library (rowByRow: one call per row, as the
-// program does) and the oracle; returns the first difference, or empty.
-std::string Check(const Case& k, bool rowByRow = false, GuardAt at = GuardAt::End) {
-    const size_t bytes = ImageBytes(k.width, k.height);
-    GuardedBuffer src(bytes, 0, at);
-    kc_oracle::FillNoisyImage(src.data(), k.width, k.height, k.seed, k.amplitude);
-    const DenoiseParams params{k.patch, k.search, k.wantNoise, k.viewChannel};
-    DenoiseJob job{k.firstRow, k.lastRow, k.width, k.height, k.tableLength};
-
-    Buffers lib(bytes, at), want(bytes, at);
-    if (rowByRow) {
-        for (int32_t y = k.firstRow; y <= k.lastRow; ++y) {
-            DenoiseJob row = job;
-            row.firstRow = row.lastRow = y;
-            CallLibrary(k, row, params, src.data(), lib);
-        }
-    } else {
-        CallLibrary(k, job, params, src.data(), lib);
-    }
-    kc_oracle::OracleDenoise(job, params, src.data(), want.denoised.data(), k.table.data(),
-                             want.noise.data(), IsPerChannel(k.form) ? &k.factors : nullptr,
-                             IsOut(k.form) ? want.viewDenoised.data() : nullptr,
-                             IsOut(k.form) ? want.viewNoise.data() : nullptr);
-
-    const struct {
-        const char* name;
-        GuardedBuffer* expected;
-        GuardedBuffer* actual;
-    } planes[] = {{"denoised", &want.denoised, &lib.denoised},
-                  {"noise", &want.noise, &lib.noise},
-                  {"viewDenoised", &want.viewDenoised, &lib.viewDenoised},
-                  {"viewNoise", &want.viewNoise, &lib.viewNoise}};
-    for (const auto& plane : planes) {
-        const std::string diff = FirstDifference(plane.expected->data(), plane.actual->data(),
-                                                 k.width, k.height, /*withPadding=*/true);
-        if (!diff.empty()) return std::string(plane.name) + ": " + diff + " (" + Describe(k) + ")";
-    }
-    return {};
-}
 
 float PickFactor(Rng& rng) {
     static const float kFactors[] = {0.0f, 0.37f, 1.0f, 1.5f};
@@ -314,99 +182,6 @@ TEST(FastPath, RadiiBeyondTheDialog) {
         k.amplitude = 30;
         const std::string diff = Check(k);
         ASSERT_TRUE(diff.empty()) << diff;
-    }
-}
-
-// Calls of many rows whose pixels far from the edges take each weight once for
-// both pixels of a pair. The cases give the paired rectangle at least 16 rows
-// and 32 columns beside the edge pixels, at every patch radius, with bands that
-// start and end inside the image (their first rows then read source rows the
-// call does not write), the program's tables up to the largest cut-off, and
-// guard pages on either side.
-TEST(PairedWeights, ProgramTablesOverManyRows) {
-    uint64_t seed = 5000;
-    for (int16_t search : {1, 2, 4, 5, 9, 12}) {
-        for (int16_t patch : {0, 1, 2}) {
-            Case k = WholeImage(4 * search + 2 * patch + 40 + search % 3,
-                                2 * (search + patch) + 22 + search % 4, search);
-            k.patch = patch;
-            const int16_t sigma = search % 3 == 0 ? 200 : search % 3 == 1 ? 50 : 6;
-            UseProgramTable(k, sigma);
-            k.amplitude = std::min(60, sigma / 2 + 4);
-            const int32_t bands[][2] = {
-                {0, k.height - 1}, {1, k.height - 2}, {search + patch + 3, k.height - 1}};
-            for (const auto& band : bands) {
-                k.firstRow = band[0];
-                k.lastRow = band[1];
-                k.form = kForms[seed % 4];
-                k.wantNoise = static_cast<int16_t>(seed % 3 == 0 ? 0 : 1);
-                k.viewChannel = static_cast<int16_t>(seed % 5);
-                k.factors = {1.0f, 0.37f, seed % 2 ? 1.5f : 0.0f};
-                k.seed = seed++;
-                const GuardAt at = seed % 2 ? GuardAt::End : GuardAt::Start;
-                const std::string diff = Check(k, false, at);
-                ASSERT_TRUE(diff.empty()) << diff;
-            }
-        }
-    }
-}
-
-// Bands too short for a chunk of rows per thread are split into chunks of
-// columns, which share the s source columns on either side of each cut.
-TEST(PairedWeights, WideShortBandsSplitIntoColumns) {
-    uint64_t seed = 6500;
-    for (int16_t search : {1, 2, 5}) {
-        Case k = WholeImage(4 * search + 2 + 16 * search * 6 + 7, 2 * (search + 1) + 40, search);
-        k.firstRow = search + 4;
-        k.lastRow = k.firstRow + 20;
-        k.viewChannel = 1;
-        UseProgramTable(k, 35);
-        k.factors = {0.37f, 1.0f, 1.0f};
-        k.form = Form::PerCanaleOUT;
-        k.seed = seed++;
-        const std::string diff = Check(k, false, GuardAt::Start);
-        ASSERT_TRUE(diff.empty()) << diff;
-    }
-}
-
-// The widest window the exactness argument allows, and one past it.
-TEST(PairedWeights, LargestSearchRadius) {
-    for (int16_t search : {22, 23}) {
-        Case k = WholeImage(4 * search + 2 + 36, 2 * (search + 1) + 18, search);
-        UseProgramTable(k, 40);
-        k.seed = 6000u + static_cast<uint64_t>(search);
-        k.amplitude = 25;
-        const std::string diff = Check(k);
-        ASSERT_TRUE(diff.empty()) << diff;
-    }
-}
-
-// Tables whose sums round differently for another adding order: weights
-// spread over 2^-60..2^60, entries above 1, and the program's table with
-// every other entry made tiny. Calls over them must keep the reference's
-// order, so a paired pass taken by mistake shows as a wrong byte.
-TEST(PairedWeights, TablesThatBreakTheConditionFallBack) {
-    std::vector<std::vector<float>> tables;
-    const int32_t length = calmora::WeightTableLength(30);
-    tables.push_back(WideTable(length, 71));
-    std::vector<float> program = calmora::BuildWeightTable(30);
-    std::vector<float> large = program, tiny = program;
-    for (auto& v : large) v *= 3.0f;
-    for (size_t i = 1; i < tiny.size(); i += 2) tiny[i] = std::ldexp(tiny[i], -50);
-    tables.push_back(large);
-    tables.push_back(tiny);
-    uint64_t seed = 7000;
-    for (const auto& table : tables) {
-        for (int16_t search : {2, 5, 12}) {
-            Case k = WholeImage(4 * search + 2 + 45, 2 * (search + 1) + 24, search);
-            k.viewChannel = 3;
-            k.table = table;
-            k.tableLength = length;
-            k.form = Form::CompletaOUT;
-            k.seed = seed++;
-            const std::string diff = Check(k);
-            ASSERT_TRUE(diff.empty()) << diff;
-        }
     }
 }
 
