@@ -6,17 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "KcDenoise.h"
 #include "denoise_calls.h"
 #include "oracle.h"
 
 using namespace kc_calls;
-using kc_oracle::FirstDifference;
-using kc_oracle::GuardAt;
-using kc_oracle::GuardedBuffer;
-using kc_oracle::ImageBytes;
-using kc_oracle::Rng;
-using kc_oracle::Stride;
+using namespace kc_oracle;
 
 namespace {
 

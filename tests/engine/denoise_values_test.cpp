@@ -2,20 +2,14 @@
 // down, and the properties their outputs keep whatever the weights.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
 #include <vector>
 
-#include "KcDenoise.h"
 #include "denoise_calls.h"
 #include "oracle.h"
 
 using namespace kc_calls;
 using kc_oracle::FirstDifference;
-using kc_oracle::GuardAt;
-using kc_oracle::GuardedBuffer;
 using kc_oracle::ImageBytes;
-using kc_oracle::Rng;
 using kc_oracle::Stride;
 
 namespace {
