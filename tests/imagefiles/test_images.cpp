@@ -1,6 +1,7 @@
 #include "test_images.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +30,24 @@ calmora::BitmapPtr Pattern24(int width, int height, bool smooth) {
         }
     }
     return image;
+}
+
+calmora::BitmapPtr IncompressibleImage(int width, int height) {
+    calmora::BitmapPtr image(FreeImage_Allocate(width, height, 24));
+    uint32_t state = 12345;
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = FreeImage_GetScanLine(image.get(), y);
+        for (int x = 0; x < width * 3; ++x) {
+            state = state * 1664525u + 1013904223u;
+            row[x] = static_cast<BYTE>(state >> 24);
+        }
+    }
+    return image;
+}
+
+mode_t FileKind(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
 }
 
 std::vector<uint8_t> PixelBytes(FIBITMAP* image) {

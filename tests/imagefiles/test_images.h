@@ -3,6 +3,7 @@
 #pragma once
 
 #include <FreeImage.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -18,6 +19,13 @@ namespace calmora_test {
 // 24-bit picture where every pixel differs from its neighbours; smooth makes
 // a gentle gradient instead (compresses well, survives JPEG closely).
 calmora::BitmapPtr Pattern24(int width, int height, bool smooth = false);
+
+// Pixels no encoder can shrink much, so that every format writes many bytes.
+calmora::BitmapPtr IncompressibleImage(int width, int height);
+
+// The file type bits (S_IFREG, S_IFIFO, ...) of path itself, links not
+// followed; 0 when it does not exist.
+[[nodiscard]] mode_t FileKind(const std::string& path);
 
 // Blue, green, red bytes of every pixel, rows bottom-up, without padding.
 std::vector<uint8_t> PixelBytes(FIBITMAP* image);
