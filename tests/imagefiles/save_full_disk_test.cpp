@@ -24,13 +24,10 @@ namespace calmora {
 namespace {
 
 namespace fs = std::filesystem;
-using calmora_test::ReadFile;
-using calmora_test::ScratchDir;
-using calmora_test::WriteFile;
+using namespace calmora_test;
 
+// What the file a failed save must leave alone holds.
 const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
-
-bool IsRoot() { return geteuid() == 0; }
 
 // A write call that lets `budget` bytes through, then fails as a full disk
 // does; `during` runs at the first write, while the save is under way.
@@ -83,7 +80,7 @@ size_t SavedSize(FIBITMAP* image, const FormatCase& c) {
 }
 
 TEST_F(WriteSeam, AFullDiskIsNamedInEveryFormatAndTheOldFileStays) {
-    const BitmapPtr image = calmora_test::IncompressibleImage(300, 200);
+    const BitmapPtr image = IncompressibleImage(300, 200);
     for (const FormatCase& c : kFormats) {
         const size_t size = SavedSize(image.get(), c);
         ASSERT_GT(size, 20000u) << c.name;
@@ -148,11 +145,11 @@ private:
 };
 
 TEST(SaveTarget, AFullTmpfsSaysNoSpaceLeftInEveryFormat) {
-    if (!IsRoot()) GTEST_SKIP() << "mounting a small tmpfs needs root; the write seam covers it";
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root; the write seam covers it";
     ScratchDir dir;
     const SmallFileSystem small(dir / "small");
     if (!small.Mounted()) GTEST_SKIP() << "tmpfs mount refused: " << std::strerror(errno);
-    const BitmapPtr image = calmora_test::IncompressibleImage(300, 200);  // 180 kB of pixels
+    const BitmapPtr image = IncompressibleImage(300, 200);  // 180 kB of pixels
     for (const FormatCase& c : kFormats) {
         SCOPED_TRACE(c.name);
         const std::string target = dir / "small" + "/" + c.name;
