@@ -21,10 +21,10 @@ namespace {
 // What a kernel reads from the call besides the patch radius, which a kernel
 // may know at compile time.
 struct KernelInputs {
-    int32_t height;       // H
-    int32_t cutOff;       // N: distances at or past it add nothing
-    int32_t search;       // s
-    int64_t stride;       // bytes from one row to the next
+    int32_t height;  // H
+    int32_t cutOff;  // N: distances at or past it add nothing
+    int32_t search;  // s
+    int64_t stride;  // bytes from one row to the next
     const float* table;
 };
 
@@ -36,11 +36,11 @@ inline KernelInputs ReadInputs(const DenoiseCall& c) {
 // One tile of a run: `pixels` output pixels from pixel t of the run that
 // starts at column x0, with patch radius p.
 struct Tile {
-    int32_t lanes;         // 3 byte lanes a pixel
-    int32_t sumLanes;      // lanes -3p .. lanes+3p, whose column sums the patches need
-    double* nu;            // the tile's numerators and denominators, zeroed
+    int32_t lanes;     // 3 byte lanes a pixel
+    int32_t sumLanes;  // lanes -3p .. lanes+3p, whose column sums the patches need
+    double* nu;        // the tile's numerators and denominators, zeroed
     double* de;
-    const uint8_t* base;   // the tile's first byte in row 0
+    const uint8_t* base;  // the tile's first byte in row 0
 };
 
 inline Tile StartTile(const DenoiseCall& c, int32_t x0, int32_t t, int32_t pixels, int32_t p,
