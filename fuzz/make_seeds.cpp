@@ -25,38 +25,31 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using calmora::BitmapPtr;
+using calmora_test::PutLe16;
+using calmora_test::PutLe32;
 
 constexpr int kWidth = 16;
 constexpr int kHeight = 12;
-
-void Le16(Bytes& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Le32(Bytes& b, uint32_t v) {
-    Le16(b, v & 0xFFFF);
-    Le16(b, v >> 16);
-}
 
 // A TIFF-structured EXIF block (little-endian): IFD0 with Make and
 // Orientation, and an EXIF directory with an exposure time and the date.
 Bytes ExifBlock() {
     Bytes b = {'I', 'I', 42, 0};
-    Le32(b, 8);
+    PutLe32(b, 8);
     // IFD0 at 8: three entries; its values follow at 8 + 2 + 36 + 4 = 50.
-    Le16(b, 3);
-    Le16(b, 0x010F); Le16(b, 2); Le32(b, 6); Le32(b, 50);         // Make "Seed", at 50
-    Le16(b, 0x0112); Le16(b, 3); Le32(b, 1); Le32(b, 6);          // Orientation 6
-    Le16(b, 0x8769); Le16(b, 4); Le32(b, 1); Le32(b, 56);         // EXIF directory at 56
-    Le32(b, 0);
+    PutLe16(b, 3);
+    PutLe16(b, 0x010F); PutLe16(b, 2); PutLe32(b, 6); PutLe32(b, 50);    // Make "Seed", at 50
+    PutLe16(b, 0x0112); PutLe16(b, 3); PutLe32(b, 1); PutLe32(b, 6);     // Orientation 6
+    PutLe16(b, 0x8769); PutLe16(b, 4); PutLe32(b, 1); PutLe32(b, 56);    // EXIF directory at 56
+    PutLe32(b, 0);
     b.insert(b.end(), {'S', 'e', 'e', 'd', 0, 0});                 // 50..55
     // EXIF directory at 56: two entries; values at 56 + 2 + 24 + 4 = 86.
-    Le16(b, 2);
-    Le16(b, 0x829A); Le16(b, 5); Le32(b, 1); Le32(b, 86);         // ExposureTime 1/250
-    Le16(b, 0x9003); Le16(b, 2); Le32(b, 20); Le32(b, 94);        // DateTimeOriginal
-    Le32(b, 0);
-    Le32(b, 1);
-    Le32(b, 250);
+    PutLe16(b, 2);
+    PutLe16(b, 0x829A); PutLe16(b, 5); PutLe32(b, 1); PutLe32(b, 86);    // ExposureTime 1/250
+    PutLe16(b, 0x9003); PutLe16(b, 2); PutLe32(b, 20); PutLe32(b, 94);   // DateTimeOriginal
+    PutLe32(b, 0);
+    PutLe32(b, 1);
+    PutLe32(b, 250);
     const char* date = "2024:05:01 10:20:30";
     b.insert(b.end(), date, date + 20);
     return b;
@@ -76,28 +69,28 @@ Bytes BmpWithLongHeader(uint32_t headerSize, int bitCount, bool topDown) {
     const uint32_t pitch = (kWidth * bitCount / 8 + 3) & ~3u;
     const uint32_t offset = 14 + headerSize;
     Bytes b = {'B', 'M'};
-    Le32(b, offset + pitch * kHeight);
-    Le32(b, 0);
-    Le32(b, offset);
-    Le32(b, headerSize);
-    Le32(b, kWidth);
-    Le32(b, static_cast<uint32_t>(topDown ? -kHeight : kHeight));
-    Le16(b, 1);
-    Le16(b, static_cast<uint32_t>(bitCount));
-    Le32(b, bitCount == 32 ? 3 : 0);  // BI_BITFIELDS or BI_RGB
-    Le32(b, pitch * kHeight);
-    Le32(b, 2835);
-    Le32(b, 2835);
-    Le32(b, 0);
-    Le32(b, 0);
-    for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) Le32(b, mask);
-    Le32(b, 0x73524742);                // 'sRGB'
+    PutLe32(b, offset + pitch * kHeight);
+    PutLe32(b, 0);
+    PutLe32(b, offset);
+    PutLe32(b, headerSize);
+    PutLe32(b, kWidth);
+    PutLe32(b, static_cast<uint32_t>(topDown ? -kHeight : kHeight));
+    PutLe16(b, 1);
+    PutLe16(b, static_cast<uint32_t>(bitCount));
+    PutLe32(b, bitCount == 32 ? 3 : 0);  // BI_BITFIELDS or BI_RGB
+    PutLe32(b, pitch * kHeight);
+    PutLe32(b, 2835);
+    PutLe32(b, 2835);
+    PutLe32(b, 0);
+    PutLe32(b, 0);
+    for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) PutLe32(b, mask);
+    PutLe32(b, 0x73524742);                // 'sRGB'
     b.resize(b.size() + 36 + 12, 0);    // end points and gamma, unused with sRGB
     if (headerSize == 124) {
-        Le32(b, 4);                      // LCS_GM_IMAGES
-        Le32(b, 0);
-        Le32(b, 0);
-        Le32(b, 0);
+        PutLe32(b, 4);                      // LCS_GM_IMAGES
+        PutLe32(b, 0);
+        PutLe32(b, 0);
+        PutLe32(b, 0);
     }
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
@@ -115,14 +108,14 @@ Bytes BmpWithLongHeader(uint32_t headerSize, int bitCount, bool topDown) {
 Bytes BmpCoreHeader() {
     const uint32_t pitch = (kWidth * 3 + 3) & ~3u;
     Bytes b = {'B', 'M'};
-    Le32(b, 26 + pitch * kHeight);
-    Le32(b, 0);
-    Le32(b, 26);
-    Le32(b, 12);
-    Le16(b, kWidth);
-    Le16(b, kHeight);
-    Le16(b, 1);
-    Le16(b, 24);
+    PutLe32(b, 26 + pitch * kHeight);
+    PutLe32(b, 0);
+    PutLe32(b, 26);
+    PutLe32(b, 12);
+    PutLe16(b, kWidth);
+    PutLe16(b, kHeight);
+    PutLe16(b, 1);
+    PutLe16(b, 24);
     b.resize(b.size() + pitch * kHeight, 0x5A);
     return b;
 }
@@ -136,7 +129,7 @@ Bytes TiledTiff(bool bigEndian) {
             b.push_back(static_cast<uint8_t>(v >> 8));
             b.push_back(static_cast<uint8_t>(v));
         } else {
-            Le16(b, v);
+            PutLe16(b, v);
         }
     };
     auto u32 = [&](uint32_t v) {
@@ -144,7 +137,7 @@ Bytes TiledTiff(bool bigEndian) {
             u16(v >> 16);
             u16(v & 0xFFFF);
         } else {
-            Le32(b, v);
+            PutLe32(b, v);
         }
     };
     if (bigEndian) b.insert(b.end(), {'M', 'M'});
@@ -177,13 +170,7 @@ Bytes TiledTiff(bool bigEndian) {
     u16(8);
     u16(8);
     u16(8);
-    for (uint32_t y = 0; y < kTile; ++y) {
-        for (uint32_t x = 0; x < kTile; ++x) {
-            uint8_t rgb[3];
-            guard_test::PatternRgb(static_cast<int>(x), static_cast<int>(y), rgb);
-            b.insert(b.end(), rgb, rgb + 3);
-        }
-    }
+    guard_test::AppendRgbRows(b, kTile, kTile);
     return b;
 }
 
@@ -251,15 +238,7 @@ private:
 guard_test::JpegKind Kind(const char* name, int components = 3, bool progressive = false,
                           bool arithmetic = false, int restartRows = 0, int lumaSampling = 1,
                           std::vector<guard_test::Segment> extra = {}) {
-    guard_test::JpegKind kind;
-    kind.name = name;
-    kind.components = components;
-    kind.progressive = progressive;
-    kind.arithmetic = arithmetic;
-    kind.restartRows = restartRows;
-    kind.lumaSampling = lumaSampling;
-    kind.extra = std::move(extra);
-    return kind;
+    return {name, components, progressive, arithmetic, restartRows, lumaSampling, std::move(extra)};
 }
 
 bool PngWithExif(FIBITMAP* image, const std::string& path) {
@@ -307,8 +286,8 @@ bool RleBmp(FIBITMAP* image, const std::string& path) {
         bytes.insert(bytes.end(), {0, static_cast<uint8_t>(y + 1 == kHeight ? 1 : 0)});
     }
     Bytes sizes;
-    Le32(sizes, static_cast<uint32_t>(bytes.size()));
-    Le32(sizes, static_cast<uint32_t>(bytes.size()) - offset);
+    PutLe32(sizes, static_cast<uint32_t>(bytes.size()));
+    PutLe32(sizes, static_cast<uint32_t>(bytes.size()) - offset);
     std::copy(sizes.begin(), sizes.begin() + 4, bytes.begin() + 2);
     std::copy(sizes.begin() + 4, sizes.end(), bytes.begin() + 34);
     std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -50,26 +50,28 @@ public:
     }
     // if (nr == call) return arg(i) == value ? allow : kill;
     void OnlyWithArg(long call, int i, uint32_t value) {
-        code_.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(call), 0, 4));
-        Load(ArgOffset(i));
-        code_.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, 1));
-        Return(kAllow);
-        Return(kKill);
-        Reload();  // the argument check overwrote the call number
+        OnArg(call, i, BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, 1));
     }
     // if (nr == call) return arg(i) & bits ? kill : allow;
     void OnlyWithoutBits(long call, int i, uint32_t bits) {
-        code_.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(call), 0, 4));
-        Load(ArgOffset(i));
-        code_.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, bits, 1, 0));
-        Return(kAllow);
-        Return(kKill);
-        Reload();
+        OnArg(call, i, BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, bits, 1, 0));
     }
     void Reload() { Load(offsetof(seccomp_data, nr)); }
     std::vector<sock_filter>& Code() { return code_; }
 
 private:
+    // if (nr == call) return arg(i) passes test ? allow : kill. The test
+    // instruction, run on the argument, goes on to the next one (allow) or
+    // jumps over it (kill).
+    void OnArg(long call, int i, sock_filter test) {
+        code_.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(call), 0, 4));
+        Load(ArgOffset(i));
+        code_.push_back(test);
+        Return(kAllow);
+        Return(kKill);
+        Reload();  // the argument check overwrote the call number
+    }
+
     std::vector<sock_filter> code_;
 };
 

@@ -13,13 +13,17 @@ class QWidget;
 
 namespace calmora {
 
-constexpr int32_t OFN_READONLY = 0x1;
-constexpr int32_t OFN_OVERWRITEPROMPT = 0x2;
-constexpr int32_t OFN_HIDEREADONLY = 0x4;
-constexpr int32_t OFN_ENABLEHOOK = 0x20;
-constexpr int32_t OFN_ENABLETEMPLATE = 0x40;
-constexpr int32_t OFN_ALLOWMULTISELECT = 0x200;
-constexpr int32_t OFN_FILEMUSTEXIST = 0x1000;
+// The bits of the dialogs' flags, in and out; unscoped so that they combine
+// with the callers' plain int32_t flags.
+enum DialogFlag : int32_t {
+    OFN_READONLY = 0x1,
+    OFN_OVERWRITEPROMPT = 0x2,
+    OFN_HIDEREADONLY = 0x4,
+    OFN_ENABLEHOOK = 0x20,
+    OFN_ENABLETEMPLATE = 0x40,
+    OFN_ALLOWMULTISELECT = 0x200,
+    OFN_FILEMUSTEXIST = 0x1000,
+};
 
 struct FilterEntry {
     QString description;

@@ -8,16 +8,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/support/named_object.h"
 #include "preferences.h"
 
 namespace calmora {
 namespace {
-
-template <typename W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QGroupBox* OptionFrame(QWidget* parent, const char* name, QRadioButton* first,
                        QRadioButton* second) {

@@ -1,4 +1,4 @@
-// Patch-row helpers of the AVX2 kernels, shared by the translation units
+// Patch-row and 8-lane helpers of the AVX2 kernels, shared by the translation units
 // compiled with -mavx2 and included by no other: everything here has internal
 // linkage, so no copy built for AVX2 can stand in for code of another level.
 #pragma once
@@ -65,6 +65,37 @@ inline void ColumnSums(const int16_t* a, const int16_t* b, int32_t rows, int32_t
         _mm256_store_si256(reinterpret_cast<__m256i*>(out + j + 8), _mm256_permute2x128_si256(lo, hi, 0x31));
     }
 }
+
+// The weighted sums of 8 lanes, kept in registers while the offsets of a
+// candidate row add to them: numerators and denominators of lanes 0-3 and
+// 4-7, in doubles.
+struct LaneSums8 {
+    __m256d nLo, nHi, dLo, dHi;
+
+    static LaneSums8 Zero() {
+        const __m256d zero = _mm256_setzero_pd();
+        return {zero, zero, zero, zero};
+    }
+    static LaneSums8 Load(const double* nu, const double* de) {
+        return {_mm256_loadu_pd(nu), _mm256_loadu_pd(nu + 4), _mm256_loadu_pd(de),
+                _mm256_loadu_pd(de + 4)};
+    }
+    // num += w * cand and den += w, lane by lane, one rounding per add.
+    void Add(__m256 w, const double* cand) {
+        const __m256d wLo = _mm256_cvtps_pd(_mm256_castps256_ps128(w));
+        const __m256d wHi = _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1));
+        nLo = _mm256_add_pd(nLo, _mm256_mul_pd(wLo, _mm256_loadu_pd(cand)));
+        nHi = _mm256_add_pd(nHi, _mm256_mul_pd(wHi, _mm256_loadu_pd(cand + 4)));
+        dLo = _mm256_add_pd(dLo, wLo);
+        dHi = _mm256_add_pd(dHi, wHi);
+    }
+    void Store(double* nu, double* de) const {
+        _mm256_storeu_pd(nu, nLo);
+        _mm256_storeu_pd(nu + 4, nHi);
+        _mm256_storeu_pd(de, dLo);
+        _mm256_storeu_pd(de + 4, dHi);
+    }
+};
 
 }  // namespace
 }  // namespace kc

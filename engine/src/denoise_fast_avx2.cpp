@@ -14,6 +14,7 @@
 
 #include "avx2_column_sums.h"
 #include "denoise_fast.h"
+#include "kernel_tile.h"
 
 namespace kc {
 namespace {
@@ -49,8 +50,7 @@ inline int32_t GroupSums(int32_t pRead, int32_t s, int32_t lanes, int32_t block,
     const int32_t p = kP >= 0 ? kP : pRead;
     int32_t j = 0;
     for (; j + 8 <= lanes; j += 8) {
-        __m256d nLo = _mm256_loadu_pd(nu + j), nHi = _mm256_loadu_pd(nu + j + 4);
-        __m256d dLo = _mm256_loadu_pd(de + j), dHi = _mm256_loadu_pd(de + j + 4);
+        LaneSums8 sum = LaneSums8::Load(nu + j, de + j);
         const int32_t* sums = colSum + j;
         const double* cand = candValues + j;
         for (int32_t o = 0; o <= 2 * s; ++o, sums += block, cand += 3) {
@@ -68,19 +68,11 @@ inline int32_t GroupSums(int32_t pRead, int32_t s, int32_t lanes, int32_t block,
             } else {
                 skipped += _mm256_testz_si256(use, use);
             }
-            const __m256 w = _mm256_mask_i32gather_ps(_mm256_setzero_ps(), table, d,
-                                                      _mm256_castsi256_ps(use), 4);
-            const __m256d wLo = _mm256_cvtps_pd(_mm256_castps256_ps128(w));
-            const __m256d wHi = _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1));
-            nLo = _mm256_add_pd(nLo, _mm256_mul_pd(wLo, _mm256_loadu_pd(cand)));
-            nHi = _mm256_add_pd(nHi, _mm256_mul_pd(wHi, _mm256_loadu_pd(cand + 4)));
-            dLo = _mm256_add_pd(dLo, wLo);
-            dHi = _mm256_add_pd(dHi, wHi);
+            sum.Add(_mm256_mask_i32gather_ps(_mm256_setzero_ps(), table, d,
+                                             _mm256_castsi256_ps(use), 4),
+                    cand);
         }
-        _mm256_storeu_pd(nu + j, nLo);
-        _mm256_storeu_pd(nu + j + 4, nHi);
-        _mm256_storeu_pd(de + j, dLo);
-        _mm256_storeu_pd(de + j + 4, dHi);
+        sum.Store(nu + j, de + j);
     }
     return j;
 }
@@ -94,28 +86,26 @@ inline int32_t GroupSums(int32_t pRead, int32_t s, int32_t lanes, int32_t block,
 template <int kP>
 void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, double* num,
           double* den) {
-    const int32_t H = c.job->height, N = c.job->tableLength;
+    const KernelInputs in = ReadInputs(c);
+    const int32_t H = in.height;
     const int32_t p = kP >= 0 ? kP : c.params->patchRadius;
-    const int32_t s = c.params->searchRadius;
-    const int64_t stride = RowStride(c.job->width);
-    const float* table = c.table;
+    const int32_t s = in.search;
+    const int64_t stride = in.stride;
     const int32_t tile = TilePixels(s, p);
     const int32_t block = BlockLanes(s, p);
     alignas(32) int32_t colSum[kMaxColumnSums + 3 * kFastTilePixels + 6 * kWideMaxPatch + 32];
     alignas(32) int16_t outRows[(2 * kWideMaxPatch + 1) * kWideLanes];
     alignas(32) int16_t candRows[(2 * kWideMaxPatch + 1) * kWideLanes];
     alignas(32) double candValues[3 * kFastTilePixels + 6 * kWideMaxSearch + 8];
-    const __m256i limit = _mm256_set1_epi32(N);
+    const __m256i limit = _mm256_set1_epi32(in.cutOff);
     int32_t visited = 0, skipped = 0;  // 8-lane groups of the last candidate row
 
     for (int32_t t = 0; t < n; t += tile) {
-        const int32_t lanes = 3 * std::min(tile, n - t);
-        const int32_t sumLanes = lanes + 6 * p;
-        double* nu = num + 3 * int64_t{t};
-        double* de = den + 3 * int64_t{t};
-        std::fill(nu, nu + lanes, 0.0);
-        std::fill(de, de + lanes, 0.0);
-        const uint8_t* base = c.source + 3 * (int64_t{x0} + t);
+        const Tile run = StartTile(c, x0, t, std::min(tile, n - t), p, num, den);
+        const int32_t lanes = run.lanes, sumLanes = run.sumLanes;
+        double* nu = run.nu;
+        double* de = run.de;
+        const uint8_t* base = run.base;
         // Output patch rows y-pUp .. y+min(p, H-1-y), lanes -3p .. lanes+3p.
         const int32_t outRowCount = g.pUp + PatchDown(p, H, g.y, g.y) + 1;
         for (int32_t r = 0; r < outRowCount; ++r)
@@ -145,22 +135,15 @@ void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, dou
             // candidate row choose for the next one.
             const bool skipping = visited > 0 && 5 * skipped > 4 * visited;
             visited = skipped = 0;
-            int32_t j =
-                skipping ? GroupSums<kP, true>(p, s, lanes, block, colSum, candValues, table, limit,
-                                               nu, de, skipped, visited)
-                         : GroupSums<kP, false>(p, s, lanes, block, colSum, candValues, table,
-                                                limit, nu, de, skipped, visited);
+            int32_t j = skipping ? GroupSums<kP, true>(p, s, lanes, block, colSum, candValues,
+                                                       in.table, limit, nu, de, skipped, visited)
+                                 : GroupSums<kP, false>(p, s, lanes, block, colSum, candValues,
+                                                        in.table, limit, nu, de, skipped, visited);
             for (; j < lanes; ++j) {
                 const int32_t* sums = colSum + j;
                 const double* cand = candValues + j;
-                for (int32_t o = 0; o <= 2 * s; ++o, sums += block, cand += 3) {
-                    int32_t d = 0;
-                    for (int32_t k = 0; k <= 2 * p; ++k) d += sums[3 * k];
-                    if (d >= N) continue;
-                    const double w = table[d];
-                    nu[j] += w * *cand;
-                    de[j] += w;
-                }
+                for (int32_t o = 0; o <= 2 * s; ++o, sums += block, cand += 3)
+                    AddLaneTerm(sums, p, in, *cand, nu[j], de[j]);
             }
         }
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "denoise_fast.h"
+#include "kernel_tile.h"
 
 namespace kc {
 namespace {
@@ -18,37 +19,32 @@ inline __m128i LoadWords8(const uint8_t* p) {
 template <int kP>
 void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, double* num,
           double* den) {
-    const int32_t H = c.job->height, N = c.job->tableLength;
+    const KernelInputs in = ReadInputs(c);
     const int32_t p = kP >= 0 ? kP : c.params->patchRadius;
-    const int32_t s = c.params->searchRadius;
-    const int64_t stride = RowStride(c.job->width);
-    const float* table = c.table;
+    const int32_t s = in.search;
+    const int64_t stride = in.stride;
+    const float* table = in.table;
     alignas(16) int32_t colSum[3 * kFastTilePixels + 6 * kFastMaxPatch + 8];
     alignas(16) float weight[8];
     const __m128i zero = _mm_setzero_si128();
-    const __m128i limit = _mm_set1_epi32(N);
+    const __m128i limit = _mm_set1_epi32(in.cutOff);
 
     for (int32_t t = 0; t < n; t += kFastTilePixels) {
-        const int32_t lanes = 3 * std::min(kFastTilePixels, n - t);
-        const int32_t sumLanes = lanes + 6 * p;
-        double* nu = num + 3 * int64_t{t};
-        double* de = den + 3 * int64_t{t};
-        std::fill(nu, nu + lanes, 0.0);
-        std::fill(de, de + lanes, 0.0);
-        const uint8_t* base = c.source + 3 * (int64_t{x0} + t);
+        const Tile tile = StartTile(c, x0, t, std::min(kFastTilePixels, n - t), p, num, den);
+        const int32_t lanes = tile.lanes, sumLanes = tile.sumLanes;
+        double* nu = tile.nu;
+        double* de = tile.de;
 
         for (int32_t cy = g.y - g.up; cy <= g.y + g.down; ++cy) {
-            const int32_t pDown = PatchDown(p, H, g.y, cy);
-            const uint8_t* outTop = base + (g.y - g.pUp) * stride - 3 * p;
-            const uint8_t* candTop = base + (cy - g.pUp) * stride - 3 * p;
-            const uint8_t* candRow = base + cy * stride;
-            const int32_t rows = g.pUp + pDown + 1;
+            const PatchRows rows = CandidatePatchRows(tile.base, g, cy, p, in.height, stride);
+            const uint8_t* outTop = rows.outTop;
+            const uint8_t* candTop = rows.candTop;
             for (int32_t dx = -s; dx <= s; ++dx) {
                 const int32_t shift = 3 * dx;
                 int32_t j = 0;
                 for (; j + 8 <= sumLanes; j += 8) {
                     __m128i lo = zero, hi = zero;
-                    for (int32_t r = 0; r < rows; ++r) {
+                    for (int32_t r = 0; r < rows.rows; ++r) {
                         const __m128i diff =
                             _mm_sub_epi16(LoadWords8(outTop + r * stride + j),
                                           LoadWords8(candTop + r * stride + j + shift));
@@ -60,16 +56,9 @@ void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, dou
                     _mm_store_si128(reinterpret_cast<__m128i*>(colSum + j), lo);
                     _mm_store_si128(reinterpret_cast<__m128i*>(colSum + j + 4), hi);
                 }
-                for (; j < sumLanes; ++j) {
-                    int32_t acc = 0;
-                    for (int32_t r = 0; r < rows; ++r) {
-                        const int32_t diff = outTop[r * stride + j] - candTop[r * stride + j + shift];
-                        acc += diff * diff;
-                    }
-                    colSum[j] = acc;
-                }
+                for (; j < sumLanes; ++j) colSum[j] = ColumnSum(rows, stride, j, shift);
 
-                const uint8_t* cand = candRow + shift;
+                const uint8_t* cand = rows.candRow + shift;
                 j = 0;
                 for (; j + 8 <= lanes; j += 8) {
                     alignas(16) int32_t d[8];
@@ -100,14 +89,7 @@ void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, dou
                         _mm_storeu_pd(dq, _mm_add_pd(_mm_loadu_pd(dq), w));
                     }
                 }
-                for (; j < lanes; ++j) {
-                    int32_t d = 0;
-                    for (int32_t k = 0; k <= 2 * p; ++k) d += colSum[j + 3 * k];
-                    if (d >= N) continue;
-                    const double w = table[d];
-                    nu[j] += w * cand[j];
-                    de[j] += w;
-                }
+                for (; j < lanes; ++j) AddLaneTerm(colSum + j, p, in, cand[j], nu[j], de[j]);
             }
         }
     }

@@ -54,9 +54,6 @@ struct Pass {
 // Rounds toward minus infinity, for negative lane counts too.
 inline int32_t FloorDiv3(int32_t v) { return v >= 0 ? v / 3 : -((2 - v) / 3); }
 
-inline __m256d Lo(__m256 w) { return _mm256_cvtps_pd(_mm256_castps256_ps128(w)); }
-inline __m256d Hi(__m256 w) { return _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1)); }
-
 // One tile of source row y: pixels xt .. xt+n-1. kOwn: the row is finished,
 // so its pixels keep their own sums; before the finished rows it only gives.
 template <int kP, bool kOwn>
@@ -123,8 +120,7 @@ void Tile(Pass& k, int32_t y, int32_t xt, int32_t n) {
         // Weights, and the source pixels' own sums.
         for (int32_t j = 0; j < l8; j += 8) {
             const __m256i inTile = _mm256_cmpgt_epi32(_mm256_set1_epi32(lanes - j), laneIndex);
-            __m256d nLo = _mm256_load_pd(nu + j), nHi = _mm256_load_pd(nu + j + 4);
-            __m256d dLo = _mm256_load_pd(de + j), dHi = _mm256_load_pd(de + j + 4);
+            LaneSums8 sum = LaneSums8::Load(nu + j, de + j);
             for (int32_t dx = dxLo; dx <= s; ++dx) {
                 const int32_t* sums = colSum + (dx + s) * block + j;
                 __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums));
@@ -140,19 +136,9 @@ void Tile(Pass& k, int32_t y, int32_t xt, int32_t n) {
                 const __m256 w = _mm256_mask_i32gather_ps(_mm256_setzero_ps(), table, d,
                                                           _mm256_castsi256_ps(use), 4);
                 _mm256_store_ps(wAt, w);
-                if (kOwn) {
-                    const double* cand = candValues + j + 3 * (dx + s);
-                    const __m256d wLo = Lo(w), wHi = Hi(w);
-                    nLo = _mm256_add_pd(nLo, _mm256_mul_pd(wLo, _mm256_loadu_pd(cand)));
-                    nHi = _mm256_add_pd(nHi, _mm256_mul_pd(wHi, _mm256_loadu_pd(cand + 4)));
-                    dLo = _mm256_add_pd(dLo, wLo);
-                    dHi = _mm256_add_pd(dHi, wHi);
-                }
+                if (kOwn) sum.Add(w, candValues + j + 3 * (dx + s));
             }
-            _mm256_store_pd(nu + j, nLo);
-            _mm256_store_pd(nu + j + 4, nHi);
-            _mm256_store_pd(de + j, dLo);
-            _mm256_store_pd(de + j + 4, dHi);
+            sum.Store(nu + j, de + j);
         }
         if (!gives) continue;
 
@@ -164,20 +150,15 @@ void Tile(Pass& k, int32_t y, int32_t xt, int32_t n) {
             // Offsets whose source lanes m-3dx .. m-3dx+7 meet the tile.
             const int32_t first = std::max(dxLo, FloorDiv3(m - l8) + 1);
             const int32_t last = std::min(s, FloorDiv3(m + 7));
-            __m256d nLo = _mm256_setzero_pd(), nHi = nLo, dLo = nLo, dHi = nLo;
+            LaneSums8 sum = LaneSums8::Zero();
             for (int32_t dx = first; dx <= last; ++dx) {
                 const int32_t src = kSlack + m - 3 * dx;
-                const __m256 w = _mm256_loadu_ps(weights + (dx + s) * wRow + src);
-                const __m256d wLo = Lo(w), wHi = Hi(w);
-                nLo = _mm256_add_pd(nLo, _mm256_mul_pd(wLo, _mm256_loadu_pd(own + src)));
-                nHi = _mm256_add_pd(nHi, _mm256_mul_pd(wHi, _mm256_loadu_pd(own + src + 4)));
-                dLo = _mm256_add_pd(dLo, wLo);
-                dHi = _mm256_add_pd(dHi, wHi);
+                sum.Add(_mm256_loadu_ps(weights + (dx + s) * wRow + src), own + src);
             }
-            _mm256_storeu_pd(ringNum + m, _mm256_add_pd(_mm256_loadu_pd(ringNum + m), nLo));
-            _mm256_storeu_pd(ringNum + m + 4, _mm256_add_pd(_mm256_loadu_pd(ringNum + m + 4), nHi));
-            _mm256_storeu_pd(ringDen + m, _mm256_add_pd(_mm256_loadu_pd(ringDen + m), dLo));
-            _mm256_storeu_pd(ringDen + m + 4, _mm256_add_pd(_mm256_loadu_pd(ringDen + m + 4), dHi));
+            _mm256_storeu_pd(ringNum + m, _mm256_add_pd(_mm256_loadu_pd(ringNum + m), sum.nLo));
+            _mm256_storeu_pd(ringNum + m + 4, _mm256_add_pd(_mm256_loadu_pd(ringNum + m + 4), sum.nHi));
+            _mm256_storeu_pd(ringDen + m, _mm256_add_pd(_mm256_loadu_pd(ringDen + m), sum.dLo));
+            _mm256_storeu_pd(ringDen + m + 4, _mm256_add_pd(_mm256_loadu_pd(ringDen + m + 4), sum.dHi));
         }
     }
     if (!kOwn) return;

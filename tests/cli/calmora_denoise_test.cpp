@@ -147,7 +147,7 @@ NoiseEstimate EstimateOf(const std::string& path) {
                          static_cast<int32_t>(FreeImage_GetHeight(loaded.image.get())));
 }
 
-TEST(CalmoraDenoise, AutoIntensityIsTheSuggestionForTheImagesNoiseAndEstimateWritesNothing) {
+TEST(CalmoraDenoise, AutoIntensityFitsNoiseEstimateWritesNothing) {
     if (!fs::exists(CALMORA_SAMPLE)) GTEST_SKIP() << "sample photograph missing: " << CALMORA_SAMPLE;
     ScratchDir dir;
     const NoiseEstimate estimate = EstimateOf(CALMORA_SAMPLE);
@@ -249,7 +249,7 @@ TEST(CalmoraDenoise, ChannelStrengthsAndSaveOptionsReachTheirFiles) {
     EXPECT_EQ(FreeImage_GetFileType((dir / "in.bmp").c_str(), 0), FIF_BMP);
 }
 
-TEST(CalmoraDenoise, EachBadInputIsOneLineAndTheGoodOnesAreStillWritten) {
+TEST(CalmoraDenoise, EachBadInputIsOneLineGoodOnesStillWritten) {
     ScratchDir dir;
     const BitmapPtr photo = calmora_test::Pattern24(160, 120);
     calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "good1.png");
@@ -386,7 +386,7 @@ TEST(CalmoraDenoise, EmptyOutputNamesAreRefusedAsUsageErrors) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"in.png"});  // nothing beside the input
 }
 
-TEST(CalmoraDenoise, OutputThatCannotTakeAnImageIsAFailureAndStaysAsItWas) {
+TEST(CalmoraDenoise, UnwritableOutputFailsAndStaysAsItWas) {
     ScratchDir dir;
     const BitmapPtr photo = calmora_test::Pattern24(20, 20);
     calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
@@ -434,7 +434,7 @@ TEST(CalmoraDenoise, OutputThatCannotTakeAnImageIsAFailureAndStaysAsItWas) {
     EXPECT_EQ(LoadImageFile(dir / "real.png").error, ImageFileError::None);
 }
 
-TEST(CalmoraDenoise, AReportThatCannotReachStandardOutputIsAFailure) {
+TEST(CalmoraDenoise, ReportThatCannotReachStdoutIsAFailure) {
     ScratchDir dir;
     for (const char* option : {"--help", "--version"}) {
         const ToolRun run = RunTool(dir, {option}, true);

@@ -118,7 +118,7 @@ TEST(AreaPreview, EveryPixelEqualsTheFullRunAtEveryPlaceOfTheArea) {
                                         std::to_string(a.left) + "," + std::to_string(a.top));
 }
 
-TEST(AreaPreview, ChannelViewsAreGreyCopiesOfTheAreaResultAndTheHooksSeeAreaRows) {
+TEST(AreaPreview, ChannelViewsAreGreyCopiesAndHooksSeeAreaRows) {
     const std::vector<uint8_t> image = NoisyImage();
     const Area a{5, 6, 10, 8};
     const RunSettings s = Settings(20, 4, 1.0f, 0.6f, 1.0f);

@@ -100,7 +100,7 @@ TEST(NoiseEstimate, NothingToMeasureGivesNoSamples) {
     EXPECT_LT(EstimateNoise(clean.bits.data(), 60, 50).Mean(), 0.5);
 }
 
-TEST(SuggestedIntensity, GrowsWithTheNoiseShrinksWithTheRadiusAndStaysInRange) {
+TEST(SuggestedIntensity, GrowsWithNoiseShrinksWithRadiusInRange) {
     NoiseEstimate e;
     e.samples = 1;
     e.red = e.green = e.blue = 10.0;

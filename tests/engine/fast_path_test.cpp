@@ -7,134 +7,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "KcDenoise.h"
+#include "denoise_run/setting_ranges.h"
 #include "denoise_run/weight_table.h"
-#include "oracle.h"
+#include "fast_path_cases.h"
 
-using kc_oracle::FirstDifference;
+using namespace fast_path;
+using kc_calls::kForms;
 using kc_oracle::GuardAt;
-using kc_oracle::GuardedBuffer;
-using kc_oracle::ImageBytes;
 using kc_oracle::Rng;
 
 namespace {
-
-enum class Form { Completa, CompletaOUT, PerCanale, PerCanaleOUT };
-constexpr Form kForms[] = {Form::Completa, Form::CompletaOUT, Form::PerCanale,
-                           Form::PerCanaleOUT};
-
-bool IsOut(Form f) { return f == Form::CompletaOUT || f == Form::PerCanaleOUT; }
-bool IsPerChannel(Form f) { return f == Form::PerCanale || f == Form::PerCanaleOUT; }
-
-// Weights spread over 2^-60 .. 2^60: the double sums then round differently
-// for almost any change of adding order, which an order-preserving path must
-// not show.
-std::vector<float> WideTable(int32_t length, uint64_t seed) {
-    Rng rng(seed);
-    std::vector<float> t(static_cast<size_t>(length));
-    for (auto& v : t) v = std::ldexp(1.0f + rng.Float01(), rng.Int(-60, 60));
-    return t;
-}
-
-struct Case {
-    int32_t width, height, firstRow, lastRow;
-    int16_t patch, search, wantNoise, viewChannel;
-    std::vector<float> table;
-    int32_t tableLength;
-    ChannelFactors factors;
-    Form form;
-    uint64_t seed;
-    int amplitude;
-};
-
-// The program's table for intensity sigma, with its cut-off.
-void UseProgramTable(Case& k, int16_t sigma) {
-    k.table = calmora::BuildWeightTable(sigma);
-    k.tableLength = calmora::WeightTableLength(sigma);
-}
-
-std::string Describe(const Case& k) {
-    return "width " + std::to_string(k.width) + " height " + std::to_string(k.height) +
-           " rows " + std::to_string(k.firstRow) + ".." + std::to_string(k.lastRow) + " p " +
-           std::to_string(k.patch) + " s " + std::to_string(k.search) + " N " +
-           std::to_string(k.tableLength) + " form " + std::to_string(static_cast<int>(k.form)) +
-           " view " + std::to_string(k.viewChannel) + " noise " + std::to_string(k.wantNoise) +
-           " seed " + std::to_string(k.seed);
-}
-
-struct Buffers {
-    GuardedBuffer denoised, noise, viewDenoised, viewNoise;
-    explicit Buffers(size_t bytes, GuardAt at)
-        : denoised(bytes, 0x5A, at), noise(bytes, 0x6B, at), viewDenoised(bytes, 0x7C, at),
-          viewNoise(bytes, 0x8D, at) {}
-};
-
-void CallLibrary(const Case& k, const DenoiseJob& job, const DenoiseParams& params,
-                 const uint8_t* src, Buffers& b) {
-    const float* t = k.table.data();
-    switch (k.form) {
-        case Form::Completa:
-            KcDenoiseCompleta(&job, &params, src, b.denoised.data(), t, b.noise.data());
-            break;
-        case Form::CompletaOUT:
-            KcDenoiseCompletaOUT(&job, &params, src, b.viewDenoised.data(), t,
-                                 b.viewNoise.data(), b.denoised.data(), b.noise.data());
-            break;
-        case Form::PerCanale:
-            KcDenoisePerCanale(&job, &params, src, b.denoised.data(), t, b.noise.data(),
-                               &k.factors);
-            break;
-        case Form::PerCanaleOUT:
-            KcDenoisePerCanaleOUT(&job, &params, src, b.viewDenoised.data(), t,
-                                  b.viewNoise.data(), &k.factors, b.denoised.data(),
-                                  b.noise.data());
-            break;
-    }
-}
-
-// Runs one case through the library (rowByRow: one call per row, as the
-// program does) and the oracle; returns the first difference, or empty.
-std::string Check(const Case& k, bool rowByRow = false, GuardAt at = GuardAt::End) {
-    const size_t bytes = ImageBytes(k.width, k.height);
-    GuardedBuffer src(bytes, 0, at);
-    kc_oracle::FillNoisyImage(src.data(), k.width, k.height, k.seed, k.amplitude);
-    const DenoiseParams params{k.patch, k.search, k.wantNoise, k.viewChannel};
-    DenoiseJob job{k.firstRow, k.lastRow, k.width, k.height, k.tableLength};
-
-    Buffers lib(bytes, at), want(bytes, at);
-    if (rowByRow) {
-        for (int32_t y = k.firstRow; y <= k.lastRow; ++y) {
-            DenoiseJob row = job;
-            row.firstRow = row.lastRow = y;
-            CallLibrary(k, row, params, src.data(), lib);
-        }
-    } else {
-        CallLibrary(k, job, params, src.data(), lib);
-    }
-    kc_oracle::OracleDenoise(job, params, src.data(), want.denoised.data(), k.table.data(),
-                             want.noise.data(), IsPerChannel(k.form) ? &k.factors : nullptr,
-                             IsOut(k.form) ? want.viewDenoised.data() : nullptr,
-                             IsOut(k.form) ? want.viewNoise.data() : nullptr);
-
-    const struct {
-        const char* name;
-        GuardedBuffer* expected;
-        GuardedBuffer* actual;
-    } planes[] = {{"denoised", &want.denoised, &lib.denoised},
-                  {"noise", &want.noise, &lib.noise},
-                  {"viewDenoised", &want.viewDenoised, &lib.viewDenoised},
-                  {"viewNoise", &want.viewNoise, &lib.viewNoise}};
-    for (const auto& plane : planes) {
-        const std::string diff = FirstDifference(plane.expected->data(), plane.actual->data(),
-                                                 k.width, k.height, /*withPadding=*/true);
-        if (!diff.empty()) return std::string(plane.name) + ": " + diff + " (" + Describe(k) + ")";
-    }
-    return {};
-}
 
 float PickFactor(Rng& rng) {
     static const float kFactors[] = {0.0f, 0.37f, 1.0f, 1.5f};
@@ -201,14 +86,9 @@ TEST(FastPath, WholeImagesWithProgramTables) {
     int seed = 1000;
     for (int search = calmora::kMinRadius; search <= calmora::kMaxRadius; ++search) {
         for (int16_t sigma : {4, 25}) {
-            Case k{};
-            k.width = 29 + 2 * search + 3 * (search % 3);  // odd widths, partial vector tails
-            k.height = 2 * search + 9;
-            k.firstRow = 0;
-            k.lastRow = k.height - 1;
-            k.patch = 1;
-            k.search = static_cast<int16_t>(search);
-            k.wantNoise = 1;
+            // Odd widths, partial vector tails.
+            Case k = WholeImage(29 + 2 * search + 3 * (search % 3), 2 * search + 9,
+                                static_cast<int16_t>(search));
             k.viewChannel = static_cast<int16_t>(search % 4);
             UseProgramTable(k, sigma);
             k.factors = {1.0f, 0.37f, 0.0f};
@@ -224,15 +104,7 @@ TEST(FastPath, WholeImagesWithProgramTables) {
 // The program's own pattern: one call per row over a whole image.
 TEST(FastPath, RowByRowCallsMatchTheOracle) {
     for (int search : {2, 5, 12}) {
-        Case k{};
-        k.width = 160 + search;
-        k.height = 2 * search + 12;
-        k.firstRow = 0;
-        k.lastRow = k.height - 1;
-        k.patch = 1;
-        k.search = static_cast<int16_t>(search);
-        k.wantNoise = 1;
-        k.viewChannel = 0;
+        Case k = WholeImage(160 + search, 2 * search + 12, static_cast<int16_t>(search));
         UseProgramTable(k, 12);
         k.factors = {0.37f, 1.5f, 1.0f};
         k.form = Form::PerCanaleOUT;
@@ -249,18 +121,10 @@ TEST(FastPath, ReadsStayInsideTheImage) {
     for (GuardAt at : {GuardAt::End, GuardAt::Start}) {
         for (int32_t width : {1, 2, 7, 8, 26, 27, 33, 97, 130}) {
             for (int16_t patch : {0, 1, 2}) {
-                Case k{};
-                k.width = width;
-                k.height = 30;
-                k.firstRow = 0;
-                k.lastRow = k.height - 1;
+                Case k = WholeImage(width, 30, 3);
                 k.patch = patch;
-                k.search = 3;
-                k.wantNoise = 1;
                 k.viewChannel = 3;
-                k.tableLength = 100000;
-                k.table = kc_oracle::RandomTable(k.tableLength, 5, 0.0);
-                k.factors = {1.0f, 1.0f, 1.0f};
+                UseRandomTable(k, 100000, 5, 0.0);
                 k.form = Form::CompletaOUT;
                 k.seed = static_cast<uint64_t>(width * 10 + patch);
                 k.amplitude = 40;
@@ -270,19 +134,8 @@ TEST(FastPath, ReadsStayInsideTheImage) {
         }
         // The widest window the dialog offers reaches furthest sideways.
         for (int32_t width : {26, 27, 33, 97, 130}) {
-            Case k{};
-            k.width = width;
-            k.height = 27;
-            k.firstRow = 0;
-            k.lastRow = k.height - 1;
-            k.patch = 1;
-            k.search = 12;
-            k.wantNoise = 1;
-            k.viewChannel = 0;
-            k.tableLength = 100000;
-            k.table = kc_oracle::RandomTable(k.tableLength, 6, 0.0);
-            k.factors = {1.0f, 1.0f, 1.0f};
-            k.form = Form::Completa;
+            Case k = WholeImage(width, 27, 12);
+            UseRandomTable(k, 100000, 6, 0.0);
             k.seed = static_cast<uint64_t>(width);
             k.amplitude = 40;
             const std::string diff = Check(k, false, at);
@@ -295,14 +148,9 @@ TEST(FastPath, ReadsStayInsideTheImage) {
 // distance keeps every candidate. Both ends of the cut-off test.
 TEST(FastPath, CutOffExtremes) {
     for (int32_t length : {1, 2, 9 * 255 * 255 + 1}) {
-        Case k{};
-        k.width = 70;
-        k.height = 16;
+        Case k = WholeImage(70, 16, 4);
         k.firstRow = 3;
         k.lastRow = 12;
-        k.patch = 1;
-        k.search = 4;
-        k.wantNoise = 1;
         k.viewChannel = 2;
         k.tableLength = length;
         k.table = length > 100000 ? std::vector<float>(static_cast<size_t>(length), 0.5f)
@@ -325,143 +173,15 @@ TEST(FastPath, RadiiBeyondTheDialog) {
         int32_t width;
     } kCases[] = {{13, 1, 90}, {25, 1, 120}, {49, 1, 130}, {20, 3, 100}, {8, 9, 60}};
     for (const auto& r : kCases) {
-        Case k{};
-        k.width = r.width;
-        k.height = 2 * (r.search + r.patch) + 3;
+        Case k = WholeImage(r.width, 2 * (r.search + r.patch) + 3, r.search);
         k.firstRow = k.height / 2 - 1;
         k.lastRow = k.height / 2;
         k.patch = r.patch;
-        k.search = r.search;
-        k.wantNoise = 1;
-        k.viewChannel = 0;
-        k.tableLength = 400000;
-        k.table = kc_oracle::RandomTable(k.tableLength, 9, 0.2);
-        k.factors = {1.0f, 1.0f, 1.0f};
-        k.form = Form::Completa;
+        UseRandomTable(k, 400000, 9, 0.2);
         k.seed = static_cast<uint64_t>(r.search * 100 + r.patch);
         k.amplitude = 30;
         const std::string diff = Check(k);
         ASSERT_TRUE(diff.empty()) << diff;
-    }
-}
-
-// Calls of many rows whose pixels far from the edges take each weight once for
-// both pixels of a pair. The cases give the paired rectangle at least 16 rows
-// and 32 columns beside the edge pixels, at every patch radius, with bands that
-// start and end inside the image (their first rows then read source rows the
-// call does not write), the program's tables up to the largest cut-off, and
-// guard pages on either side.
-TEST(PairedWeights, ProgramTablesOverManyRows) {
-    uint64_t seed = 5000;
-    for (int16_t search : {1, 2, 4, 5, 9, 12}) {
-        for (int16_t patch : {0, 1, 2}) {
-            Case k{};
-            k.width = 4 * search + 2 * patch + 40 + search % 3;
-            k.height = 2 * (search + patch) + 22 + search % 4;
-            k.patch = patch;
-            k.search = search;
-            const int16_t sigma = search % 3 == 0 ? 200 : search % 3 == 1 ? 50 : 6;
-            UseProgramTable(k, sigma);
-            k.amplitude = std::min(60, sigma / 2 + 4);
-            const int32_t bands[][2] = {
-                {0, k.height - 1}, {1, k.height - 2}, {search + patch + 3, k.height - 1}};
-            for (const auto& band : bands) {
-                k.firstRow = band[0];
-                k.lastRow = band[1];
-                k.form = kForms[seed % 4];
-                k.wantNoise = static_cast<int16_t>(seed % 3 == 0 ? 0 : 1);
-                k.viewChannel = static_cast<int16_t>(seed % 5);
-                k.factors = {1.0f, 0.37f, seed % 2 ? 1.5f : 0.0f};
-                k.seed = seed++;
-                const GuardAt at = seed % 2 ? GuardAt::End : GuardAt::Start;
-                const std::string diff = Check(k, false, at);
-                ASSERT_TRUE(diff.empty()) << diff;
-            }
-        }
-    }
-}
-
-// Bands too short for a chunk of rows per thread are split into chunks of
-// columns, which share the s source columns on either side of each cut.
-TEST(PairedWeights, WideShortBandsSplitIntoColumns) {
-    uint64_t seed = 6500;
-    for (int16_t search : {1, 2, 5}) {
-        Case k{};
-        k.width = 4 * search + 2 + 16 * search * 6 + 7;
-        k.height = 2 * (search + 1) + 40;
-        k.firstRow = search + 4;
-        k.lastRow = k.firstRow + 20;
-        k.patch = 1;
-        k.search = search;
-        k.wantNoise = 1;
-        k.viewChannel = 1;
-        UseProgramTable(k, 35);
-        k.factors = {0.37f, 1.0f, 1.0f};
-        k.form = Form::PerCanaleOUT;
-        k.seed = seed++;
-        k.amplitude = 20;
-        const std::string diff = Check(k, false, GuardAt::Start);
-        ASSERT_TRUE(diff.empty()) << diff;
-    }
-}
-
-// The widest window the exactness argument allows, and one past it.
-TEST(PairedWeights, LargestSearchRadius) {
-    for (int16_t search : {22, 23}) {
-        Case k{};
-        k.width = 4 * search + 2 + 36;
-        k.height = 2 * (search + 1) + 18;
-        k.firstRow = 0;
-        k.lastRow = k.height - 1;
-        k.patch = 1;
-        k.search = search;
-        k.wantNoise = 1;
-        k.viewChannel = 0;
-        UseProgramTable(k, 40);
-        k.factors = {1.0f, 1.0f, 1.0f};
-        k.form = Form::Completa;
-        k.seed = 6000u + static_cast<uint64_t>(search);
-        k.amplitude = 25;
-        const std::string diff = Check(k);
-        ASSERT_TRUE(diff.empty()) << diff;
-    }
-}
-
-// Tables whose sums round differently for another adding order: weights
-// spread over 2^-60..2^60, entries above 1, and the program's table with
-// every other entry made tiny. Calls over them must keep the reference's
-// order, so a paired pass taken by mistake shows as a wrong byte.
-TEST(PairedWeights, TablesThatBreakTheConditionFallBack) {
-    std::vector<std::vector<float>> tables;
-    const int32_t length = calmora::WeightTableLength(30);
-    tables.push_back(WideTable(length, 71));
-    std::vector<float> program = calmora::BuildWeightTable(30);
-    std::vector<float> large = program, tiny = program;
-    for (auto& v : large) v *= 3.0f;
-    for (size_t i = 1; i < tiny.size(); i += 2) tiny[i] = std::ldexp(tiny[i], -50);
-    tables.push_back(large);
-    tables.push_back(tiny);
-    uint64_t seed = 7000;
-    for (const auto& table : tables) {
-        for (int16_t search : {2, 5, 12}) {
-            Case k{};
-            k.width = 4 * search + 2 + 45;
-            k.height = 2 * (search + 1) + 24;
-            k.firstRow = 0;
-            k.lastRow = k.height - 1;
-            k.patch = 1;
-            k.search = search;
-            k.wantNoise = 1;
-            k.viewChannel = 3;
-            k.table = table;
-            k.tableLength = length;
-            k.factors = {1.0f, 1.0f, 1.0f};
-            k.form = Form::CompletaOUT;
-            k.seed = seed++;
-            k.amplitude = 20;
-            const std::string diff = Check(k);
-            ASSERT_TRUE(diff.empty()) << diff;
-        }
     }
 }
 

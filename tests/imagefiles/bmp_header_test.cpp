@@ -25,11 +25,8 @@ void PatternRgb(int x, int y, uint8_t rgb[3]) {
     rgb[2] = uint8_t((37 * x) ^ (11 * y));
 }
 
-void PutLe16(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-void PutLe32(Bytes& b, uint32_t v) {
-    PutLe16(b, v & 0xFFFF);
-    PutLe16(b, v >> 16);
-}
+using calmora_test::PutLe16;
+using calmora_test::PutLe32;
 
 int Shift(uint32_t mask) {
     int shift = 0;

@@ -30,14 +30,14 @@ struct NeedCase {
 
 class LoadingNeed : public ::testing::TestWithParam<NeedCase> {};
 
-TEST_P(LoadingNeed, DecodedSamplesPlusTheTwentyFourBitCopy) {
+TEST_P(LoadingNeed, SamplesAndCopy) {
     const NeedCase& c = GetParam();
     EXPECT_EQ(LoadingMemoryNeed(c.width, c.height, c.bitsPerPixel, c.greyStep), c.want);
 }
 
 // 1000 x 1000: a 24-bit row is 3000 bytes.
 INSTANTIATE_TEST_SUITE_P(
-    MemoryBudget, LoadingNeed,
+    Types, LoadingNeed,
     ::testing::Values(
         NeedCase{"Rgb24IsTwoCopies", 1000, 1000, 24, false, 6'000'000},
         NeedCase{"PaletteStaysAtTheFloor", 1000, 1000, 8, false, 6'000'000},
@@ -102,7 +102,7 @@ TEST(MemoryBudget, ProbeMeasuresEachFileByItsOwnSampleType) {
     }
 }
 
-TEST(MemoryBudget, FloatColourIsRefusedBeforeDecodingWhateverTheMemory) {
+TEST(MemoryBudget, FloatColourRefusedBeforeDecodingAtAnyBudget) {
     ScratchDir dir;
     for (FREE_IMAGE_TYPE type : {FIT_RGBAF, FIT_RGBF}) {
         BitmapPtr image(FreeImage_AllocateT(type, 40, 30));
@@ -153,7 +153,7 @@ TEST_F(ControlGroups, UnifiedHierarchyTakesTheLowestGroupOnTheWayUp) {
     EXPECT_FALSE(Limit("0::/elsewhere\n"));
 }
 
-TEST_F(ControlGroups, MemoryControllerOfVersionOneCountsSwapThroughMemsw) {
+TEST_F(ControlGroups, VersionOneCountsSwapThroughMemsw) {
     Put("fs/memory/box/memory.limit_in_bytes", "4000000\n");
     EXPECT_EQ(Limit("12:cpu,cpuacct:/box\n5:memory:/box\n1:name=systemd:/box\n", 1000000),
               5000000u);
@@ -170,7 +170,7 @@ TEST_F(ControlGroups, MemoryControllerOfVersionOneCountsSwapThroughMemsw) {
     EXPECT_EQ(Limit("5:memory:/\n"), 7000000u);
 }
 
-TEST_F(ControlGroups, BothHierarchiesGiveTheLowerAndNonsenseGivesNothing) {
+TEST_F(ControlGroups, BothHierarchiesGiveLowerNonsenseNothing) {
     Put("fs/memory/box/memory.limit_in_bytes", "4000000\n");
     Put("fs/box/memory.max", "3000000\n");
     EXPECT_EQ(Limit("5:memory:/box\n0::/box\n"), 3000000u);

@@ -140,7 +140,7 @@ std::vector<uint8_t> WithoutPrefix(const std::vector<uint8_t>& raw) {
     return std::vector<uint8_t>(raw.begin() + 6, raw.end());
 }
 
-TEST(MarkPixelsUpright, ChangesEveryCopyOfTheOrientationAndNothingElse) {
+TEST(MarkPixelsUpright, ChangesEveryOrientationCopyOnly) {
     calmora::BitmapPtr photo = PortraitPhoto();
     ASSERT_EQ(Orientation(photo.get()), 6);
     ASSERT_TRUE(MarkPixelsUpright(photo.get()));

@@ -1,11 +1,10 @@
-// What a save may replace and what it says when the disk is full: links,
-// devices, FIFOs, sockets, write-protected files, a swap during the save,
-// and write failures in every format.
+// What a save may replace: links, devices, FIFOs, sockets, write-protected
+// files, links other users left; and small files replaced whole. Full disks
+// have their own file (save_full_disk_test.cpp).
 #include "imagefiles/image_save.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -15,7 +14,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <vector>
 
 #include "imagefiles/contents_save.h"
@@ -34,25 +32,6 @@ using calmora_test::WriteFile;
 const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
 
 bool IsRoot() { return geteuid() == 0; }
-
-// Pixels no encoder can shrink much, so that every format writes many bytes.
-BitmapPtr Noise(int width, int height) {
-    BitmapPtr image(FreeImage_Allocate(width, height, 24));
-    uint32_t state = 12345;
-    for (int y = 0; y < height; ++y) {
-        BYTE* row = FreeImage_GetScanLine(image.get(), y);
-        for (int x = 0; x < width * 3; ++x) {
-            state = state * 1664525u + 1013904223u;
-            row[x] = static_cast<BYTE>(state >> 24);
-        }
-    }
-    return image;
-}
-
-mode_t KindOf(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
-}
 
 // The special files a save must never replace, made in the scratch folder.
 struct Special {
@@ -77,7 +56,7 @@ bool MakeSpecial(const ScratchDir& dir, const Special& s, int* keep) {
     return bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
-TEST(SaveTarget, ThroughALinkTheFileItLeadsToIsReplacedInItsOwnFolder) {
+TEST(SaveTarget, LinkTargetIsReplacedInItsOwnFolder) {
     ScratchDir dir;
     fs::create_directory(dir / "real");
     fs::create_directory(dir / "links");
@@ -141,9 +120,9 @@ TEST(SaveTarget, DevicesFifosAndSocketsAreNeverReplacedNorOpened) {
             const SaveResult text = SaveFileContents(name, "settings\n");
             EXPECT_EQ(text.error, SaveError::NotRegularFile) << text.reason;
 
-            EXPECT_EQ(KindOf(dir / s.name), s.kind);
+            EXPECT_EQ(calmora_test::FileKind(dir / s.name), s.kind);
             if (throughLink) {
-                EXPECT_EQ(KindOf(dir / "link.png"), mode_t{S_IFLNK});
+                EXPECT_EQ(calmora_test::FileKind(dir / "link.png"), mode_t{S_IFLNK});
             }
             EXPECT_EQ(dir.Entries(), before);
             if (reader >= 0) {
@@ -192,8 +171,8 @@ TEST(SaveTarget, DanglingLinksMakeTheirFileOnlyInAnExistingFolder) {
     fs::create_symlink("there/new.png", dir / "ahead.png");
     const SaveResult made = SaveImageFile(image.get(), dir / "ahead.png", SaveFormat::Png, {});
     ASSERT_TRUE(made.ok) << made.reason;
-    EXPECT_EQ(KindOf(dir / "ahead.png"), mode_t{S_IFLNK});
-    EXPECT_EQ(KindOf(dir / "there/new.png"), mode_t{S_IFREG});
+    EXPECT_EQ(calmora_test::FileKind(dir / "ahead.png"), mode_t{S_IFLNK});
+    EXPECT_EQ(calmora_test::FileKind(dir / "there/new.png"), mode_t{S_IFREG});
 
     fs::create_symlink("nowhere/new.png", dir / "lost.png");
     const SaveResult lost = SaveImageFile(image.get(), dir / "lost.png", SaveFormat::Png, {});
@@ -232,151 +211,12 @@ TEST(SaveTarget, LinksOtherUsersLeftInASharedFolderAreNotFollowed) {
     const SaveResult saved = SaveImageFile(image.get(), shared + "/out.png", SaveFormat::Png, {});
     EXPECT_EQ(saved.error, SaveError::UntrustedLink) << saved.reason;
     EXPECT_EQ(ReadFile(dir / "precious"), kOld);
-    EXPECT_EQ(KindOf(shared + "/out.png"), mode_t{S_IFLNK});
+    EXPECT_EQ(calmora_test::FileKind(shared + "/out.png"), mode_t{S_IFLNK});
 
     // The same link made by the saving user is followed.
     ASSERT_EQ(lchown((shared + "/out.png").c_str(), 0, 0), 0);
     EXPECT_TRUE(SaveImageFile(image.get(), shared + "/out.png", SaveFormat::Png, {}).ok);
     EXPECT_NE(ReadFile(dir / "precious"), kOld);
-}
-
-// --- Write failures ------------------------------------------------------------
-
-// A write call that lets `budget` bytes through, then fails as a full disk
-// does; `during` runs at the first write, while the save is under way.
-size_t g_budget = 0;
-std::function<void()> g_during;
-
-ssize_t FullAfterBudget(int fd, const void* data, size_t size) {
-    if (g_during) {
-        auto during = std::move(g_during);
-        g_during = nullptr;
-        during();
-    }
-    if (g_budget == 0) {
-        errno = ENOSPC;
-        return -1;
-    }
-    const size_t n = std::min(size, g_budget);
-    g_budget -= n;
-    return ::write(fd, data, n);
-}
-
-class WriteSeam : public ::testing::Test {
-protected:
-    void SetUp() override { SetSaveWriteCall(FullAfterBudget); }
-    void TearDown() override {
-        SetSaveWriteCall(nullptr);
-        g_during = nullptr;
-    }
-};
-
-struct FormatCase {
-    const char* name;
-    SaveFormat format;
-    bool lzw;
-};
-constexpr FormatCase kFormats[] = {{"keep.jpg", SaveFormat::Jpeg, false},
-                                   {"keep.png", SaveFormat::Png, false},
-                                   {"keep.tif", SaveFormat::Tiff, false},
-                                   {"lzw.tif", SaveFormat::Tiff, true},
-                                   {"keep.bmp", SaveFormat::Bmp, false}};
-
-// Size of the whole file the save writes, with no failure on the way.
-size_t SavedSize(FIBITMAP* image, const FormatCase& c) {
-    ScratchDir elsewhere;
-    g_budget = SIZE_MAX;
-    SaveOptions options;
-    options.tiffLzw = c.lzw;
-    if (!SaveImageFile(image, elsewhere / c.name, c.format, options).ok) return 0;
-    return static_cast<size_t>(fs::file_size(elsewhere / c.name));
-}
-
-TEST_F(WriteSeam, AFullDiskIsNamedInEveryFormatAndTheOldFileStays) {
-    const BitmapPtr image = Noise(300, 200);
-    for (const FormatCase& c : kFormats) {
-        const size_t size = SavedSize(image.get(), c);
-        ASSERT_GT(size, 20000u) << c.name;
-        // At once, at the start, half-way, and on the last bytes.
-        for (const size_t budget : {size_t{0}, size_t{1000}, size / 2, size - 10}) {
-            SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(budget) + " bytes");
-            ScratchDir dir;
-            WriteFile(dir / c.name, kOld);
-            g_budget = budget;
-            SaveOptions options;
-            options.tiffLzw = c.lzw;
-            const SaveResult saved = SaveImageFile(image.get(), dir / c.name, c.format, options);
-            EXPECT_FALSE(saved.ok);
-            EXPECT_EQ(saved.error, SaveError::WriteFailed);
-            EXPECT_EQ(saved.systemError, ENOSPC) << saved.reason;
-            EXPECT_EQ(saved.reason, "writing failed: No space left on device");
-            EXPECT_EQ(ReadFile(dir / c.name), kOld);
-            EXPECT_EQ(dir.Entries(), std::vector<std::string>{c.name});
-        }
-    }
-    ScratchDir dir;
-    g_budget = 3;
-    EXPECT_EQ(SaveFileContents(dir / "Pref", "\"1\",\"2\"\r\n").systemError, ENOSPC);
-    EXPECT_TRUE(dir.Entries().empty());
-}
-
-TEST_F(WriteSeam, ANameThatBecomesAFifoDuringTheSaveIsLeftAlone) {
-    const BitmapPtr image = calmora_test::Pattern24(40, 30);
-    for (const bool existed : {true, false}) {
-        SCOPED_TRACE(existed ? "replacing a file" : "making a new file");
-        ScratchDir dir;
-        const std::string target = dir / "out.bmp";
-        if (existed) WriteFile(target, kOld);
-        g_budget = SIZE_MAX;
-        g_during = [&target] {
-            unlink(target.c_str());
-            mkfifo(target.c_str(), 0666);
-        };
-        const SaveResult saved = SaveImageFile(image.get(), target, SaveFormat::Bmp, {});
-        EXPECT_EQ(saved.error, SaveError::NotRegularFile) << saved.reason;
-        EXPECT_EQ(KindOf(target), mode_t{S_IFIFO});
-        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.bmp"});
-    }
-}
-
-// A real full file system: a 64 kB tmpfs mounted in the scratch folder, as
-// root only, and unmounted again.
-class SmallFileSystem {
-public:
-    explicit SmallFileSystem(const std::string& at) : at_(at) {
-        fs::create_directory(at_);
-        mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") == 0;
-    }
-    ~SmallFileSystem() {
-        if (mounted_ && umount(at_.c_str()) != 0) umount2(at_.c_str(), MNT_DETACH);
-    }
-    [[nodiscard]] bool Mounted() const { return mounted_; }
-
-private:
-    std::string at_;
-    bool mounted_ = false;
-};
-
-TEST(SaveTarget, AFullTmpfsSaysNoSpaceLeftInEveryFormat) {
-    if (!IsRoot()) GTEST_SKIP() << "mounting a small tmpfs needs root; the write seam covers it";
-    ScratchDir dir;
-    const SmallFileSystem small(dir / "small");
-    if (!small.Mounted()) GTEST_SKIP() << "tmpfs mount refused: " << std::strerror(errno);
-    const BitmapPtr image = Noise(300, 200);  // 180 kB of pixels
-    for (const FormatCase& c : kFormats) {
-        SCOPED_TRACE(c.name);
-        const std::string target = dir / "small" + "/" + c.name;
-        WriteFile(target, kOld);
-        SaveOptions options;
-        options.tiffLzw = c.lzw;
-        options.jpegQuality = 100;
-        const SaveResult saved = SaveImageFile(image.get(), target, c.format, options);
-        EXPECT_EQ(saved.error, SaveError::WriteFailed);
-        EXPECT_EQ(saved.systemError, ENOSPC) << saved.reason;
-        EXPECT_EQ(ReadFile(target), kOld);
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "small"), {}), 1);
-        fs::remove(target);
-    }
 }
 
 // --- Small files -------------------------------------------------------------

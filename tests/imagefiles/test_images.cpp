@@ -1,6 +1,7 @@
 #include "test_images.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,24 @@ calmora::BitmapPtr Pattern24(int width, int height, bool smooth) {
     return image;
 }
 
+calmora::BitmapPtr IncompressibleImage(int width, int height) {
+    calmora::BitmapPtr image(FreeImage_Allocate(width, height, 24));
+    uint32_t state = 12345;
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = FreeImage_GetScanLine(image.get(), y);
+        for (int x = 0; x < width * 3; ++x) {
+            state = state * 1664525u + 1013904223u;
+            row[x] = static_cast<BYTE>(state >> 24);
+        }
+    }
+    return image;
+}
+
+mode_t FileKind(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
+}
+
 std::vector<uint8_t> PixelBytes(FIBITMAP* image) {
     std::vector<uint8_t> bytes;
     const unsigned width = FreeImage_GetWidth(image);
@@ -39,6 +58,43 @@ std::vector<uint8_t> PixelBytes(FIBITMAP* image) {
         bytes.insert(bytes.end(), row, row + 3 * width);
     }
     return bytes;
+}
+
+void AddTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, WORD id,
+            FREE_IMAGE_MDTYPE type, const std::vector<uint8_t>& value, DWORD count,
+            const char* description) {
+    FITAG* tag = FreeImage_CreateTag();
+    FreeImage_SetTagKey(tag, key);
+    FreeImage_SetTagID(tag, id);
+    FreeImage_SetTagType(tag, type);
+    FreeImage_SetTagCount(tag, count);
+    FreeImage_SetTagLength(tag, static_cast<DWORD>(value.size()));
+    FreeImage_SetTagValue(tag, value.data());
+    if (description) FreeImage_SetTagDescription(tag, description);
+    ASSERT_TRUE(FreeImage_SetMetadata(model, image, key, tag));
+    FreeImage_DeleteTag(tag);
+}
+
+std::string AllMetadata(FIBITMAP* image) {
+    std::string all;
+    for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {
+        if (FreeImage_GetMetadataCount(FREE_IMAGE_MDMODEL(model), image) == 0) continue;
+        FITAG* tag = nullptr;
+        FIMETADATA* it = FreeImage_FindFirstMetadata(FREE_IMAGE_MDMODEL(model), image, &tag);
+        do {
+            const char* description = FreeImage_GetTagDescription(tag);
+            all += std::to_string(model) + "|" + FreeImage_GetTagKey(tag) + "|" +
+                   std::to_string(FreeImage_GetTagID(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagType(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagCount(tag)) + "|" +
+                   std::to_string(FreeImage_GetTagLength(tag)) + "|" +
+                   (description ? description : "-") + "|";
+            const auto* v = static_cast<const char*>(FreeImage_GetTagValue(tag));
+            all.append(v, FreeImage_GetTagLength(tag)).append("\n");
+        } while (FreeImage_FindNextMetadata(it, &tag));
+        FreeImage_FindCloseMetadata(it);
+    }
+    return all;
 }
 
 void WriteImage(FIBITMAP* image, FREE_IMAGE_FORMAT format, const std::string& path, int flags) {

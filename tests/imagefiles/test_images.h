@@ -3,6 +3,7 @@
 #pragma once
 
 #include <FreeImage.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -19,8 +20,23 @@ namespace calmora_test {
 // a gentle gradient instead (compresses well, survives JPEG closely).
 calmora::BitmapPtr Pattern24(int width, int height, bool smooth = false);
 
+// Pixels no encoder can shrink much, so that every format writes many bytes.
+calmora::BitmapPtr IncompressibleImage(int width, int height);
+
+// The file type bits (S_IFREG, S_IFIFO, ...) of path itself, links not
+// followed; 0 when it does not exist.
+[[nodiscard]] mode_t FileKind(const std::string& path);
+
 // Blue, green, red bytes of every pixel, rows bottom-up, without padding.
 std::vector<uint8_t> PixelBytes(FIBITMAP* image);
+
+// Attaches a tag of the given model, key, id, type and value; fails the test
+// if FreeImage refuses it.
+void AddTag(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, WORD id,
+            FREE_IMAGE_MDTYPE type, const std::vector<uint8_t>& value, DWORD count,
+            const char* description = nullptr);
+// Every metadata tag of every model of image as one comparable text.
+std::string AllMetadata(FIBITMAP* image);
 
 // Saves with FreeImage itself; fails the test if it cannot.
 void WriteImage(FIBITMAP* image, FREE_IMAGE_FORMAT format, const std::string& path, int flags = 0);

@@ -9,6 +9,7 @@ cmake=$1 build=$2 prefix=$3 bindir=$4 libdir=$5 datadir=$6 includedir=$7 mandir=
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/open_with.sh"
 need_file() { [ -f "$prefix/$1" ] || fail "$1 was not installed"; }
 
 rm -rf "$prefix" "$prefix.work"
@@ -139,17 +140,11 @@ if [ "$gui" = gui ] && [ -x "$prefix/$bindir/calmora" ]; then
   folder="$prefix.work/photos è"
   mkdir -p "$folder" "$prefix.work/home"
   cp "$picture" "$folder/noisy photo.bmp"
-  status=0
-  HOME="$prefix.work/home" XDG_CONFIG_HOME="$prefix.work/home/.config" QT_QPA_PLATFORM=offscreen \
-    timeout 3 "$prefix/$bindir/calmora" "$folder/noisy photo.bmp" >"$prefix.work/calmora.log" 2>&1 || status=$?
-  if [ "$status" -ne 124 ]; then
-    cat "$prefix.work/calmora.log" >&2
-    fail "the installed calmora ended by itself (status $status) instead of showing the picture"
-  fi
+  start_like_open_with "$prefix/$bindir/calmora" "$folder/noisy photo.bmp" "$prefix.work/home" \
+    "$prefix.work/calmora.log" 3
   # An installed copy keeps its settings in the user's folder, whatever prefix
   # the build was configured with, even where it could write beside itself.
-  remembered=$(cat "$prefix.work/home/.config/calmora/InitFoldername" 2>/dev/null || true)
-  [ "$remembered" = "\"$folder\""$'\r' ] ||
+  remembers_folder "$prefix.work/home" "$folder" ||
     fail "the installed calmora did not open the picture named on its command line"
   left=$(find "$prefix/$bindir" -mindepth 1 ! -name calmora ! -name calmora-denoise)
   [ -z "$left" ] || fail "the installed calmora wrote beside itself: $left"

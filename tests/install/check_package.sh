@@ -13,6 +13,7 @@ done
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/open_with.sh"
 
 rm -rf "$work"
 mkdir -p "$work/out"
@@ -113,14 +114,9 @@ fi
 if [ "$gui" = gui ]; then
   mkdir -p "$work/home" "$work/photos"
   cp "$sample" "$work/photos/sample.png"
-  status=0
-  HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen \
-    timeout 6 "$root/usr/bin/calmora" "$work/photos/sample.png" >"$work/calmora.log" 2>&1 || status=$?
-  if [ "$status" -ne 124 ]; then
-    cat "$work/calmora.log" >&2
-    fail "the installed calmora ended by itself (status $status) instead of showing the picture"
-  fi
-  [ "$(cat "$work/home/.config/calmora/InitFoldername" 2>/dev/null)" = "\"$work/photos\""$'\r' ] ||
+  start_like_open_with "$root/usr/bin/calmora" "$work/photos/sample.png" "$work/home" \
+    "$work/calmora.log" 6
+  remembers_folder "$work/home" "$work/photos" ||
     fail "the installed calmora did not open the picture or did not remember its folder in ~/.config/calmora"
 fi
 

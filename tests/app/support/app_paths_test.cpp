@@ -49,7 +49,7 @@ TEST_F(PathsTest, WritableProgramFolderHoldsTheSettings) {
     EXPECT_EQ(SettingsFile("Pref"), dir.path() + "/Pref");
 }
 
-TEST_F(PathsTest, UnwritableProgramFolderFallsBackToXdgCreatedOnFirstWrite) {
+TEST_F(PathsTest, UnwritableProgramFolderFallsBackToXdgOnFirstWrite) {
     // A folder below a plain file can never be written, whoever runs the test.
     Touch(dir.filePath("plain"));
     OverrideProgramFolder(dir.filePath("plain/bin"));
@@ -113,7 +113,7 @@ QString MakeInstalledLayout(const QTemporaryDir& dir) {
     return prefix + "/bin";
 }
 
-TEST_F(PathsTest, InstalledCopyKeepsItsSettingsInTheUserFolderThoughItsFolderIsWritable) {
+TEST_F(PathsTest, InstalledCopyUsesUserFolderEvenIfItsOwnIsWritable) {
     const QString bin = MakeInstalledLayout(dir);
     ASSERT_TRUE(QFileInfo(bin).isWritable());
     OverrideProgramFolder(bin);
@@ -175,7 +175,7 @@ protected:
     QString home;
 };
 
-TEST_F(FirstDialogFolderTest, InstalledCopyStartsInThePicturesFolderThenInTheRememberedOne) {
+TEST_F(FirstDialogFolderTest, InstalledCopyPicturesThenRemembered) {
     OverrideProgramFolder(MakeInstalledLayout(dir));
     NamePicturesFolder("Immagini");
     ASSERT_TRUE(QDir().mkpath(home + "/Immagini"));
@@ -197,7 +197,7 @@ TEST_F(FirstDialogFolderTest, InstalledCopyStartsInThePicturesFolderThenInTheRem
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-TEST_F(FirstDialogFolderTest, WithoutAPicturesFolderTheDialogsStartAtHome) {
+TEST_F(FirstDialogFolderTest, NoPicturesFolderStartsAtHome) {
     OverrideProgramFolder(MakeInstalledLayout(dir));
     NamePicturesFolder("Pictures");  // named but never made
     EXPECT_EQ(FirstDialogFolder(), home);
@@ -245,7 +245,7 @@ TEST_F(RememberedFolderTest, ReadsBareAndHandWrittenLines) {
     EXPECT_EQ(ReadRememberedFolder(kOpenFolderFile), "/mnt/first");
 }
 
-TEST_F(RememberedFolderTest, FolderThatCannotBeStoredLeavesThePreviousOne) {
+TEST_F(RememberedFolderTest, UnstorableFolderLeavesThePreviousOne) {
     ASSERT_TRUE(WriteRememberedFolder(kOpenFolderFile, "/good"));
     EXPECT_FALSE(WriteRememberedFolder(kOpenFolderFile, "/two\nlines"));
     EXPECT_FALSE(WriteRememberedFolder(kOpenFolderFile, QString()));

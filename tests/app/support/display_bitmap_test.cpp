@@ -60,9 +60,9 @@ struct BlockCase {
     int srcX, srcY, blockW, blockH;
 };
 
-class CopyImageBlockTest : public ::testing::TestWithParam<BlockCase> {};
+class CopyBlockTest : public ::testing::TestWithParam<BlockCase> {};
 
-TEST_P(CopyImageBlockTest, CopiesTheBlockSeenOnScreen) {
+TEST_P(CopyBlockTest, AsSeenOnScreen) {
     const BlockCase& c = GetParam();
     const int w = 7, h = 5;
     const std::vector<uint8_t> source = Numbered(w, h);
@@ -81,7 +81,7 @@ TEST_P(CopyImageBlockTest, CopiesTheBlockSeenOnScreen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Blocks, CopyImageBlockTest,
+    Blocks, CopyBlockTest,
     ::testing::Values(BlockCase{"top-left corner", 0, 0, 3, 2},
                       BlockCase{"top rows, offset column", 4, 0, 3, 3},
                       BlockCase{"bottom-right corner", 5, 3, 2, 2},

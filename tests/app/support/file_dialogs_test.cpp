@@ -58,11 +58,15 @@ TEST(DialogFlags, CombineOptionsAndDropHookAndTemplate) {
 
 class GCommonDialogTest : public ::testing::Test {
 protected:
-    bool Open(QString& fileName, QString& filter, int32_t& index, int32_t& flags,
-              bool& readOnly) {
+    // The open dialog's arguments, kept as a caller keeps them: each test sets
+    // what it starts from and reads what comes back.
+    bool Open() {
         return dialog.VBGetOpenFileName(fileName, title, true, false, readOnly, true, filter,
                                         index, "/photos", QString(), "JPG", nullptr, flags);
     }
+    QString fileName, filter = kOpenFilter;
+    int32_t index = 1, flags = 0;
+    bool readOnly = false;
     testing::SeamsRecorder seams;
     GCommonDialog dialog;
     QString title = "old title";
@@ -70,10 +74,8 @@ protected:
 
 TEST_F(GCommonDialogTest, OpenReturnsTheChosenEntry) {
     seams.nextFileResult = {true, "/photos/summer 2007/Lago è.JPG", 1};
-    QString fileName, filter = kOpenFilter;
-    int32_t index = 1, flags = 0x60;
-    bool readOnly = false;
-    ASSERT_TRUE(Open(fileName, filter, index, flags, readOnly));
+    flags = 0x60;
+    ASSERT_TRUE(Open());
     EXPECT_EQ(fileName, "/photos/summer 2007/Lago è.JPG");
     EXPECT_EQ(title, "Lago è.JPG");
     EXPECT_EQ(filter, "*.JPG;*.JPEG");
@@ -94,10 +96,10 @@ TEST_F(GCommonDialogTest, OpenReturnsTheChosenEntry) {
 }
 
 TEST_F(GCommonDialogTest, CancelEmptiesTheArguments) {
-    QString fileName = "/photos/previous.jpg", filter = kOpenFilter;
-    int32_t index = 2, flags = 0x1000;
-    bool readOnly = false;
-    EXPECT_FALSE(Open(fileName, filter, index, flags, readOnly));
+    fileName = "/photos/previous.jpg";
+    index = 2;
+    flags = 0x1000;
+    EXPECT_FALSE(Open());
     EXPECT_EQ(fileName, "");
     EXPECT_EQ(title, "");
     EXPECT_EQ(filter, "");
@@ -116,17 +118,15 @@ TEST_F(GCommonDialogTest, CancelEmptiesTheArguments) {
 
 TEST_F(GCommonDialogTest, AcceptedWithoutPathIsACancel) {
     seams.nextFileResult = {true, QString(), 0};
-    QString fileName = "x", filter = kOpenFilter;
-    int32_t index = 1, flags = 0;
-    bool readOnly = false;
-    EXPECT_FALSE(Open(fileName, filter, index, flags, readOnly));
+    fileName = "x";
+    EXPECT_FALSE(Open());
     EXPECT_EQ(index, -1);
 }
 
 TEST_F(GCommonDialogTest, SaveAsksForOverwriteAndReportsTheType) {
     seams.nextFileResult = {true, "/out/result.PNG", 1};
-    QString saveName = "*.JPG", filter = kSaveFilter;
-    int32_t index = 1, flags = 0;
+    QString saveName = "*.JPG";
+    filter = kSaveFilter;
     ASSERT_TRUE(dialog.VBGetSaveFileName(saveName, title, true, filter, index, "/out", QString(),
                                          "JPG", nullptr, flags));
     EXPECT_EQ(saveName, "/out/result.PNG");
@@ -143,10 +143,8 @@ TEST_F(GCommonDialogTest, SaveAsksForOverwriteAndReportsTheType) {
 
 TEST_F(GCommonDialogTest, ReadOnlyBitComesBack) {
     seams.nextFileResult = {true, "/p/a.gif", 5};
-    QString fileName, filter = kOpenFilter;
-    int32_t index = 1, flags = 0;
-    bool readOnly = true;
-    ASSERT_TRUE(Open(fileName, filter, index, flags, readOnly));
+    readOnly = true;
+    ASSERT_TRUE(Open());
     EXPECT_TRUE(readOnly);
     EXPECT_EQ(flags, 0x1005);
     EXPECT_EQ(filter, "*.GIF");
@@ -154,10 +152,8 @@ TEST_F(GCommonDialogTest, ReadOnlyBitComesBack) {
 
 TEST_F(GCommonDialogTest, StartIndexOutOfRangeShowsTheFirstEntry) {
     seams.nextFileResult = {true, "/p/a.bmp", -1};  // the dialog did not say
-    QString fileName, filter = kOpenFilter;
-    int32_t index = 9, flags = 0;
-    bool readOnly = false;
-    ASSERT_TRUE(Open(fileName, filter, index, flags, readOnly));
+    index = 9;
+    ASSERT_TRUE(Open());
     EXPECT_EQ(seams.fileRequests[0].filterIndex, 0);
     EXPECT_EQ(index, 1);
     EXPECT_EQ(filter, "*.JPG;*.JPEG;*.BMP;*.PNG;*.TIF;*.TIFF;*.GIF");
@@ -166,10 +162,8 @@ TEST_F(GCommonDialogTest, StartIndexOutOfRangeShowsTheFirstEntry) {
 TEST_F(GCommonDialogTest, StartPathOpensItsOwnFolder) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QString fileName = dir.filePath("last.jpg"), filter = kOpenFilter;
-    int32_t index = 1, flags = 0;
-    bool readOnly = false;
-    Open(fileName, filter, index, flags, readOnly);
+    fileName = dir.filePath("last.jpg");
+    Open();
     EXPECT_EQ(seams.fileRequests[0].initialFolder, dir.path());
     EXPECT_EQ(seams.fileRequests[0].initialName, "last.jpg");
 }

@@ -61,7 +61,7 @@ TEST(MessageCatalogue, OutOfRangeGivesNothing) {
     EXPECT_TRUE(MessageText(1, static_cast<Language>(3)).isEmpty());
 }
 
-TEST(ShowMessage, ShowsTheCurrentLanguageWithCriticalIconAndProgramTitle) {
+TEST(ShowMessage, CurrentLanguageCriticalIconAndProgramTitle) {
     testing::SeamsRecorder seams;
     QWidget owner;
     CurrentPreferences().language = Language::Italian;

@@ -19,9 +19,9 @@ struct ParseCase {
     int scrollButton;
 };
 
-class ParsePreferencesTest : public ::testing::TestWithParam<ParseCase> {};
+class ParsePrefs : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(ParsePreferencesTest, ReadsTwoFieldsOrFallsBackToOne) {
+TEST_P(ParsePrefs, TwoFieldsOrOne) {
     const ParseCase& c = GetParam();
     const Preferences p = ParsePreferences(c.contents);
     EXPECT_EQ(static_cast<int>(p.language), c.language) << c.desc;
@@ -29,7 +29,7 @@ TEST_P(ParsePreferencesTest, ReadsTwoFieldsOrFallsBackToOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, ParsePreferencesTest,
+    Files, ParsePrefs,
     ::testing::Values(
         ParseCase{"quoted Italian, right button", "\"2\",\"2\"\r\n", 2, 2},
         ParseCase{"unquoted fields", "2,2", 2, 2},

@@ -57,7 +57,7 @@ protected:
     ScratchDir dir;
 };
 
-TEST_F(SettingsFileTest, AFifoInPlaceOfASettingsFileIsNeitherReadNorReplaced) {
+TEST_F(SettingsFileTest, AFifoInItsPlaceIsNeitherReadNorReplaced) {
     for (const bool throughLink : {false, true}) {
         SCOPED_TRACE(throughLink ? "linked to a FIFO" : "a FIFO");
         const std::string fifo = throughLink ? dir / "fifo" : Setting("Pref");
@@ -102,7 +102,7 @@ TEST_F(SettingsFileTest, ADeviceNodeLinkedAsPrefIsNotReplaced) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "settings"), {}), 1);
 }
 
-TEST_F(SettingsFileTest, LinksToFilesAreWrittenThroughAndProtectedFilesKept) {
+TEST_F(SettingsFileTest, WritesThroughLinksAndKeepsProtectedFiles) {
     fs::create_directory(dir / "dotfiles");
     {
         std::FILE* old = std::fopen((dir / "dotfiles/Pref").c_str(), "w");

@@ -22,7 +22,7 @@ struct StepCase {
 
 class WheelStepTest : public ::testing::TestWithParam<StepCase> {};
 
-TEST_P(WheelStepTest, GivesTheExpectedValue) {
+TEST_P(WheelStepTest, Value) {
     const StepCase& c = GetParam();
     EXPECT_EQ(WheelStep(c.range, c.forward), c.expected) << c.desc;
 }

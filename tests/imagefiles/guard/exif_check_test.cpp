@@ -45,7 +45,7 @@ BlockCheck Check(const Bytes& block) {
     return CheckExifBlock(copy.data(), copy.size());
 }
 
-TEST(ExifCheck, HostileBlocksAreRefusedWithTheirReasonAndSoundOnesPass) {
+TEST(ExifCheck, HostileBlocksRefusedWithReasonSoundOnesPass) {
     for (const exif_forge::BlockCase& c : exif_forge::BlockCases(Thumbnail())) {
         const BlockCheck check = Check(c.block);
         if (!c.reason) {
@@ -74,7 +74,7 @@ TEST(ExifCheck, EveryCutShortCopyOfASoundBlockIsRefused) {
 // Whatever the walk lets through, FreeImage's reader must survive: every
 // single-byte change of a sound block (with thumbnail) is walked, and each
 // one accepted is read by FreeImage, all in a child that may crash.
-TEST(ExifCheck, EveryBlockTheWalkAcceptsIsReadByFreeImageWithoutHarm) {
+TEST(ExifCheck, AcceptedBlocksAreReadByFreeImageWithoutHarm) {
     const Bytes sound = exif_forge::MakeSoundBlock(6, false, Thumbnail()).bytes;
     int accepted = 0, refused = 0;
     const guard_test::ChildResult child = guard_test::RunInChild(
@@ -133,7 +133,7 @@ const PlacementCase kPlacements[] = {
     {Place::kBetweenScans, true},      {Place::kBeforeEoi, true},
 };
 
-TEST(ExifGuard, ADamagedExifSegmentIsFoundWhereverItStandsAndRefusesNothing) {
+TEST(ExifGuard, DamagedSegmentFoundAnywhereRefusesNothing) {
     const Bytes baseline = LibjpegFile(40, 24, false);
     const Bytes progressive = LibjpegFile(40, 24, true);
     for (const PlacementCase& p : kPlacements) {
@@ -214,7 +214,7 @@ TEST(ExifGuard, OnlyTheSegmentsFreeImageMustNotReadAreNoted) {
 
 // The refusals made before the frame header are what they were: a segment
 // that runs past the end of the file is still damage, EXIF or not.
-TEST(ExifGuard, AnExifSegmentCutShortBeforeTheFrameStillRefusesTheFile) {
+TEST(ExifGuard, SegmentCutShortBeforeFrameRefusesTheFile) {
     Bytes jpeg = {0xFF, 0xD8};
     const Bytes segment = exif_forge::ExifSegment(exif_forge::MakeSoundBlock(1).bytes);
     jpeg.insert(jpeg.end(), segment.begin(), segment.begin() + 30);

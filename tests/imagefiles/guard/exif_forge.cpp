@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file_bytes.h"
+#include "guard_test_support.h"
+
 namespace exif_forge {
 
 namespace {
 
-void PutLe16(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-void PutLe32(Bytes& b, uint32_t v) {
-    PutLe16(b, v & 0xFFFF);
-    PutLe16(b, v >> 16);
-}
+using calmora_test::PutLe16;
+using calmora_test::PutLe32;
+
 void SetLe32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
@@ -314,13 +315,7 @@ ForgedExifTiff TiffWithExif(int width, int height) {
     PutLe16(b, 8);
     PutLe16(b, 8);
     PutLe16(b, 8);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            uint8_t rgb[3];
-            PixelRgb(x, y, rgb);
-            b.insert(b.end(), rgb, rgb + 3);
-        }
-    }
+    guard_test::AppendRgbRows(b, width, height, PixelRgb);
     if (b.size() % 2) b.push_back(0);
     // EXIF directory: ExposureTime and the interoperability pointer; then
     // the rational, then the interoperability directory (InteropIndex "R98").

@@ -167,6 +167,16 @@ void PatternRgb(int x, int y, uint8_t rgb[3]) {
     rgb[2] = static_cast<uint8_t>(200 - (x + y) % 120);
 }
 
+void AppendRgbRows(Bytes& out, int width, int height, void (*pixel)(int x, int y, uint8_t rgb[3])) {
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t rgb[3];
+            pixel(x, y, rgb);
+            out.insert(out.end(), rgb, rgb + 3);
+        }
+    }
+}
+
 void WriteJpegWithLibjpeg(const std::string& path, int width, int height, const JpegKind& kind) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) throw std::runtime_error("cannot write " + path);

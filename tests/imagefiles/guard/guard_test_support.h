@@ -49,6 +49,10 @@ struct JpegKind {
     std::vector<Segment> extra;  // APPn / COM segments written after the header
 };
 void PatternRgb(int x, int y, uint8_t rgb[3]);
+// Appends width x height pixels of pixel(x, y) as red, green, blue bytes,
+// rows top-down, without padding: the pixel data of a hand-made file.
+void AppendRgbRows(Bytes& out, int width, int height,
+                   void (*pixel)(int x, int y, uint8_t rgb[3]) = PatternRgb);
 void WriteJpegWithLibjpeg(const std::string& path, int width, int height, const JpegKind& kind);
 
 // How many times a libjpeg decoder was created in this process since start

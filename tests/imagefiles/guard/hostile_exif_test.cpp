@@ -66,7 +66,7 @@ struct JpegPlacement {
     bool progressive;
 };
 
-TEST(HostileExif, JpegOpensWithItsPixelsAndWithoutDamagedExifWhereverItStands) {
+TEST(HostileExif, JpegOpensWithPixelsWithoutDamagedExifAnywhere) {
     guard_test::ScratchDir dir;
     for (const bool progressive : {false, true}) {
         guard_test::JpegKind kind;

@@ -54,7 +54,7 @@ std::vector<HugeCase> HugeCases() {
     };
 }
 
-TEST(ImageGuard, HeadersClaimingHugeSizesAreRefusedWithTheClaimedSize) {
+TEST(ImageGuard, HugeClaimedSizesAreRefusedWithTheClaim) {
     for (const HugeCase& c : HugeCases()) {
         const GuardVerdict verdict = Inspect(c.bytes, c.format);
         EXPECT_EQ(verdict.outcome, GuardOutcome::kTooLarge) << c.name << ": " << verdict.reason;
@@ -68,7 +68,7 @@ TEST(ImageGuard, HeadersClaimingHugeSizesAreRefusedWithTheClaimedSize) {
 // 64 MB: a decoder that believed the header would need gigabytes, fail to get
 // them and report a corrupt file instead of a size refusal. No JPEG decoder
 // may even be created.
-TEST(ImageGuard, LoaderRefusesHugeClaimsWithoutAllocatingOrDecoding) {
+TEST(ImageGuard, HugeClaimsRefusedBeforeAllocOrDecode) {
     guard_test::ScratchDir dir;
     for (const HugeCase& c : HugeCases()) {
         const std::string path = dir / c.name;
@@ -101,7 +101,7 @@ TEST(ImageGuard, SizeLimitsSitExactlyAtTheDocumentedValues) {
 // 1, 3 and 4 of them; libjpeg accepts up to 10, and with any other count
 // writes past FreeImage's buffer (this is what the CVE-2017-2862 sample does,
 // with 9 components in a progressive arithmetic-coded frame).
-TEST(ImageGuard, JpegFramesAreAcceptedOnlyWithOneThreeOrFourComponents) {
+TEST(ImageGuard, JpegFramesNeedOneThreeOrFourComponents) {
     for (const uint8_t frame : {0xC0, 0xC1, 0xC2, 0xC9, 0xCA}) {
         for (int components = 0; components <= 10; ++components) {
             const GuardVerdict verdict =
@@ -120,7 +120,7 @@ TEST(ImageGuard, JpegFramesAreAcceptedOnlyWithOneThreeOrFourComponents) {
     }
 }
 
-TEST(ImageGuard, JpegMarkerWalkReachesTheFrameBehindLargeAndOddSegments) {
+TEST(ImageGuard, MarkerWalkFindsFrameBehindLargeOddSegments) {
     Bytes exif = {'E', 'x', 'i', 'f', 0, 0};
     exif.resize(65000, 0x2A);
     Bytes icc = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 3};
@@ -255,7 +255,7 @@ void PrintTo(const JpegKind& kind, std::ostream* os) { *os << kind.name; }
 
 namespace {
 
-TEST_P(NormalJpeg, PassesTheGuardAndDecodesToTheRightPicture) {
+TEST_P(NormalJpeg, PassesAndDecodes) {
     const guard_test::JpegKind& kind = GetParam();
     guard_test::ScratchDir dir;
     const std::string path = dir / "photo.jpg";
@@ -335,7 +335,7 @@ std::vector<guard_test::JpegKind> Kinds() {
     return kinds;
 }
 
-INSTANTIATE_TEST_SUITE_P(ImageGuard, NormalJpeg, ::testing::ValuesIn(Kinds()),
+INSTANTIATE_TEST_SUITE_P(Kinds, NormalJpeg, ::testing::ValuesIn(Kinds()),
                          [](const ::testing::TestParamInfo<guard_test::JpegKind>& info) {
                              return std::string(info.param.name);
                          });
