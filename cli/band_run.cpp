@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "denoise_run/colour_noise_run.h"
 #include "denoise_run/weight_table.h"
 
 namespace calmora::cli {
@@ -31,10 +32,9 @@ RunResult RunFullDenoiseInBands(const RunSettings& settings, const FullRunImage&
 
 RunResult RunFullDenoiseInBands(const RunSettings& settings, const FullRunImage& image,
                                 const BeforeRow& beforeRow, int32_t bandRows) {
-    if (!CanRun(settings) || settings.sigma < kMinIntensity || settings.sigma > kMaxIntensity ||
-        settings.radius < 0 || !image.source || !image.destination ||
-        image.source == image.destination || image.width < 0 || image.height < 0)
-        return {RunEnd::NotRun, 0};
+    if (!FullRunAccepts(settings, image)) return {RunEnd::NotRun, 0};
+    // The mode's passes are row by row; its steps stand in for the bands.
+    if (settings.colourNoise) return RunColourNoiseFull(settings, image, beforeRow);
 
     const std::vector<float> table = BuildWeightTable(settings.sigma);
     DenoiseJob job{0, -1, image.width, image.height, WeightTableLength(settings.sigma)};

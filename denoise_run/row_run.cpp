@@ -2,16 +2,12 @@
 
 #include <vector>
 
+#include "denoise_run/colour_noise_run.h"
 #include "denoise_run/weight_table.h"
 
 namespace calmora {
 
 namespace {
-
-bool SettingsUsable(const RunSettings& settings) {
-    return CanRun(settings) && settings.sigma >= kMinIntensity &&
-           settings.sigma <= kMaxIntensity && settings.radius >= 0;
-}
 
 DenoiseJob JobFor(int32_t width, int32_t height, int32_t tableLength) {
     return DenoiseJob{0, -1, width, height, tableLength};
@@ -19,11 +15,15 @@ DenoiseJob JobFor(int32_t width, int32_t height, int32_t tableLength) {
 
 }  // namespace
 
+bool FullRunAccepts(const RunSettings& settings, const FullRunImage& image) {
+    return RunnableSettings(settings) && image.source && image.destination &&
+           image.source != image.destination && image.width >= 0 && image.height >= 0;
+}
+
 RunResult RunFullDenoise(const RunSettings& settings, const FullRunImage& image,
                          const BeforeRow& beforeRow) {
-    if (!SettingsUsable(settings) || !image.source || !image.destination ||
-        image.source == image.destination || image.width < 0 || image.height < 0)
-        return {RunEnd::NotRun, 0};
+    if (!FullRunAccepts(settings, image)) return {RunEnd::NotRun, 0};
+    if (settings.colourNoise) return RunColourNoiseFull(settings, image, beforeRow);
 
     const std::vector<float> table = BuildWeightTable(settings.sigma);
     DenoiseJob job = JobFor(image.width, image.height, WeightTableLength(settings.sigma));
@@ -48,10 +48,22 @@ RunResult RunFullDenoise(const RunSettings& settings, const FullRunImage& image,
 
 RunResult RunPreviewDenoise(const RunSettings& settings, const PreviewImage& image,
                             const PreviewHooks& hooks) {
-    if (!SettingsUsable(settings) || !image.source || !image.denoised || !image.noise ||
+    if (!RunnableSettings(settings) || !image.source || !image.denoised || !image.noise ||
         image.source == image.denoised || image.source == image.noise || image.width < 0 ||
         image.height < 0)
         return {RunEnd::NotRun, 0};
+    if (settings.colourNoise) {
+        // The copy is the whole picture here: its edges are the picture's.
+        AreaPreviewImage whole;
+        whole.image = image.source;
+        whole.imageWidth = whole.width = image.width;
+        whole.imageHeight = whole.height = image.height;
+        whole.denoised = image.denoised;
+        whole.noise = image.noise;
+        whole.channelDenoised = image.channelDenoised;
+        whole.channelNoise = image.channelNoise;
+        return RunColourNoiseArea(settings, whole, hooks);
+    }
 
     const std::vector<float> table = BuildWeightTable(settings.sigma);
     DenoiseJob job = JobFor(image.width, image.height, WeightTableLength(settings.sigma));

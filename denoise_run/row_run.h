@@ -42,9 +42,14 @@ struct FullRunImage {
     int32_t height = 0;
 };
 
+// Whether a full run of these settings on these buffers can go
+// (RunnableSettings, both buffers there and apart, no negative size).
+[[nodiscard]] bool FullRunAccepts(const RunSettings& settings, const FullRunImage& image);
+
 // Denoises source into destination with KcDenoiseCompleta or
 // KcDenoisePerCanale, one row per call. No noise image is made.
-// beforeRow may be empty (the run then never stops).
+// beforeRow may be empty (the run then never stops). In the colour-noise
+// mode the run is RunColourNoiseFull's.
 [[nodiscard]] RunResult RunFullDenoise(const RunSettings& settings, const FullRunImage& image,
                                        const BeforeRow& beforeRow);
 

@@ -11,6 +11,12 @@ bool CanRun(const RunSettings& settings) {
            (settings.red != 0.0f || settings.green != 0.0f || settings.blue != 0.0f);
 }
 
+bool RunnableSettings(const RunSettings& s) {
+    return CanRun(s) && s.sigma >= kMinIntensity && s.sigma <= kMaxIntensity && s.radius >= 0 &&
+           (!s.colourNoise ||
+            (s.colourStrength >= kMinColourStrength && s.colourStrength <= kMaxColourStrength));
+}
+
 bool UsesWholePixelEngine(const RunSettings& settings) {
     return settings.red == 1.0f && settings.green == 1.0f && settings.blue == 1.0f;
 }
