@@ -17,6 +17,12 @@ bool RunnableSettings(const RunSettings& s) {
             (s.colourStrength >= kMinColourStrength && s.colourStrength <= kMaxColourStrength));
 }
 
+bool SameRun(const RunSettings& a, const RunSettings& b) {
+    return a.sigma == b.sigma && a.radius == b.radius && a.red == b.red && a.green == b.green &&
+           a.blue == b.blue && a.colourNoise == b.colourNoise &&
+           (!a.colourNoise || a.colourStrength == b.colourStrength);
+}
+
 bool UsesWholePixelEngine(const RunSettings& settings) {
     return settings.red == 1.0f && settings.green == 1.0f && settings.blue == 1.0f;
 }

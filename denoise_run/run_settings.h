@@ -33,6 +33,10 @@ struct RunSettings {
 // colour-noise mode, the colour strength within its range.
 [[nodiscard]] bool RunnableSettings(const RunSettings& settings);
 
+// Whether runs of a and b compute the same: every setting alike, the colour
+// strength only while the colour-noise mode is on.
+[[nodiscard]] bool SameRun(const RunSettings& a, const RunSettings& b);
+
 // True when every channel is filtered fully (all three factors exactly 1.0f):
 // the whole-pixel engine then gives the result, the per-channel one otherwise.
 [[nodiscard]] bool UsesWholePixelEngine(const RunSettings& settings);

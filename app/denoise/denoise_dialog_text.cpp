@@ -19,6 +19,11 @@ FormDenoiseTexts English() {
     t.noiseEstimateTip = QStringLiteral(
         "Estimated noise (standard deviation, levels 0-255): red %1, green %2, blue %3");
     t.noNoiseTip = QStringLiteral("No noise could be measured in this image");
+    t.colourNoise = QStringLiteral("Colour noise");
+    t.colourNoiseTip = QStringLiteral(
+        "Denoise luminance at the intensity and colour apart at the colour strength, "
+        "also at a quarter of the size against coarse colour blotches");
+    t.colourStrengthTip = QStringLiteral("Colour strength (0 leaves the colour as it is)");
     t.stalePreview = QStringLiteral("Settings changed: preview again");
     t.preview = QStringLiteral("Preview");
     t.apply = QStringLiteral("Apply");
@@ -53,6 +58,11 @@ FormDenoiseTexts Italian() {
     t.noiseEstimateTip = QStringLiteral(
         "Rumore stimato (deviazione standard, livelli 0-255): rosso %1, verde %2, blu %3");
     t.noNoiseTip = QStringLiteral("Nessun rumore misurabile in questa immagine");
+    t.colourNoise = QStringLiteral("Rumore di colore");
+    t.colourNoiseTip = QStringLiteral(
+        "Riduce la luminanza con l'intensit\u00e0 e il colore a parte con la forza sul colore, "
+        "anche a un quarto della dimensione contro le macchie di colore grossolane");
+    t.colourStrengthTip = QStringLiteral("Forza sul colore (0 lascia il colore com'\u00e8)");
     t.stalePreview = QStringLiteral("Impostazioni cambiate: rifare l'anteprima");
     t.preview = QStringLiteral("Anteprima");
     t.apply = QStringLiteral("Applica");

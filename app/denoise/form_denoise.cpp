@@ -27,6 +27,7 @@
 #include "settings_panel.h"
 #include "stale_note.h"
 #include "ui_seams.h"
+#include "window_manager_wait.h"
 
 namespace calmora {
 
@@ -138,6 +139,10 @@ void FormDenoise::BuildControls() {
     PicR->resize(kPaneWidth, kPaneHeight);
     PicNoise = Named(new PictureBox(client_), "PicNoise");
     PicNoise->resize(kPaneWidth, kPaneHeight);
+    // The colour-noise mode's row, below the result panes (dialog_layout.h).
+    FrameColourNoise = Named(new QWidget(client_), "FrameColourNoise");
+    FrameColourNoise->resize(kColourRowWidth, kColourRowHeight);
+    panel_->AddColourNoiseRow(FrameColourNoise);
     BuildParts();
 
     Line1 = Named(new QFrame(client_), "Line1");
@@ -246,7 +251,7 @@ bool FormDenoise::Load() {
     else
         LayoutWholeImage();
     panes_->SetSelectedView(ResultView::Denoised);
-    if (const int message = area_->Prepare(makeBitmap_); message != 0) {
+    if (const int message = area_->Prepare(makeBitmap_, PicR->size()); message != 0) {
         FailLoad(message);
         return false;
     }
@@ -351,11 +356,8 @@ void FormDenoise::ChannelChosen(int index) {
 // A preview on show whose settings differ from the current ones is marked
 // until the next preview, or until the settings are back to its own.
 void FormDenoise::UpdateStaleNote() {
-    const RunSettings& now = state_.settings;
-    const RunSettings& then = state_.previewedSettings;
-    state_.previewStale = state_.previewShown &&
-                          (now.sigma != then.sigma || now.radius != then.radius ||
-                           now.red != then.red || now.green != then.green || now.blue != then.blue);
+    state_.previewStale =
+        state_.previewShown && !SameRun(state_.settings, state_.previewedSettings);
     if (!state_.previewStale) {
         staleNote_->Hide();
         return;
@@ -378,7 +380,7 @@ void FormDenoise::resizeEvent(QResizeEvent* event) {
 
 DialogWidgets FormDenoise::Widgets() const {
     return {FrameDenoise, Shape1, Shape2, Pic, PicR, PicNoise, Combo1, Line1, CmdSelectArea,
-            CmdScroll, CmdPreview};
+            CmdScroll, CmdPreview, FrameColourNoise};
 }
 
 void FormDenoise::LayoutWholeImage() {
@@ -392,13 +394,15 @@ void FormDenoise::LayoutWholeImage() {
 
 void FormDenoise::LayoutAreaMode() {
     const int menuHeight = menuBar_->sizeHint().height();
-    const AreaPlacement placement = PlaceForAreaMode(Widgets(), DialogTexts(language_), owner_,
-                                                     menuHeight, imageWidth_, imageHeight_);
+    const QSize expected = ExpectedAreaClientSize(owner_, menuHeight);
+    resize(expected.width(), expected.height() + menuHeight);
+    showMaximized();
+    AwaitWindowManager(*this);
+    const AreaPlacement placement = PlaceForAreaMode(Widgets(), DialogTexts(language_),
+                                                     client_->size(), imageWidth_, imageHeight_);
     state_.scrollX = state_.scrollY = 0;
     state_.scrollLimitX = placement.layout.scrollLimitX;
     state_.scrollLimitY = placement.layout.scrollLimitY;
-    resize(placement.inner.width(), placement.inner.height() + menuHeight);
-    showMaximized();
 }
 
 // Closing --------------------------------------------------------------------

@@ -182,9 +182,13 @@ void RunController::Apply() {
         imageBits_ = nullptr;
         emit imageHandedBack();
         const std::array<int, 3> percents = parts_.panel.ChannelPercents();
-        const TitleSuffix suffix = DenoisedTitleSuffix(state_.settings.sigma,
-                                                       state_.settings.radius,
-                                                       percents[0], percents[1], percents[2]);
+        TitleSuffix suffix = DenoisedTitleSuffix(state_.settings.sigma, state_.settings.radius,
+                                                 percents[0], percents[1], percents[2]);
+        if (state_.settings.colourNoise) {
+            const TitleSuffix mode = ColourNoiseTitleAddition(state_.settings.colourStrength);
+            suffix.english += mode.english;
+            suffix.italian += mode.italian;
+        }
         host_.AppendTitleSuffix(suffix.english, suffix.italian);
         dialog_.done(QDialog::Accepted);
         return;
