@@ -249,6 +249,37 @@ TEST(CalmoraDenoise, ChannelStrengthsAndSaveOptionsReachTheirFiles) {
     EXPECT_EQ(FreeImage_GetFileType((dir / "in.bmp").c_str(), 0), FIF_BMP);
 }
 
+TEST(CalmoraDenoise, ColourNoiseModeIsTheFullRunsInThatMode) {
+    ScratchDir dir;
+    const BitmapPtr photo = calmora_test::Pattern24(150, 101);
+    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
+    for (const int strength : {0, 25, 200}) {
+        const std::string out = dir / ("colour-" + std::to_string(strength) + ".png");
+        ASSERT_EQ(RunTool(dir, {"--quiet", "-s", "30", "-r", "3", "--blue", "70", "--colour-noise",
+                                std::to_string(strength), "-o", out, dir / "in.png"})
+                      .exitCode,
+                  0);
+        RunSettings want = Settings(30, 3, 100, 100, 70);
+        want.colourNoise = true;
+        want.colourStrength = static_cast<int16_t>(strength);
+        EXPECT_TRUE(PixelBytes(LoadImageFile(out).image.get()) ==
+                    DenoisedInProcess(dir / "in.png", want))
+            << strength;
+    }
+    // The mode is not the RGB mode at the same settings.
+    ASSERT_EQ(RunTool(dir, {"--quiet", "-s", "30", "-r", "3", "--blue", "70", "-o", dir / "rgb.png",
+                            dir / "in.png"})
+                  .exitCode,
+              0);
+    EXPECT_NE(PixelBytes(LoadImageFile(dir / "rgb.png").image.get()),
+              PixelBytes(LoadImageFile(dir / "colour-25.png").image.get()));
+    const ToolRun wrong = RunTool(dir, {"--colour-noise", "300", dir / "in.png"});
+    EXPECT_NE(wrong.err.find("colour-noise strength must be a whole number from 0 to 200, not "
+                             "'300'"),
+              std::string::npos)
+        << wrong.err;
+}
+
 TEST(CalmoraDenoise, EachBadInputIsOneLineAndTheGoodOnesAreStillWritten) {
     ScratchDir dir;
     const BitmapPtr photo = calmora_test::Pattern24(160, 120);
@@ -354,7 +385,10 @@ TEST(CalmoraDenoise, WrongCommandLinesAreRefusedBeforeAnyWork) {
         {"-q", "0", dir / "in.png"},          {"--format", "gif", dir / "in.png"},
         {"-o", dir / "x.png", dir / "in.png", dir / "in.png"},
         {"-o", dir / "x.webp", dir / "in.png"}, {"--frobnicate", dir / "in.png"},
-        {"-s"},                               {}};
+        {"-s"},                               {},
+        {"--colour-noise", "-1", dir / "in.png"}, {"--colour-noise", "201", dir / "in.png"},
+        {"--colour-noise", "2o", dir / "in.png"}, {"--colour-noise", "", dir / "in.png"},
+        {dir / "in.png", "--colour-noise"}};
     for (const auto& args : wrong) {
         const ToolRun run = RunTool(dir, args);
         std::string shown;
