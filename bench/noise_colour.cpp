@@ -1,6 +1,6 @@
 // Colour noise: does denoising colour apart from luminance beat the RGB mode?
 //
-//   calmora-noise-colour DATA_DIR [RADIUS] [OUT_DIR]
+//   calmora-noise-colour DATA_DIR [RADIUS] [OUT_DIR] [mappings]
 //
 // On each calibration photo (noise_photos.h) with the camera-like noise and
 // with Gaussian noise of sigma 15, every scheme gets its best settings by
@@ -13,6 +13,10 @@
 //   multi      split, then the colour's coarse mottle denoised at a quarter
 //              of the size and only that change scaled back up (the
 //              colour-noise mode's own computation, denoise_run/colour_noise_run.h)
+//   (with a fourth argument "mappings": rgb, split and candidate mappings
+//   of the mode's one colour setting only, tied/N the coarse intensity at
+//   N/6 of the colour's, luma+coarse the colour at the luminance's and the
+//   setting the coarse one)
 //   mode       multi as the program offers it: the coarse intensity tied to
 //              the colour strength (denoise_run/colour_strength.h), the
 //              strength searched at the split's luminance
@@ -154,6 +158,22 @@ public:
                             std::to_string(strength),
                 Psnr(out), bench::LabAbRmse(out, clean_)};
     }
+    // A candidate for the mode's one colour setting: colour and coarse
+    // intensities as functions of it, the setting searched at the split's
+    // luminance (the study behind denoise_run/colour_strength.cpp).
+    Result Mapped(const std::string& name, int luma,
+                  const std::function<std::pair<int, int>(int)>& mapping) {
+        const auto run = [&](int setting) {
+            const auto [colour, coarse] = mapping(setting);
+            return Mode(luma, std::min(colour, 200), std::min(coarse, 200));
+        };
+        std::map<int, double> memo;
+        const int best = BestOf([&](int i) { return Psnr(run(i)); }, 20, memo);
+        const Photo out = run(best);
+        return {name, "luminance " + std::to_string(luma) + " setting " + std::to_string(best),
+                Psnr(out), bench::LabAbRmse(out, clean_)};
+    }
+
     // The split's best settings, for MultiScale.
     int lastLuma = 0, lastColour = 0;
 
@@ -245,11 +265,12 @@ bool WritePpm(const Photo& p, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DATA_DIR [RADIUS] [OUT_DIR]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DATA_DIR [RADIUS] [OUT_DIR] [mappings]\n", argv[0]);
         return 1;
     }
     const auto radius = static_cast<int16_t>(argc > 2 ? std::atoi(argv[2]) : 5);
     const std::string outDir = argc > 3 ? argv[3] : "";
+    const bool mappings = argc > 4 && std::string(argv[4]) == "mappings";
     std::printf("photo,noise,scheme,settings,psnr,lab_ab_rmse\n");
     uint32_t seed = 100;
     for (const Photo& clean : bench::LoadCalibrationPhotos(argv[1]))
@@ -265,6 +286,22 @@ int main(int argc, char** argv) {
                         bench::Psnr(noisy, clean), bench::LabAbRmse(noisy, clean));
             Schemes schemes(clean, noisy, radius);
             std::vector<Result> results = {schemes.Rgb(), schemes.Split(1)};
+            if (mappings) {
+                const int luma = schemes.lastLuma;
+                for (int sixths : {3, 6, 10})
+                    results.push_back(schemes.Mapped(
+                        "tied/" + std::to_string(sixths), luma, [sixths](int s) {
+                            return std::pair<int, int>(s, (s * sixths + 3) / 6);
+                        }));
+                results.push_back(schemes.Mapped("luma+coarse", luma, [luma](int s) {
+                    return std::pair<int, int>(luma, s);
+                }));
+                for (const Result& r : results)
+                    std::printf("%s,%s,%s,%s,%.3f,%.3f\n", clean.name.c_str(), noise,
+                                r.scheme.c_str(), r.settings.c_str(), r.psnr, r.ab);
+                std::fflush(stdout);
+                continue;
+            }
             results.push_back(schemes.MultiScale(schemes.lastLuma, schemes.lastColour));
             results.push_back(schemes.Offered(schemes.lastLuma));
             results.push_back(schemes.Split(2));

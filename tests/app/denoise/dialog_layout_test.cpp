@@ -60,6 +60,23 @@ INSTANTIATE_TEST_SUITE_P(
                  {273, 30, 1, 1}, 3, 2999, 1999, false}),
     calmora_test::NameFromDesc());
 
+TEST(DialogAreaLayout, PanesKeepTheirHeightUnlessTheColumnWouldBeCutOff) {
+    // Panes from 300 down, 6 apart, then 42 pixels of the colour-noise row.
+    struct Case {
+        const char* desc;
+        int32_t innerHeight, want;
+    };
+    const Case cases[] = {
+        {"room to spare", 774, 138},
+        {"exactly the room", 300 + 138 + 6 + 138 + 42, 138},
+        {"one pixel short", 300 + 138 + 6 + 138 + 42 - 1, 137},
+        {"1024x600 with a panel, title and menu bar", 518, 85},
+        {"odd room rounds down", 300 + 6 + 42 + 2 * 100 + 1, 100},
+        {"never below the smallest", 200, kMinPaneHeight},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FittedPaneHeight(c.innerHeight, 300, 42), c.want) << c.desc;
+}
+
 TEST(DialogWholeImageLayout, PanesInOneRowTwoPixelsApart) {
     const WholeImageLayout out = ComputeWholeImageLayout({252, 286, 6, 24, 200, 150});
     EXPECT_EQ(out.innerWidth, 624);  // 3 * 200 + 4 between + 2 * 10 margin

@@ -93,6 +93,13 @@ TEST(DialogTitleSuffix, BothLanguagesExactly) {
                              "B:0%)"));
 }
 
+TEST(DialogTitleSuffix, TheColourNoiseModeFollowsInBothLanguages) {
+    const TitleSuffix s = ColourNoiseTitleAddition(25);
+    EXPECT_EQ(s.english, QStringLiteral("  colour noise:25"));
+    EXPECT_EQ(s.italian, QStringLiteral("  rumore di colore:25"));
+    EXPECT_EQ(ColourNoiseTitleAddition(0).english, QStringLiteral("  colour noise:0"));
+}
+
 TEST(DialogTitleTail, WhatFollowsTheProgramName) {
     EXPECT_EQ(TitleTail(QStringLiteral("Calmora   a.png  (640x480)")),
               QStringLiteral("   a.png  (640x480)"));
