@@ -17,6 +17,7 @@
 #include "denoise_dialog_rules.h"
 #include "denoise_dialog_text.h"
 #include "denoise_host.h"
+#include "dialog_controls.h"
 #include "dialog_layout.h"
 #include "message_catalogue.h"
 #include "picture_box.h"
@@ -35,35 +36,6 @@ namespace {
 
 const QColor kWhite(255, 255, 255);
 const QColor kGray(230, 230, 230);
-
-template <typename T>
-T* Named(T* object, const char* name) {
-    object->setObjectName(QString::fromLatin1(name));
-    return object;
-}
-
-QToolButton* MakePictureButton(QWidget* parent, const char* name, int left, int top) {
-    auto* button = Named(new QToolButton(parent), name);
-    button->setIconSize(QSize(28, 28));
-    button->setAutoRaise(false);
-    button->setGeometry(left, top, 36, 36);
-    return button;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, int left, int top) {
-    auto* button = Named(new QPushButton(parent), name);
-    button->setGeometry(left, top, 72, 28);
-    // No button may be pressed by Enter in a field: a run must be asked for.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-ImageStore* MakeStore(QObject* parent, const char* name, ResultView view, bool light) {
-    auto* store = Named(new ImageStore(parent), name);
-    store->picture = ViewButtonPicture(view, light);
-    return store;
-}
 
 }  // namespace
 

@@ -11,17 +11,12 @@
 
 #include "denoise_dialog_rules.h"
 #include "denoise_dialog_text.h"
+#include "dialog_controls.h"
 #include "denoise_run/setting_ranges.h"
 
 namespace calmora {
 
 namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QScrollBar* MakeSlider(QWidget* parent, const char* name, int minimum, int maximum, int small,
                        int large, int value) {
