@@ -52,11 +52,11 @@ std::string FilterHelp() {
             " every channel is filtered fully; lower\n";
     help += "                       values blend the filtered channel with the original.\n";
     help += "      --colour-noise S colour-noise mode, as the window program's \"Colour\n";
-    help += "                       noise\": luminance at the intensity, the colour apart\n";
-    help += "                       at strength S, " + n(kMinColourStrength) + " to " +
-            n(kMaxColourStrength) + " (0 leaves the colour as it\n";
-    help += "                       is), also at a quarter of the size against coarse\n";
-    help += "                       colour blotches; the channel strengths still apply\n";
+    help += "                       noise\": brightness and colour denoised apart, and\n";
+    help += "                       the colour also at a quarter of the size at strength\n";
+    help += "                       S, " + n(kMinColourStrength) + " to " + n(kMaxColourStrength) +
+            ", against coarse colour blotches (0: not\n";
+    help += "                       at all); the channel strengths still apply\n";
     help += "      --estimate       print each image's measured noise (standard deviation\n";
     help += "                       per channel, levels 0-255) and the intensity 'auto'\n";
     help += "                       would choose; nothing is denoised or written\n";

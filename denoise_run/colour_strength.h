@@ -15,8 +15,8 @@ struct ColourNoiseIntensities {
     int16_t coarse = 0;     // Cr and Cb at a quarter of the size, after the full-size pass
 };
 
-// Luminance at sigma; colour at the strength; the coarse pass at a fixed
-// multiple of the strength (see the .cpp for why that multiple).
+// Luminance and colour at full size at sigma, the coarse pass at the colour
+// strength (0 leaves it out); the .cpp says why.
 [[nodiscard]] ColourNoiseIntensities ColourNoiseIntensitiesFor(const RunSettings& settings);
 
 }  // namespace calmora

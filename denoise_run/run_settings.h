@@ -15,9 +15,9 @@ struct RunSettings {
     float red = 1.0f;
     float green = 1.0f;
     float blue = 1.0f;
-    // The colour-noise mode (colour_noise_run.h): luminance at sigma, the
-    // colour at colourStrength. Off, a run is the RGB mode's and the strength
-    // plays no part.
+    // The colour-noise mode (colour_noise_run.h): luminance and colour apart
+    // at sigma, the colour also at a quarter of the size at colourStrength.
+    // Off, a run is the RGB mode's and the strength plays no part.
     bool colourNoise = false;
     int16_t colourStrength = kDefaultColourStrength;
 };

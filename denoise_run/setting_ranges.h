@@ -27,8 +27,9 @@ constexpr int kMinChannelPercent = 0;
 constexpr int kMaxChannelPercent = 100;
 constexpr int kDefaultChannelPercent = 100;
 
-// Colour strength of the colour-noise mode, on the intensity's scale (see
-// colour_strength.h); 0 leaves the colour as it is and denoises luminance only.
+// Colour strength of the colour-noise mode: the intensity of its coarse pass
+// against colour blotches, on the intensity's scale (colour_strength.h); 0
+// leaves that pass out.
 constexpr int16_t kMinColourStrength = 0;
 constexpr int16_t kMaxColourStrength = kMaxIntensity;
 constexpr int16_t kDefaultColourStrength = 20;

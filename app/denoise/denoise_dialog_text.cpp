@@ -21,9 +21,10 @@ FormDenoiseTexts English() {
     t.noNoiseTip = QStringLiteral("No noise could be measured in this image");
     t.colourNoise = QStringLiteral("Colour noise");
     t.colourNoiseTip = QStringLiteral(
-        "Denoise luminance at the intensity and colour apart at the colour strength, "
-        "also at a quarter of the size against coarse colour blotches");
-    t.colourStrengthTip = QStringLiteral("Colour strength (0 leaves the colour as it is)");
+        "Denoise brightness and colour apart, and the colour also at a quarter of the size "
+        "against coarse colour blotches");
+    t.colourStrengthTip = QStringLiteral(
+        "Strength against coarse colour blotches (0: colour at the intensity only)");
     t.stalePreview = QStringLiteral("Settings changed: preview again");
     t.preview = QStringLiteral("Preview");
     t.apply = QStringLiteral("Apply");
@@ -60,9 +61,10 @@ FormDenoiseTexts Italian() {
     t.noNoiseTip = QStringLiteral("Nessun rumore misurabile in questa immagine");
     t.colourNoise = QStringLiteral("Rumore di colore");
     t.colourNoiseTip = QStringLiteral(
-        "Riduce la luminanza con l'intensit\u00e0 e il colore a parte con la forza sul colore, "
-        "anche a un quarto della dimensione contro le macchie di colore grossolane");
-    t.colourStrengthTip = QStringLiteral("Forza sul colore (0 lascia il colore com'\u00e8)");
+        "Riduce luminosit\u00e0 e colore separatamente, e il colore anche a un quarto della "
+        "dimensione contro le macchie di colore grossolane");
+    t.colourStrengthTip = QStringLiteral(
+        "Forza contro le macchie di colore grossolane (0: colore solo con l'intensit\u00e0)");
     t.stalePreview = QStringLiteral("Impostazioni cambiate: rifare l'anteprima");
     t.preview = QStringLiteral("Anteprima");
     t.apply = QStringLiteral("Applica");

@@ -155,7 +155,7 @@ TEST(ColourNoiseRun, EqualsThePlainComputationOfEveryPass) {
         {"narrower than a block", 3, 29, ModeSettings(25, 2, 20)},
         {"one row", 30, 1, ModeSettings(25, 2, 20)},
         {"radius 0", 21, 18, ModeSettings(25, 0, 20)},
-        {"strength 0: luminance only", 33, 26, ModeSettings(30, 2, 0)},
+        {"strength 0: no coarse pass", 33, 26, ModeSettings(30, 2, 0)},
         {"channel strengths blend", 37, 31, ModeSettings(30, 2, 40, 0.5f, 1.0f, 0.25f)},
         {"strongest settings", 29, 27, ModeSettings(200, 4, 200)},
     };
