@@ -1,32 +1,20 @@
 // The batch tool's filter options: its results against the dialog's full run.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <string>
 
-#include "imagefiles/image_load.h"
-#include "imagefiles/image_save.h"
 #include "denoise_run/noise_estimate.h"
-#include "denoise_run/row_run.h"
-#include "test_images.h"
-
 #include "tool_run.h"
 
 namespace calmora {
 namespace {
 
+// The runner's helpers, and fs, PixelBytes and ScratchDir with them.
 using namespace tool_test;
-namespace fs = std::filesystem;
-using calmora_test::PixelBytes;
-using calmora_test::ScratchDir;
 
 TEST(CalmoraDenoise, SamplePhotoIsDenoisedExactlyAsTheFullRunDoes) {
     if (!fs::exists(CALMORA_SAMPLE)) GTEST_SKIP() << "sample photograph missing: " << CALMORA_SAMPLE;

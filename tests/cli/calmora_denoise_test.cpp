@@ -14,19 +14,15 @@
 
 #include "imagefiles/image_load.h"
 #include "imagefiles/image_save.h"
-#include "denoise_run/noise_estimate.h"
 #include "denoise_run/row_run.h"
 #include "test_images.h"
-
 #include "tool_run.h"
 
 namespace calmora {
 namespace {
 
+// The runner's helpers, and fs, PixelBytes and ScratchDir with them.
 using namespace tool_test;
-namespace fs = std::filesystem;
-using calmora_test::PixelBytes;
-using calmora_test::ScratchDir;
 
 TEST(CalmoraDenoise, HelpAndVersion) {
     ScratchDir dir;

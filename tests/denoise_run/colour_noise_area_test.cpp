@@ -8,6 +8,7 @@
 
 #include "denoise_run/colour_noise_run.h"
 #include "imagefiles/row_stride.h"
+#include "test_settings.h"
 
 namespace calmora {
 namespace {
@@ -37,16 +38,6 @@ Bytes Picture() {
     return bits;
 }
 
-RunSettings Mode(int16_t sigma, int16_t radius, int16_t strength, float red = 1.0f) {
-    RunSettings s;
-    s.sigma = sigma;
-    s.radius = radius;
-    s.red = red;
-    s.colourNoise = true;
-    s.colourStrength = strength;
-    return s;
-}
-
 struct Area {
     int32_t left, top, width, height;  // top counted from the picture's top line
 };
@@ -69,7 +60,7 @@ TEST(ColourNoiseArea, EveryPixelEqualsTheFullRunAtEveryPlaceOfTheArea) {
         {68, 50, 17, 13},  {0, 0, 17, 13},   {133, 98, 17, 13}, {0, 98, 17, 13},
         {133, 0, 17, 13},  {1, 1, 17, 13},   {66, 49, 19, 14},  {67, 51, 16, 12},
         {3, 2, 1, 1},      {149, 110, 1, 1}, {20, 30, 120, 70}, {0, 0, kWidth, kHeight}};
-    const RunSettings settings[] = {Mode(25, 2, 20), Mode(30, 5, 45, 0.6f), Mode(20, 3, 0)};
+    const RunSettings settings[] = {ColourNoiseSettings(25, 2, 20), ColourNoiseSettings(30, 5, 45, 0.6f), ColourNoiseSettings(20, 3, 0)};
     for (const RunSettings& s : settings) {
         Bytes full(image.size(), 0);
         ASSERT_EQ(RunFullDenoise(s, {image.data(), full.data(), kWidth, kHeight}, {}).end,
@@ -95,7 +86,7 @@ TEST(ColourNoiseArea, EveryPixelEqualsTheFullRunAtEveryPlaceOfTheArea) {
 
 TEST(ColourNoiseArea, WholeImagePreviewAndChannelViewsFollowTheRgbModesRules) {
     const Bytes image = Picture();
-    const RunSettings s = Mode(25, 2, 30);
+    const RunSettings s = ColourNoiseSettings(25, 2, 30);
     Bytes full(image.size(), 0);
     ASSERT_EQ(RunFullDenoise(s, {image.data(), full.data(), kWidth, kHeight}, {}).end,
               RunEnd::Completed);

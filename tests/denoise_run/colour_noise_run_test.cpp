@@ -11,6 +11,7 @@
 
 #include "denoise_run/ycrcb.h"
 #include "imagefiles/row_stride.h"
+#include "test_settings.h"
 
 namespace calmora {
 namespace {
@@ -36,19 +37,6 @@ Bytes MottledPicture(int32_t width, int32_t height, uint32_t seed) {
             }
         }
     return bits;
-}
-
-RunSettings ModeSettings(int16_t sigma, int16_t radius, int16_t strength, float red = 1.0f,
-                         float green = 1.0f, float blue = 1.0f) {
-    RunSettings s;
-    s.sigma = sigma;
-    s.radius = radius;
-    s.red = red;
-    s.green = green;
-    s.blue = blue;
-    s.colourNoise = true;
-    s.colourStrength = strength;
-    return s;
 }
 
 Bytes RgbRun(const Bytes& source, int32_t width, int32_t height, int16_t intensity,
@@ -150,14 +138,14 @@ TEST(ColourNoiseRun, EqualsThePlainComputationOfEveryPass) {
         RunSettings settings;
     };
     const Case cases[] = {
-        {"sizes of the quarter grid", 48, 40, ModeSettings(30, 2, 20)},
-        {"partial blocks on both edges", 43, 37, ModeSettings(25, 3, 35)},
-        {"narrower than a block", 3, 29, ModeSettings(25, 2, 20)},
-        {"one row", 30, 1, ModeSettings(25, 2, 20)},
-        {"radius 0", 21, 18, ModeSettings(25, 0, 20)},
-        {"strength 0: no coarse pass", 33, 26, ModeSettings(30, 2, 0)},
-        {"channel strengths blend", 37, 31, ModeSettings(30, 2, 40, 0.5f, 1.0f, 0.25f)},
-        {"strongest settings", 29, 27, ModeSettings(200, 4, 200)},
+        {"sizes of the quarter grid", 48, 40, ColourNoiseSettings(30, 2, 20)},
+        {"partial blocks on both edges", 43, 37, ColourNoiseSettings(25, 3, 35)},
+        {"narrower than a block", 3, 29, ColourNoiseSettings(25, 2, 20)},
+        {"one row", 30, 1, ColourNoiseSettings(25, 2, 20)},
+        {"radius 0", 21, 18, ColourNoiseSettings(25, 0, 20)},
+        {"strength 0: no coarse pass", 33, 26, ColourNoiseSettings(30, 2, 0)},
+        {"channel strengths blend", 37, 31, ColourNoiseSettings(30, 2, 40, 0.5f, 1.0f, 0.25f)},
+        {"strongest settings", 29, 27, ColourNoiseSettings(200, 4, 200)},
     };
     for (const Case& c : cases) {
         const Bytes source = MottledPicture(c.width, c.height, 77u);
@@ -178,7 +166,7 @@ TEST(ColourNoiseRun, ChangesTheColourNoTheRgbModeAndOnlyWhenOn) {
     const Bytes rgbResult = ModeRun(source, w, h, rgb);
     EXPECT_EQ(ModeRun(source, w, h, off), rgbResult);
     EXPECT_EQ(rgbResult, RgbRun(source, w, h, 30, 2));
-    EXPECT_NE(ModeRun(source, w, h, ModeSettings(30, 2, 20)), rgbResult);
+    EXPECT_NE(ModeRun(source, w, h, ColourNoiseSettings(30, 2, 20)), rgbResult);
 }
 
 TEST(ColourNoiseRun, RefusesWhatNoRunCanTakeAndWritesNothingWhenStopped) {
@@ -187,19 +175,19 @@ TEST(ColourNoiseRun, RefusesWhatNoRunCanTakeAndWritesNothingWhenStopped) {
     Bytes out(source.size(), 0);
     const FullRunImage image{source.data(), out.data(), w, h};
     for (int16_t strength : {int16_t{-1}, int16_t{kMaxColourStrength + 1}})
-        EXPECT_EQ(RunFullDenoise(ModeSettings(20, 2, strength), image, {}).end, RunEnd::NotRun)
+        EXPECT_EQ(RunFullDenoise(ColourNoiseSettings(20, 2, strength), image, {}).end, RunEnd::NotRun)
             << strength;
-    EXPECT_EQ(RunFullDenoise(ModeSettings(0, 2, 20), image, {}).end, RunEnd::NotRun);
-    EXPECT_EQ(RunFullDenoise(ModeSettings(20, 2, 20, 0, 0, 0), image, {}).end, RunEnd::NotRun);
+    EXPECT_EQ(RunFullDenoise(ColourNoiseSettings(0, 2, 20), image, {}).end, RunEnd::NotRun);
+    EXPECT_EQ(RunFullDenoise(ColourNoiseSettings(20, 2, 20, 0, 0, 0), image, {}).end, RunEnd::NotRun);
     const FullRunImage inPlace{source.data(), const_cast<uint8_t*>(source.data()), w, h};
-    EXPECT_EQ(RunFullDenoise(ModeSettings(20, 2, 20), inPlace, {}).end, RunEnd::NotRun);
+    EXPECT_EQ(RunFullDenoise(ColourNoiseSettings(20, 2, 20), inPlace, {}).end, RunEnd::NotRun);
 
     // A row of the full-size passes for each picture row, then one of the
     // coarse pass for each quarter-size row; a stop leaves rowsDone 0.
     std::vector<int32_t> steps;
     int32_t total = 0;
     const RunResult stopped =
-        RunFullDenoise(ModeSettings(20, 2, 20), image, [&](int32_t step, int32_t of) {
+        RunFullDenoise(ColourNoiseSettings(20, 2, 20), image, [&](int32_t step, int32_t of) {
             steps.push_back(step);
             total = of;
             return step < 22;
