@@ -20,28 +20,33 @@ bool FullRunAccepts(const RunSettings& settings, const FullRunImage& image) {
            image.source != image.destination && image.width >= 0 && image.height >= 0;
 }
 
+FullRunRows::FullRunRows(const RunSettings& settings, const FullRunImage& image)
+    : image_(image), table_(BuildWeightTable(settings.sigma)),
+      job_(JobFor(image.width, image.height, WeightTableLength(settings.sigma))),
+      params_(FullRunParams(settings)), factors_(EngineFactors(settings)),
+      whole_(UsesWholePixelEngine(settings)) {}
+
+void FullRunRows::Compute(int32_t firstRow, int32_t lastRow) {
+    job_.firstRow = firstRow;
+    job_.lastRow = lastRow;
+    // The engine writes no noise when wantNoise is 0, so no buffer is needed.
+    uint8_t* const noNoise = nullptr;
+    if (whole_)
+        KcDenoiseCompleta(&job_, &params_, image_.source, image_.destination, table_.data(),
+                          noNoise);
+    else
+        KcDenoisePerCanale(&job_, &params_, image_.source, image_.destination, table_.data(),
+                           noNoise, &factors_);
+}
+
 RunResult RunFullDenoise(const RunSettings& settings, const FullRunImage& image,
                          const BeforeRow& beforeRow) {
     if (!FullRunAccepts(settings, image)) return {RunEnd::NotRun, 0};
     if (settings.colourNoise) return RunColourNoiseFull(settings, image, beforeRow);
-
-    const std::vector<float> table = BuildWeightTable(settings.sigma);
-    DenoiseJob job = JobFor(image.width, image.height, WeightTableLength(settings.sigma));
-    const DenoiseParams params = FullRunParams(settings);
-    const ChannelFactors factors = EngineFactors(settings);
-    const bool whole = UsesWholePixelEngine(settings);
-    // The engine writes no noise when wantNoise is 0, so no buffer is needed.
-    uint8_t* const noNoise = nullptr;
-
+    FullRunRows rows(settings, image);
     for (int32_t row = 0; row < image.height; ++row) {
         if (beforeRow && !beforeRow(row, image.height)) return {RunEnd::Stopped, row};
-        job.firstRow = job.lastRow = row;
-        if (whole)
-            KcDenoiseCompleta(&job, &params, image.source, image.destination, table.data(),
-                              noNoise);
-        else
-            KcDenoisePerCanale(&job, &params, image.source, image.destination, table.data(),
-                               noNoise, &factors);
+        rows.Compute(row, row);
     }
     return {RunEnd::Completed, image.height};
 }

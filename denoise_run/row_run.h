@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "denoise_run/run_settings.h"
 
@@ -45,6 +46,25 @@ struct FullRunImage {
 // Whether a full run of these settings on these buffers can go
 // (RunnableSettings, both buffers there and apart, no negative size).
 [[nodiscard]] bool FullRunAccepts(const RunSettings& settings, const FullRunImage& image);
+
+// The engine calls of a full run in the RGB mode: the weight table, the
+// records and the engine form are made once, then rows are computed into the
+// destination a call at a time (the dialog one row a call, the batch tool
+// bands). The settings and buffers must pass FullRunAccepts.
+class FullRunRows {
+public:
+    FullRunRows(const RunSettings& settings, const FullRunImage& image);
+    // Rows firstRow..lastRow in one engine call; no noise image is made.
+    void Compute(int32_t firstRow, int32_t lastRow);
+
+private:
+    FullRunImage image_;
+    std::vector<float> table_;
+    DenoiseJob job_;
+    DenoiseParams params_;
+    ChannelFactors factors_;
+    bool whole_;
+};
 
 // Denoises source into destination with KcDenoiseCompleta or
 // KcDenoisePerCanale, one row per call. No noise image is made.
