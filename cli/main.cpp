@@ -126,6 +126,8 @@ public:
             ReportFailure(input, "interrupted; nothing written");
             return Outcome::Interrupted;
         }
+        if (run.end == RunEnd::OutOfMemory)
+            return Fail(input, "not enough memory for the colour-noise mode");
         if (run.end != RunEnd::Completed) return Fail(input, "these settings allow no run");
 
         CopyImageMetadata(result.get(), source);

@@ -1,5 +1,6 @@
 #include "denoise_run/colour_noise_run.h"
 
+#include <new>
 #include <vector>
 
 #include "denoise_run/preview_views.h"
@@ -28,9 +29,14 @@ RunResult RunColourNoiseJob(const ColourNoiseJob& job, const FullRunImage& image
         image.source == image.destination || image.width <= 0 || image.height <= 0)
         return {RunEnd::NotRun, 0};
     const PixelRect whole{0, 0, image.width, image.height};
-    if (!ComputeColourNoise(job, image.source, image.width, image.height, whole,
-                            image.destination, beforeRow))
-        return {RunEnd::Stopped, 0};
+    try {
+        if (!ComputeColourNoise(job, image.source, image.width, image.height, whole,
+                                image.destination, beforeRow))
+            return {RunEnd::Stopped, 0};
+    } catch (const std::bad_alloc&) {
+        // A copy of the picture's size, which a large photo may not get.
+        return {RunEnd::OutOfMemory, 0};
+    }
     return {RunEnd::Completed, image.height};
 }
 
@@ -45,9 +51,13 @@ RunResult RunColourNoiseArea(const RunSettings& settings, const AreaPreviewImage
     if (!RunnableSettings(settings) || !AreaPreviewAccepts(image)) return {RunEnd::NotRun, 0};
     const int32_t bottom = image.imageHeight - image.top - image.height;
     const PixelRect area{image.left, bottom, image.left + image.width, bottom + image.height};
-    if (!ComputeColourNoise(ColourNoiseJobFor(settings), image.image, image.imageWidth,
-                            image.imageHeight, area, image.denoised, hooks.beforeRow))
-        return {RunEnd::Stopped, 0};
+    try {
+        if (!ComputeColourNoise(ColourNoiseJobFor(settings), image.image, image.imageWidth,
+                                image.imageHeight, area, image.denoised, hooks.beforeRow))
+            return {RunEnd::Stopped, 0};
+    } catch (const std::bad_alloc&) {
+        return {RunEnd::OutOfMemory, 0};
+    }
 
     const int64_t stride = RowStride(image.width);
     const int64_t imageStride = RowStride(image.imageWidth);

@@ -6,7 +6,8 @@
 // A run of the mode is a row of every full-size pass, then a row of the
 // coarse pass: the hooks' "row" counts those steps (so a progress bar moves
 // evenly), and a stop comes between two of them. Its result is made at the
-// end, so a stopped run has written nothing: rowsDone is 0.
+// end, so a stopped run has written nothing: rowsDone is 0. A run whose work
+// buffers cannot be had ends OutOfMemory, with nothing written.
 #pragma once
 
 #include "denoise_run/area_preview.h"

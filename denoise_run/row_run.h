@@ -25,6 +25,7 @@ enum class RunEnd {
     Stopped,    // the callback returned false before some row
     NotRun,     // the settings allow no run (CanRun false, intensity above
                 // kMaxIntensity, negative radius) or a buffer is missing; nothing written
+    OutOfMemory,  // the colour-noise mode could not get its work buffers; nothing written
 };
 
 struct RunResult {
