@@ -47,7 +47,7 @@ NoiseEstimate EstimateOf(const std::string& path) {
                          static_cast<int32_t>(FreeImage_GetHeight(loaded.image.get())));
 }
 
-TEST(CalmoraDenoise, AutoIntensityIsTheSuggestionForTheImagesNoiseAndEstimateWritesNothing) {
+TEST(CalmoraDenoise, AutoIntensityAndEstimateFollowTheNoise) {
     if (!fs::exists(CALMORA_SAMPLE)) GTEST_SKIP() << "sample photograph missing: " << CALMORA_SAMPLE;
     ScratchDir dir;
     const NoiseEstimate estimate = EstimateOf(CALMORA_SAMPLE);

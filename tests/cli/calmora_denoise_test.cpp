@@ -70,7 +70,7 @@ TEST(CalmoraDenoise, EveryInputFormatIsReadAndWrittenBack) {
     EXPECT_TRUE(fs::exists(dir / "c-denoised.png"));
 }
 
-TEST(CalmoraDenoise, EachBadInputIsOneLineAndTheGoodOnesAreStillWritten) {
+TEST(CalmoraDenoise, EachBadInputIsOneLineTheGoodOnesAreWritten) {
     ScratchDir dir;
     const BitmapPtr photo = calmora_test::Pattern24(160, 120);
     calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "good1.png");
@@ -210,7 +210,7 @@ TEST(CalmoraDenoise, EmptyOutputNamesAreRefusedAsUsageErrors) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"in.png"});  // nothing beside the input
 }
 
-TEST(CalmoraDenoise, OutputThatCannotTakeAnImageIsAFailureAndStaysAsItWas) {
+TEST(CalmoraDenoise, AnOutputThatCannotTakeAnImageStaysAsItWas) {
     ScratchDir dir;
     const BitmapPtr photo = calmora_test::Pattern24(20, 20);
     calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
@@ -258,7 +258,7 @@ TEST(CalmoraDenoise, OutputThatCannotTakeAnImageIsAFailureAndStaysAsItWas) {
     EXPECT_EQ(LoadImageFile(dir / "real.png").error, ImageFileError::None);
 }
 
-TEST(CalmoraDenoise, AReportThatCannotReachStandardOutputIsAFailure) {
+TEST(CalmoraDenoise, AReportThatCannotReachStdoutIsAFailure) {
     ScratchDir dir;
     for (const char* option : {"--help", "--version"}) {
         const ToolRun run = RunTool(dir, {option}, true);

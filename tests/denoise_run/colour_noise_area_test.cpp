@@ -54,7 +54,7 @@ AreaPreviewImage AreaOf(const Bytes& image, const Area& a, Outputs& out) {
             out.channelDenoised.data(), out.channelNoise.data(), a.width, a.height};
 }
 
-TEST(ColourNoiseArea, EveryPixelEqualsTheFullRunAtEveryPlaceOfTheArea) {
+TEST(ColourNoiseArea, EqualsTheFullRunAtEveryPlace) {
     const Bytes image = Picture();
     const Area areas[] = {
         {68, 50, 17, 13},  {0, 0, 17, 13},   {133, 98, 17, 13}, {0, 98, 17, 13},
@@ -84,7 +84,7 @@ TEST(ColourNoiseArea, EveryPixelEqualsTheFullRunAtEveryPlaceOfTheArea) {
     }
 }
 
-TEST(ColourNoiseArea, WholeImagePreviewAndChannelViewsFollowTheRgbModesRules) {
+TEST(ColourNoiseArea, WholeImageAndChannelViewsAsInRgbMode) {
     const Bytes image = Picture();
     const RunSettings s = ColourNoiseSettings(25, 2, 30);
     Bytes full(image.size(), 0);

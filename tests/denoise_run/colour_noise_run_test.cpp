@@ -169,7 +169,7 @@ TEST(ColourNoiseRun, ChangesTheColourNoTheRgbModeAndOnlyWhenOn) {
     EXPECT_NE(ModeRun(source, w, h, ColourNoiseSettings(30, 2, 20)), rgbResult);
 }
 
-TEST(ColourNoiseRun, RefusesWhatNoRunCanTakeAndWritesNothingWhenStopped) {
+TEST(ColourNoiseRun, RefusesBadSettingsAndCountsItsSteps) {
     const int32_t w = 24, h = 20;
     const Bytes source = MottledPicture(w, h, 9u);
     Bytes out(source.size(), 0);

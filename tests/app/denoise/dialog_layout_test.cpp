@@ -44,7 +44,7 @@ AreaLayoutInput Area(int32_t w, int32_t h, int32_t innerW = 1000, int32_t innerH
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Dialog, DialogAreaLayout,
+    Area, DialogAreaLayout,
     ::testing::Values(
         AreaCase{"large image fills the space", Area(3000, 2000), {273, 30, 721, 670}, 3, 2279,
                  1330, false},
@@ -54,13 +54,13 @@ INSTANTIATE_TEST_SUITE_P(
                  273, 2279, 0, false},
         AreaCase{"small image fits whole", Area(300, 100), {485, 300, 300, 100}, 273, 0, 0, true},
         AreaCase{"exactly the space", Area(721, 670), {273, 30, 721, 670}, 3, 0, 0, true},
-        AreaCase{"one pixel more than the space", Area(722, 671), {273, 30, 721, 670}, 3, 1, 1,
+        AreaCase{"a pixel over the space", Area(722, 671), {273, 30, 721, 670}, 3, 1, 1,
                  false},
-        AreaCase{"client thinner than the settings column", Area(3000, 2000, 200, 20),
+        AreaCase{"tiny client area", Area(3000, 2000, 200, 20),
                  {273, 30, 1, 1}, 3, 2999, 1999, false}),
     calmora_test::NameFromDesc());
 
-TEST(DialogAreaLayout, PanesKeepTheirHeightUnlessTheColumnWouldBeCutOff) {
+TEST(DialogPanes, LowerOnlyWhereTheColumnWouldBeCut) {
     // Panes from 300 down, 6 apart, then 42 pixels of the colour-noise row.
     struct Case {
         const char* desc;

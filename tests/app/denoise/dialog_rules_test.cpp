@@ -55,7 +55,7 @@ TEST(DialogRadiusField, LeavingItEmptyOrTooSmallGivesTwo) {
     EXPECT_EQ(RadiusFieldOnLeave(QStringLiteral("12"), 2), QStringLiteral("12"));
 }
 
-TEST(DialogEnablingRule, RunsNeedIntensityAChannelAndInAreaModeASelection) {
+TEST(DialogEnablingRule, RunsNeedIntensityChannelAndSelection) {
     struct Case {
         const char* desc;
         int16_t sigma;
