@@ -2,6 +2,7 @@
 // languages, their part in the run lock, and its preview, views and Apply.
 #include <QAction>
 #include <QCheckBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -199,7 +200,22 @@ private slots:
         QCOMPARE(grey.r, colour.g);
         d.ChooseChannel(0);
 
+        // Apply shows its progress over both passes: 300 rows, then 75 shrunk ones.
+        auto* bar = d.c<QFrame>("Shape1");
+        const int fullWidth = bar->width();
+        int halfWay = -1, steps = 0;
+        bool stopOffered = false;
+        d.dialog->SetBeforeRowHookForTest([&](int32_t step, int32_t of) {
+            steps = of;
+            if (step == 188) {
+                halfWay = bar->isVisible() ? bar->width() : -1;
+                stopOffered = d.c<QPushButton>("CmdInterrompiDenoise")->isEnabled();
+            }
+        });
         d.c<QPushButton>("CmdOKDenoise")->click();
+        QCOMPARE(steps, 300 + 75);
+        QCOMPARE(halfWay, int(double(fullWidth) / 375 * 187));
+        QVERIFY(stopOffered);
         QCOMPARE(d.host->adopted, 1);
         QVERIFY(SamePixels(d.host->ImageBits(), full.data(), 420, 300));
         QCOMPARE(d.host->englishSuffix,
