@@ -1,6 +1,6 @@
 // Colour noise: does denoising colour apart from luminance beat the RGB mode?
 //
-//   calmora-noise-colour DATA_DIR [RADIUS] [OUT_DIR]
+//   calmora-noise-colour DATA_DIR [RADIUS] [OUT_DIR] [mappings]
 //
 // On each calibration photo (noise_photos.h) with the camera-like noise and
 // with Gaussian noise of sigma 15, every scheme gets its best settings by
@@ -11,7 +11,15 @@
 //   chroma/2   as split, the colour channels denoised at half size and scaled back
 //   chroma/4   the same at a quarter of the size
 //   multi      split, then the colour's coarse mottle denoised at a quarter
-//              of the size and only that change scaled back up
+//              of the size and only that change scaled back up (the
+//              colour-noise mode's own computation, denoise_run/colour_noise_run.h)
+//   (with a fourth argument "mappings": rgb, split and candidate mappings
+//   of the mode's one colour setting only, tied/N the coarse intensity at
+//   N/6 of the colour's, luma+coarse the colour at the luminance's and the
+//   setting the coarse one)
+//   mode       multi as the program offers it: the coarse intensity tied to
+//              the colour strength (denoise_run/colour_strength.h), the
+//              strength searched at the split's luminance
 // All use the program's full run (radius RADIUS, default 5, 3 x 3 patches).
 // With OUT_DIR the clean and noisy photos are written there as PPM for the
 // peer comparison (bench/noise_colour_opencv.py).
@@ -24,12 +32,16 @@
 #include <string>
 #include <vector>
 
+#include "denoise_run/colour_noise_run.h"
+#include "denoise_run/plane_scaling.h"
+#include "denoise_run/ycrcb.h"
 #include "imagefiles/row_stride.h"
 #include "noise_photos.h"
 
 namespace {
 
 using bench::Photo;
+using calmora::Planes;
 
 size_t Stride(int32_t width) { return static_cast<size_t>(calmora::RowStride(width)); }
 
@@ -55,133 +67,13 @@ int BestOf(const std::function<double(int)>& f, int start, std::map<int, double>
     return best;
 }
 
-struct Planes {
-    int32_t width = 0, height = 0;
-    std::vector<double> y, cr, cb;
-};
-
-// Three empty planes of p's size.
-Planes SizedLike(const Photo& p) {
-    Planes q{p.width, p.height, {}, {}, {}};
-    const size_t n = static_cast<size_t>(p.width) * p.height;
-    q.y.resize(n);
-    q.cr.resize(n);
-    q.cb.resize(n);
-    return q;
-}
-
-Planes ToYCrCb(const Photo& p) {
-    Planes q = SizedLike(p);
-    for (int32_t r = 0; r < p.height; ++r)
-        for (int32_t x = 0; x < p.width; ++x) {
-            const uint8_t* px = p.bits.data() + r * Stride(p.width) + 3 * x;
-            const double b = px[0], g = px[1], red = px[2];
-            const double y = 0.299 * red + 0.587 * g + 0.114 * b;
-            const size_t i = static_cast<size_t>(r) * p.width + x;
-            q.y[i] = y;
-            q.cr[i] = (red - y) * 0.713 + 128.0;
-            q.cb[i] = (b - y) * 0.564 + 128.0;
-        }
-    return q;
-}
-
-uint8_t Byte(double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
-
-Photo FromYCrCb(const Planes& q, const std::string& name) {
+Photo Named(std::vector<uint8_t> bits, const Photo& like) {
     Photo p;
-    p.name = name;
-    p.width = q.width;
-    p.height = q.height;
-    p.bits.assign(Stride(q.width) * q.height, 0);
-    for (int32_t r = 0; r < q.height; ++r)
-        for (int32_t x = 0; x < q.width; ++x) {
-            const size_t i = static_cast<size_t>(r) * q.width + x;
-            uint8_t* px = p.bits.data() + r * Stride(q.width) + 3 * x;
-            const double cr = q.cr[i] - 128.0, cb = q.cb[i] - 128.0;
-            px[0] = Byte(q.y[i] + 1.773 * cb);
-            px[1] = Byte(q.y[i] - 0.714 * cr - 0.344 * cb);
-            px[2] = Byte(q.y[i] + 1.403 * cr);
-        }
+    p.name = like.name;
+    p.width = like.width;
+    p.height = like.height;
+    p.bits = std::move(bits);
     return p;
-}
-
-// Planes as bytes in one photo (blue Cb, green Y, red Cr), so that the
-// program's filter takes them; and back.
-Photo PlanesAsPhoto(const Planes& q) {
-    Photo p;
-    p.width = q.width;
-    p.height = q.height;
-    p.bits.assign(Stride(q.width) * q.height, 0);
-    for (int32_t r = 0; r < q.height; ++r)
-        for (int32_t x = 0; x < q.width; ++x) {
-            const size_t i = static_cast<size_t>(r) * q.width + x;
-            uint8_t* px = p.bits.data() + r * Stride(q.width) + 3 * x;
-            px[0] = Byte(q.cb[i]);
-            px[1] = Byte(q.y[i]);
-            px[2] = Byte(q.cr[i]);
-        }
-    return p;
-}
-
-Planes PhotoAsPlanes(const Photo& p) {
-    Planes q = SizedLike(p);
-    for (int32_t r = 0; r < p.height; ++r)
-        for (int32_t x = 0; x < p.width; ++x) {
-            const size_t i = static_cast<size_t>(r) * p.width + x;
-            const uint8_t* px = p.bits.data() + r * Stride(p.width) + 3 * x;
-            q.cb[i] = px[0];
-            q.y[i] = px[1];
-            q.cr[i] = px[2];
-        }
-    return q;
-}
-
-// Box average over factor x factor blocks (partial blocks at the edges).
-Planes Shrink(const Planes& q, int factor) {
-    Planes s;
-    s.width = (q.width + factor - 1) / factor;
-    s.height = (q.height + factor - 1) / factor;
-    const size_t n = static_cast<size_t>(s.width) * s.height;
-    s.y.assign(n, 0);
-    s.cr.assign(n, 0);
-    s.cb.assign(n, 0);
-    std::vector<int> count(n, 0);
-    for (int32_t r = 0; r < q.height; ++r)
-        for (int32_t x = 0; x < q.width; ++x) {
-            const size_t i = static_cast<size_t>(r) * q.width + x;
-            const size_t j = static_cast<size_t>(r / factor) * s.width + x / factor;
-            s.y[j] += q.y[i];
-            s.cr[j] += q.cr[i];
-            s.cb[j] += q.cb[i];
-            ++count[j];
-        }
-    for (size_t j = 0; j < n; ++j) {
-        s.y[j] /= count[j];
-        s.cr[j] /= count[j];
-        s.cb[j] /= count[j];
-    }
-    return s;
-}
-
-// Bilinear, pixel centres aligned, of a small plane to width x height.
-std::vector<double> Enlarge(const std::vector<double>& small, int32_t sw, int32_t sh, int factor,
-                            int32_t width, int32_t height) {
-    std::vector<double> out(static_cast<size_t>(width) * height);
-    for (int32_t r = 0; r < height; ++r) {
-        const double fy = std::clamp((r + 0.5) / factor - 0.5, 0.0, sh - 1.0);
-        const int32_t y0 = static_cast<int32_t>(fy), y1 = std::min(y0 + 1, sh - 1);
-        const double wy = fy - y0;
-        for (int32_t x = 0; x < width; ++x) {
-            const double fx = std::clamp((x + 0.5) / factor - 0.5, 0.0, sw - 1.0);
-            const int32_t x0 = static_cast<int32_t>(fx), x1 = std::min(x0 + 1, sw - 1);
-            const double wx = fx - x0;
-            auto v = [&](int32_t yy, int32_t xx) { return small[static_cast<size_t>(yy) * sw + xx]; };
-            out[static_cast<size_t>(r) * width + x] =
-                (1 - wy) * ((1 - wx) * v(y0, x0) + wx * v(y0, x1)) +
-                wy * ((1 - wx) * v(y1, x0) + wx * v(y1, x1));
-        }
-    }
-    return out;
 }
 
 calmora::RunSettings At(int intensity, int16_t radius) {
@@ -199,8 +91,9 @@ struct Result {
 class Schemes {
 public:
     Schemes(const Photo& clean, const Photo& noisy, int16_t radius)
-        : clean_(clean), noisy_(noisy), radius_(radius), planes_(ToYCrCb(noisy)),
-          planesPhoto_(PlanesAsPhoto(planes_)) {}
+        : clean_(clean), noisy_(noisy), radius_(radius),
+          planes_(calmora::PictureToPlanes(noisy.bits.data(), noisy.width, noisy.height)),
+          planesPhoto_(Named(calmora::PlanesAsPicture(planes_), noisy)) {}
 
     Result Rgb() {
         std::map<int, double> memo;
@@ -225,6 +118,11 @@ public:
             lastColour = colour;
         }
         const Photo out = Combine(luma, colour, factor);
+        // The split is the mode's run without its coarse pass, to the bit.
+        if (factor == 1 && out.bits != Mode(luma, colour, 0).bits) {
+            std::fprintf(stderr, "the split and the colour-noise mode disagree\n");
+            std::exit(4);
+        }
         const std::string name = factor == 1 ? "split" : "chroma/" + std::to_string(factor);
         return {name, "luminance " + std::to_string(luma) + " colour " + std::to_string(colour),
                 Psnr(out), bench::LabAbRmse(out, clean_)};
@@ -232,52 +130,85 @@ public:
 
     // Colour denoised at full size (the split's best settings), then what is
     // left of the coarse mottle: the colour shrunk to a quarter, denoised
-    // there, and the change it made scaled back up and added.
+    // there, and the change it made scaled back up and added. This is the
+    // colour-noise mode's own run with each pass's intensity set apart.
     Result MultiScale(int luma, int colour) {
-        const Photo first = Combine(luma, colour, 1);
-        const Planes firstPlanes = ToYCrCb(first);
-        const Planes small = Shrink(firstPlanes, 4);
-        const Photo smallPhoto = PlanesAsPhoto(small);
-        std::map<int, Planes> cache;
-        auto combine = [&](int coarse) {
-            const Planes& c = Denoised(smallPhoto, coarse, cache);
-            std::vector<double> dcr(c.cr.size()), dcb(c.cb.size());
-            for (size_t i = 0; i < dcr.size(); ++i) {
-                dcr[i] = c.cr[i] - small.cr[i];
-                dcb[i] = c.cb[i] - small.cb[i];
-            }
-            Planes out = firstPlanes;
-            const std::vector<double> ecr =
-                Enlarge(dcr, small.width, small.height, 4, out.width, out.height);
-            const std::vector<double> ecb =
-                Enlarge(dcb, small.width, small.height, 4, out.width, out.height);
-            for (size_t i = 0; i < out.cr.size(); ++i) {
-                out.cr[i] += ecr[i];
-                out.cb[i] += ecb[i];
-            }
-            return FromYCrCb(out, clean_.name);
-        };
         std::map<int, double> memo;
-        const int coarse = BestOf([&](int i) { return Psnr(combine(i)); }, 10, memo);
-        const Photo out = combine(coarse);
+        const int coarse =
+            BestOf([&](int i) { return Psnr(Mode(luma, colour, i)); }, 10, memo);
+        const Photo out = Mode(luma, colour, coarse);
         return {"multi", "luminance " + std::to_string(luma) + " colour " + std::to_string(colour) +
                              " coarse " + std::to_string(coarse),
                 Psnr(out), bench::LabAbRmse(out, clean_)};
     }
+
+    // The mode as the program offers it: one colour strength for both
+    // colour passes, the luminance at the split's best.
+    Result Offered(int luma) {
+        calmora::RunSettings s = At(luma, radius_);
+        s.colourNoise = true;
+        const auto run = [&](int strength) {
+            s.colourStrength = static_cast<int16_t>(strength);
+            return bench::Denoise(noisy_, s);
+        };
+        std::map<int, double> memo;
+        const int strength = BestOf([&](int i) { return Psnr(run(i)); }, 20, memo);
+        const Photo out = run(strength);
+        return {"mode", "luminance " + std::to_string(luma) + " strength " +
+                            std::to_string(strength),
+                Psnr(out), bench::LabAbRmse(out, clean_)};
+    }
+    // A candidate for the mode's one colour setting: colour and coarse
+    // intensities as functions of it, the setting searched at the split's
+    // luminance (the study behind denoise_run/colour_strength.cpp).
+    Result Mapped(const std::string& name, int luma,
+                  const std::function<std::pair<int, int>(int)>& mapping) {
+        const auto run = [&](int setting) {
+            const auto [colour, coarse] = mapping(setting);
+            return Mode(luma, std::min(colour, 200), std::min(coarse, 200));
+        };
+        std::map<int, double> memo;
+        const int best = BestOf([&](int i) { return Psnr(run(i)); }, 20, memo);
+        const Photo out = run(best);
+        return {name, "luminance " + std::to_string(luma) + " setting " + std::to_string(best),
+                Psnr(out), bench::LabAbRmse(out, clean_)};
+    }
+
     // The split's best settings, for MultiScale.
     int lastLuma = 0, lastColour = 0;
 
 private:
     double Psnr(const Photo& p) const { return bench::Psnr(p, clean_); }
 
+    Photo Mode(int luma, int colour, int coarse) const {
+        calmora::ColourNoiseJob job;
+        job.intensities = {static_cast<int16_t>(luma), static_cast<int16_t>(colour),
+                           static_cast<int16_t>(coarse)};
+        job.radius = radius_;
+        Photo out = Named(std::vector<uint8_t>(noisy_.bits.size(), 0), noisy_);
+        const calmora::FullRunImage image{noisy_.bits.data(), out.bits.data(), out.width,
+                                          out.height};
+        if (calmora::RunColourNoiseJob(job, image, {}).end != calmora::RunEnd::Completed) {
+            std::fprintf(stderr, "colour-noise run refused\n");
+            std::exit(3);
+        }
+        return out;
+    }
+
     const Planes& Denoised(const Photo& source, int intensity, std::map<int, Planes>& cache) {
         auto known = cache.find(intensity);
-        if (known == cache.end())
-            known = cache.emplace(intensity, PhotoAsPlanes(bench::Denoise(source, At(intensity, radius_))))
+        if (known == cache.end()) {
+            const Photo out = bench::Denoise(source, At(intensity, radius_));
+            known = cache
+                        .emplace(intensity,
+                                 calmora::PictureAsPlanes(out.bits.data(), out.width, out.height))
                         .first;
+        }
         return known->second;
     }
 
+    // The split at full size (factor 1) is the mode without its coarse pass;
+    // at 2 or 4 the colour is denoised at that fraction of the size instead.
     Photo Combine(int luma, int colour, int factor) {
         Planes out = planes_;
         out.y = Denoised(planesPhoto_, luma, full_).y;
@@ -288,16 +219,18 @@ private:
         } else {
             auto& small = small_[factor];
             if (small.photo.bits.empty()) {
-                small.planes = Shrink(planes_, factor);
-                small.photo = PlanesAsPhoto(small.planes);
+                small.planes = calmora::ShrinkPlanes(planes_, factor);
+                small.photo = Named(calmora::PlanesAsPicture(small.planes), noisy_);
+                small.photo.width = small.planes.width;
+                small.photo.height = small.planes.height;
             }
             const Planes& c = Denoised(small.photo, colour, small.cache);
-            out.cr = Enlarge(c.cr, small.planes.width, small.planes.height, factor, out.width,
-                             out.height);
-            out.cb = Enlarge(c.cb, small.planes.width, small.planes.height, factor, out.width,
-                             out.height);
+            out.cr = calmora::EnlargePlane(c.cr, small.planes.width, small.planes.height, factor,
+                                           out.width, out.height);
+            out.cb = calmora::EnlargePlane(c.cb, small.planes.width, small.planes.height, factor,
+                                           out.width, out.height);
         }
-        return FromYCrCb(out, clean_.name);
+        return Named(calmora::PlanesToPicture(out), clean_);
     }
 
     struct Small {
@@ -332,11 +265,12 @@ bool WritePpm(const Photo& p, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DATA_DIR [RADIUS] [OUT_DIR]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DATA_DIR [RADIUS] [OUT_DIR] [mappings]\n", argv[0]);
         return 1;
     }
     const auto radius = static_cast<int16_t>(argc > 2 ? std::atoi(argv[2]) : 5);
     const std::string outDir = argc > 3 ? argv[3] : "";
+    const bool mappings = argc > 4 && std::string(argv[4]) == "mappings";
     std::printf("photo,noise,scheme,settings,psnr,lab_ab_rmse\n");
     uint32_t seed = 100;
     for (const Photo& clean : bench::LoadCalibrationPhotos(argv[1]))
@@ -352,7 +286,24 @@ int main(int argc, char** argv) {
                         bench::Psnr(noisy, clean), bench::LabAbRmse(noisy, clean));
             Schemes schemes(clean, noisy, radius);
             std::vector<Result> results = {schemes.Rgb(), schemes.Split(1)};
+            if (mappings) {
+                const int luma = schemes.lastLuma;
+                for (int sixths : {3, 6, 10})
+                    results.push_back(schemes.Mapped(
+                        "tied/" + std::to_string(sixths), luma, [sixths](int s) {
+                            return std::pair<int, int>(s, (s * sixths + 3) / 6);
+                        }));
+                results.push_back(schemes.Mapped("luma+coarse", luma, [luma](int s) {
+                    return std::pair<int, int>(luma, s);
+                }));
+                for (const Result& r : results)
+                    std::printf("%s,%s,%s,%s,%.3f,%.3f\n", clean.name.c_str(), noise,
+                                r.scheme.c_str(), r.settings.c_str(), r.psnr, r.ab);
+                std::fflush(stdout);
+                continue;
+            }
             results.push_back(schemes.MultiScale(schemes.lastLuma, schemes.lastColour));
+            results.push_back(schemes.Offered(schemes.lastLuma));
             results.push_back(schemes.Split(2));
             results.push_back(schemes.Split(4));
             for (const Result& r : results)

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <thread>
-#include <vector>
 
-#include "denoise_run/weight_table.h"
+#include "denoise_run/colour_noise_run.h"
 
 namespace calmora::cli {
 namespace {
@@ -31,29 +30,15 @@ RunResult RunFullDenoiseInBands(const RunSettings& settings, const FullRunImage&
 
 RunResult RunFullDenoiseInBands(const RunSettings& settings, const FullRunImage& image,
                                 const BeforeRow& beforeRow, int32_t bandRows) {
-    if (!CanRun(settings) || settings.sigma < kMinIntensity || settings.sigma > kMaxIntensity ||
-        settings.radius < 0 || !image.source || !image.destination ||
-        image.source == image.destination || image.width < 0 || image.height < 0)
-        return {RunEnd::NotRun, 0};
+    if (!FullRunAccepts(settings, image)) return {RunEnd::NotRun, 0};
+    // The mode's passes are row by row; its steps stand in for the bands.
+    if (settings.colourNoise) return RunColourNoiseFull(settings, image, beforeRow);
 
-    const std::vector<float> table = BuildWeightTable(settings.sigma);
-    DenoiseJob job{0, -1, image.width, image.height, WeightTableLength(settings.sigma)};
-    const DenoiseParams params = FullRunParams(settings);
-    const ChannelFactors factors = EngineFactors(settings);
-    const bool whole = UsesWholePixelEngine(settings);
+    FullRunRows rows(settings, image);
     const int32_t band = std::max(bandRows, 1);
-
     for (int32_t row = 0; row < image.height; row += band) {
         if (beforeRow && !beforeRow(row, image.height)) return {RunEnd::Stopped, row};
-        job.firstRow = row;
-        job.lastRow = std::min(image.height, row + band) - 1;
-        // No noise image: the engine writes none when wantNoise is 0.
-        if (whole)
-            KcDenoiseCompleta(&job, &params, image.source, image.destination, table.data(),
-                              nullptr);
-        else
-            KcDenoisePerCanale(&job, &params, image.source, image.destination, table.data(),
-                               nullptr, &factors);
+        rows.Compute(row, std::min(image.height, row + band) - 1);
     }
     return {RunEnd::Completed, image.height};
 }

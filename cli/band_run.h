@@ -23,7 +23,8 @@ namespace calmora::cli {
 
 // As RunFullDenoise, bands of BandRows rows bottom up; beforeRow is asked
 // before each band with the band's first row, and a false stops the run there
-// (rowsDone then says how far it got).
+// (rowsDone then says how far it got). In the colour-noise mode the run is
+// RunColourNoiseFull's, asked before each of its steps.
 [[nodiscard]] RunResult RunFullDenoiseInBands(const RunSettings& settings,
                                               const FullRunImage& image,
                                               const BeforeRow& beforeRow);

@@ -99,12 +99,10 @@ public:
             return Fail(input, std::strerror(errno));
         if (S_ISDIR(inputStat.st_mode)) return Fail(input, "is a folder, not an image");
 
-        const LoadedImage loaded = LoadImageFile(input);
-        if (loaded.error != ImageFileError::None)
-            return Fail(input, DescribeImageFileError(loaded.error));
-        FIBITMAP* source = loaded.image.get();
-        const auto width = static_cast<int32_t>(FreeImage_GetWidth(source));
-        const auto height = static_cast<int32_t>(FreeImage_GetHeight(source));
+        const std::optional<Opened> opened = Open(input);
+        if (!opened) return Outcome::Failed;
+        FIBITMAP* source = opened->loaded.image.get();
+        const int32_t width = opened->width, height = opened->height;
         BitmapPtr result(FreeImage_Allocate(width, height, 24));
         if (!result) return Fail(input, "not enough memory for the result");
         const auto stride = static_cast<unsigned>(RowStride(width));
@@ -128,6 +126,8 @@ public:
             ReportFailure(input, "interrupted; nothing written");
             return Outcome::Interrupted;
         }
+        if (run.end == RunEnd::OutOfMemory)
+            return Fail(input, "not enough memory for the colour-noise mode");
         if (run.end != RunEnd::Completed) return Fail(input, "these settings allow no run");
 
         CopyImageMetadata(result.get(), source);
@@ -152,13 +152,10 @@ public:
 
     // --estimate: one line per image, nothing written.
     Outcome Estimate(const std::string& input) {
-        const LoadedImage loaded = LoadImageFile(input);
-        if (loaded.error != ImageFileError::None)
-            return Fail(input, DescribeImageFileError(loaded.error));
-        FIBITMAP* source = loaded.image.get();
-        const auto width = static_cast<int32_t>(FreeImage_GetWidth(source));
-        const auto height = static_cast<int32_t>(FreeImage_GetHeight(source));
-        const NoiseEstimate e = EstimateNoise(FreeImage_GetBits(source), width, height);
+        const std::optional<Opened> opened = Open(input);
+        if (!opened) return Outcome::Failed;
+        const NoiseEstimate e = EstimateNoise(FreeImage_GetBits(opened->loaded.image.get()),
+                                              opened->width, opened->height);
         if (e.samples == 0) {
             PrintOut(ShownName(input) + ": no noise could be measured\n");
             return Outcome::Written;
@@ -174,6 +171,24 @@ public:
     }
 
 private:
+    struct Opened {
+        LoadedImage loaded;
+        int32_t width = 0, height = 0;
+    };
+
+    // The decoded image, or nothing once the failure is reported.
+    std::optional<Opened> Open(const std::string& input) {
+        LoadedImage loaded = LoadImageFile(input);
+        if (loaded.error != ImageFileError::None) {
+            ReportFailure(input, DescribeImageFileError(loaded.error));
+            return std::nullopt;
+        }
+        FIBITMAP* bitmap = loaded.image.get();
+        const auto width = static_cast<int32_t>(FreeImage_GetWidth(bitmap));
+        const auto height = static_cast<int32_t>(FreeImage_GetHeight(bitmap));
+        return Opened{std::move(loaded), width, height};
+    }
+
     Outcome Fail(const std::string& input, const std::string& reason) {
         ReportFailure(input, reason);
         return Outcome::Failed;

@@ -29,7 +29,9 @@ std::string Lower(std::string text) {
     return text;
 }
 
-enum LongOnly { kRed = 1000, kGreen, kBlue, kLzw, kOverwrite, kFormat, kVersion, kEstimate };
+enum LongOnly {
+    kRed = 1000, kGreen, kBlue, kLzw, kOverwrite, kFormat, kVersion, kEstimate, kColourNoise
+};
 
 // The filter options' lines of --help, with the ranges the parser takes.
 std::string FilterHelp() {
@@ -49,6 +51,12 @@ std::string FilterHelp() {
     help += "      --blue P         three at " + n(kMaxChannelPercent) +
             " every channel is filtered fully; lower\n";
     help += "                       values blend the filtered channel with the original.\n";
+    help += "      --colour-noise S colour-noise mode, as the window program's \"Colour\n";
+    help += "                       noise\": brightness and colour denoised apart, and\n";
+    help += "                       the colour also at a quarter of the size at strength\n";
+    help += "                       S, " + n(kMinColourStrength) + " to " + n(kMaxColourStrength) +
+            ", against coarse colour blotches (0: not\n";
+    help += "                       at all); the channel strengths still apply\n";
     help += "      --estimate       print each image's measured noise (standard deviation\n";
     help += "                       per channel, levels 0-255) and the intensity 'auto'\n";
     help += "                       would choose; nothing is denoised or written\n";
@@ -128,6 +136,7 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {"estimate", no_argument, nullptr, kEstimate},
+        {"colour-noise", required_argument, nullptr, kColourNoise},
         {nullptr, 0, nullptr, 0}};
 
     auto fail = [&result](std::string message) {
@@ -192,6 +201,11 @@ ParseResult ParseCommandLine(int argc, char** argv) {
             case 'h': o.help = true; break;
             case kVersion: o.version = true; break;
             case kEstimate: o.estimateOnly = true; break;
+            case kColourNoise:
+                o.settings.colourNoise = true;
+                o.settings.colourStrength = static_cast<int16_t>(
+                    number("colour-noise strength", kMinColourStrength, kMaxColourStrength));
+                break;
             case ':': fail("option " + ShownName(argv[optind - 1]) + " needs a value"); break;
             default: fail("unknown option " + ShownName(argv[optind - 1])); break;
         }

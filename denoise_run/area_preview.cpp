@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "denoise_run/colour_noise_run.h"
 #include "denoise_run/weight_table.h"
 #include "imagefiles/row_stride.h"
 
@@ -37,17 +38,20 @@ void CopyRow(uint8_t* destination, int32_t destinationRow, int32_t width, const 
 
 }  // namespace
 
+bool AreaPreviewAccepts(const AreaPreviewImage& image) {
+    return AreaInsideImage(image) && image.denoised && image.noise &&
+           !Overlaps(image.denoised, image) && !Overlaps(image.noise, image) &&
+           !Overlaps(image.channelDenoised, image) && !Overlaps(image.channelNoise, image);
+}
+
 int32_t PreviewContextMargin(const RunSettings& settings) {
     return std::max<int32_t>(settings.radius, 0) + kPatchRadius;
 }
 
 RunResult RunAreaPreview(const RunSettings& settings, const AreaPreviewImage& image,
                          const PreviewHooks& hooks) {
-    if (!CanRun(settings) || settings.sigma < kMinIntensity || settings.sigma > kMaxIntensity ||
-        settings.radius < 0 || !AreaInsideImage(image) || !image.denoised || !image.noise ||
-        Overlaps(image.denoised, image) || Overlaps(image.noise, image) ||
-        Overlaps(image.channelDenoised, image) || Overlaps(image.channelNoise, image))
-        return {RunEnd::NotRun, 0};
+    if (!RunnableSettings(settings) || !AreaPreviewAccepts(image)) return {RunEnd::NotRun, 0};
+    if (settings.colourNoise) return RunColourNoiseArea(settings, image, hooks);
     const int32_t margin = PreviewContextMargin(settings);
 
     // The context: the area and up to `margin` pixels around it, in image

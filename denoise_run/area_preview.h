@@ -40,10 +40,14 @@ struct AreaPreviewImage {
     int32_t height = 0;
 };
 
+// Whether the area lies inside the image and no output is one of the image's bits.
+[[nodiscard]] bool AreaPreviewAccepts(const AreaPreviewImage& image);
+
 // As RunPreviewDenoise, row by row from the area's bottom row (0) up with the
 // same hooks, but each row is computed with the image around the area. NotRun
 // (nothing written) also when the area does not lie inside the image or an
-// output is one of the image's bits.
+// output is one of the image's bits. In the colour-noise mode, the run is
+// RunColourNoiseArea's.
 [[nodiscard]] RunResult RunAreaPreview(const RunSettings& settings, const AreaPreviewImage& image,
                                        const PreviewHooks& hooks);
 

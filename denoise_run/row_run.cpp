@@ -2,16 +2,12 @@
 
 #include <vector>
 
+#include "denoise_run/colour_noise_run.h"
 #include "denoise_run/weight_table.h"
 
 namespace calmora {
 
 namespace {
-
-bool SettingsUsable(const RunSettings& settings) {
-    return CanRun(settings) && settings.sigma >= kMinIntensity &&
-           settings.sigma <= kMaxIntensity && settings.radius >= 0;
-}
 
 DenoiseJob JobFor(int32_t width, int32_t height, int32_t tableLength) {
     return DenoiseJob{0, -1, width, height, tableLength};
@@ -19,39 +15,60 @@ DenoiseJob JobFor(int32_t width, int32_t height, int32_t tableLength) {
 
 }  // namespace
 
-RunResult RunFullDenoise(const RunSettings& settings, const FullRunImage& image,
-                         const BeforeRow& beforeRow) {
-    if (!SettingsUsable(settings) || !image.source || !image.destination ||
-        image.source == image.destination || image.width < 0 || image.height < 0)
-        return {RunEnd::NotRun, 0};
+bool FullRunAccepts(const RunSettings& settings, const FullRunImage& image) {
+    return RunnableSettings(settings) && image.source && image.destination &&
+           image.source != image.destination && image.width >= 0 && image.height >= 0;
+}
 
-    const std::vector<float> table = BuildWeightTable(settings.sigma);
-    DenoiseJob job = JobFor(image.width, image.height, WeightTableLength(settings.sigma));
-    const DenoiseParams params = FullRunParams(settings);
-    const ChannelFactors factors = EngineFactors(settings);
-    const bool whole = UsesWholePixelEngine(settings);
+FullRunRows::FullRunRows(const RunSettings& settings, const FullRunImage& image)
+    : image_(image), table_(BuildWeightTable(settings.sigma)),
+      job_(JobFor(image.width, image.height, WeightTableLength(settings.sigma))),
+      params_(FullRunParams(settings)), factors_(EngineFactors(settings)),
+      whole_(UsesWholePixelEngine(settings)) {}
+
+void FullRunRows::Compute(int32_t firstRow, int32_t lastRow) {
+    job_.firstRow = firstRow;
+    job_.lastRow = lastRow;
     // The engine writes no noise when wantNoise is 0, so no buffer is needed.
     uint8_t* const noNoise = nullptr;
+    if (whole_)
+        KcDenoiseCompleta(&job_, &params_, image_.source, image_.destination, table_.data(),
+                          noNoise);
+    else
+        KcDenoisePerCanale(&job_, &params_, image_.source, image_.destination, table_.data(),
+                           noNoise, &factors_);
+}
 
+RunResult RunFullDenoise(const RunSettings& settings, const FullRunImage& image,
+                         const BeforeRow& beforeRow) {
+    if (!FullRunAccepts(settings, image)) return {RunEnd::NotRun, 0};
+    if (settings.colourNoise) return RunColourNoiseFull(settings, image, beforeRow);
+    FullRunRows rows(settings, image);
     for (int32_t row = 0; row < image.height; ++row) {
         if (beforeRow && !beforeRow(row, image.height)) return {RunEnd::Stopped, row};
-        job.firstRow = job.lastRow = row;
-        if (whole)
-            KcDenoiseCompleta(&job, &params, image.source, image.destination, table.data(),
-                              noNoise);
-        else
-            KcDenoisePerCanale(&job, &params, image.source, image.destination, table.data(),
-                               noNoise, &factors);
+        rows.Compute(row, row);
     }
     return {RunEnd::Completed, image.height};
 }
 
 RunResult RunPreviewDenoise(const RunSettings& settings, const PreviewImage& image,
                             const PreviewHooks& hooks) {
-    if (!SettingsUsable(settings) || !image.source || !image.denoised || !image.noise ||
+    if (!RunnableSettings(settings) || !image.source || !image.denoised || !image.noise ||
         image.source == image.denoised || image.source == image.noise || image.width < 0 ||
         image.height < 0)
         return {RunEnd::NotRun, 0};
+    if (settings.colourNoise) {
+        // The copy is the whole picture here: its edges are the picture's.
+        AreaPreviewImage whole;
+        whole.image = image.source;
+        whole.imageWidth = whole.width = image.width;
+        whole.imageHeight = whole.height = image.height;
+        whole.denoised = image.denoised;
+        whole.noise = image.noise;
+        whole.channelDenoised = image.channelDenoised;
+        whole.channelNoise = image.channelNoise;
+        return RunColourNoiseArea(settings, whole, hooks);
+    }
 
     const std::vector<float> table = BuildWeightTable(settings.sigma);
     DenoiseJob job = JobFor(image.width, image.height, WeightTableLength(settings.sigma));

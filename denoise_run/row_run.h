@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "denoise_run/run_settings.h"
 
@@ -24,6 +25,7 @@ enum class RunEnd {
     Stopped,    // the callback returned false before some row
     NotRun,     // the settings allow no run (CanRun false, intensity above
                 // kMaxIntensity, negative radius) or a buffer is missing; nothing written
+    OutOfMemory,  // the colour-noise mode could not get its work buffers; nothing written
 };
 
 struct RunResult {
@@ -42,9 +44,33 @@ struct FullRunImage {
     int32_t height = 0;
 };
 
+// Whether a full run of these settings on these buffers can go
+// (RunnableSettings, both buffers there and apart, no negative size).
+[[nodiscard]] bool FullRunAccepts(const RunSettings& settings, const FullRunImage& image);
+
+// The engine calls of a full run in the RGB mode: the weight table, the
+// records and the engine form are made once, then rows are computed into the
+// destination a call at a time (the dialog one row a call, the batch tool
+// bands). The settings and buffers must pass FullRunAccepts.
+class FullRunRows {
+public:
+    FullRunRows(const RunSettings& settings, const FullRunImage& image);
+    // Rows firstRow..lastRow in one engine call; no noise image is made.
+    void Compute(int32_t firstRow, int32_t lastRow);
+
+private:
+    FullRunImage image_;
+    std::vector<float> table_;
+    DenoiseJob job_;
+    DenoiseParams params_;
+    ChannelFactors factors_;
+    bool whole_;
+};
+
 // Denoises source into destination with KcDenoiseCompleta or
 // KcDenoisePerCanale, one row per call. No noise image is made.
-// beforeRow may be empty (the run then never stops).
+// beforeRow may be empty (the run then never stops). In the colour-noise
+// mode the run is RunColourNoiseFull's.
 [[nodiscard]] RunResult RunFullDenoise(const RunSettings& settings, const FullRunImage& image,
                                        const BeforeRow& beforeRow);
 

@@ -15,6 +15,11 @@ struct RunSettings {
     float red = 1.0f;
     float green = 1.0f;
     float blue = 1.0f;
+    // The colour-noise mode (colour_noise_run.h): luminance and colour apart
+    // at sigma, the colour also at a quarter of the size at colourStrength.
+    // Off, a run is the RGB mode's and the strength plays no part.
+    bool colourNoise = false;
+    int16_t colourStrength = kDefaultColourStrength;
 };
 
 // percent / 100 as the engine expects it; 100 gives exactly 1.0f.
@@ -22,6 +27,15 @@ struct RunSettings {
 
 // A run needs a non-zero intensity and at least one channel to filter.
 [[nodiscard]] bool CanRun(const RunSettings& settings);
+
+// Whether a run of these settings can go: CanRun, the intensity within
+// kMinIntensity..kMaxIntensity, a radius of 0 or more and, in the
+// colour-noise mode, the colour strength within its range.
+[[nodiscard]] bool RunnableSettings(const RunSettings& settings);
+
+// Whether runs of a and b compute the same: every setting alike, the colour
+// strength only while the colour-noise mode is on.
+[[nodiscard]] bool SameRun(const RunSettings& a, const RunSettings& b);
 
 // True when every channel is filtered fully (all three factors exactly 1.0f):
 // the whole-pixel engine then gives the result, the per-channel one otherwise.

@@ -27,10 +27,19 @@ constexpr int kMinChannelPercent = 0;
 constexpr int kMaxChannelPercent = 100;
 constexpr int kDefaultChannelPercent = 100;
 
+// Colour strength of the colour-noise mode: the intensity of its coarse pass
+// against colour blotches, on the intensity's scale (colour_strength.h); 0
+// leaves that pass out.
+constexpr int16_t kMinColourStrength = 0;
+constexpr int16_t kMaxColourStrength = kMaxIntensity;
+constexpr int16_t kDefaultColourStrength = 20;
+
 static_assert(kMinIntensity <= kDefaultIntensity && kDefaultIntensity <= kMaxIntensity);
 static_assert(kMinRadius <= kDefaultRadius && kDefaultRadius <= kMaxRadius);
 static_assert(kMinChannelPercent <= kDefaultChannelPercent &&
               kDefaultChannelPercent <= kMaxChannelPercent);
+static_assert(kMinColourStrength <= kDefaultColourStrength &&
+              kDefaultColourStrength <= kMaxColourStrength);
 static_assert(14LL * kMaxIntensity * kMaxIntensity <= INT32_MAX,
               "the weight table's cut-off must fit DenoiseJob.tableLength");
 

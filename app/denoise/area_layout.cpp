@@ -14,6 +14,11 @@ int32_t RoundToEven(double value) {
     return static_cast<int32_t>(std::clamp(RoundHalfEven(value), kLow, kHigh));
 }
 
+int32_t FittedPaneHeight(int32_t innerHeight, int32_t paneTop, int32_t below) {
+    const int64_t room = (int64_t{innerHeight} - paneTop - kPaneGap - below) / 2;
+    return static_cast<int32_t>(std::clamp<int64_t>(room, kMinPaneHeight, kPaneHeight));
+}
+
 bool UsesAreaMode(int32_t imageWidth, int32_t imageHeight) {
     return imageWidth > kWholeImageMaxWidth || imageHeight > kWholeImageMaxHeight;
 }

@@ -17,6 +17,18 @@ constexpr int32_t kPaneHeight = 138;
 // Width of the dark band drawn around the preview rectangle.
 constexpr int32_t kBandWidth = 5;
 
+// The left column of the area layout: the settings frame, then the two panes
+// one below the other from this top, 6 pixels apart.
+constexpr int32_t kPaneGap = 6;
+// The panes never get lower than this, however low the screen.
+constexpr int32_t kMinPaneHeight = 40;
+
+// The panes' height in the area layout for a client area of innerHeight
+// whose left column holds, from paneTop down, the two panes and then `below`
+// pixels more: kPaneHeight, or less on a screen too low for that, so that the
+// whole column stays inside the dialog (everything else keeps its place).
+[[nodiscard]] int32_t FittedPaneHeight(int32_t innerHeight, int32_t paneTop, int32_t below);
+
 // Nearest integer, halves to the even neighbour, as the form's integer
 // properties round.
 [[nodiscard]] int32_t RoundToEven(double value);

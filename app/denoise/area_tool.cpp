@@ -82,7 +82,7 @@ void AreaTool::SetImage(const uint8_t* bits, int32_t width, int32_t height) {
     imageHeight_ = height;
 }
 
-int AreaTool::Prepare(const BitmapMaker& make) {
+int AreaTool::Prepare(const BitmapMaker& make, QSize paneSize) {
     PictureBox* pic = c_.pic;
     const int32_t picWidth = pic->width(), picHeight = pic->height();
     if (!make(viewBmp_, picWidth, picHeight, "viewBmp") ||
@@ -100,7 +100,7 @@ int AreaTool::Prepare(const BitmapMaker& make) {
     pic->Refresh();
 
     PreviewState& s = state_;
-    s.area = areaMode ? PreviewAreaSize(kPaneWidth, kPaneHeight, picWidth, picHeight)
+    s.area = areaMode ? PreviewAreaSize(paneSize.width(), paneSize.height(), picWidth, picHeight)
                       : AreaSize{imageWidth_, imageHeight_};
     // In whole-image mode the panes have the image's size.
     s.rectWidth = areaMode ? s.area.width + 2 : s.area.width;
@@ -211,9 +211,8 @@ void AreaTool::MouseDown(const QPoint& position, Qt::MouseButton button) {
         CurrentPreferences().scrollButton == 2 ? Qt::RightButton : Qt::LeftButton;
     if (button != dragButton) return;
     if (state_.selectionMode == 0) {
-        // The whole image is on show: a drag pointer would promise a move
-        // that can never come.
-        if (!state_.areaMode) return;
+        // Whole-image mode too: it is scroll mode with nothing to scroll, and
+        // the pointer says a drag is under way as in the other layout.
         if (dragging_) {
             SetDragging(false);  // a drag whose release was lost ends here
             return;

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QSize>
 #include <functional>
 
 #include "preview_state.h"
@@ -49,9 +50,10 @@ public:
     void SetImage(const uint8_t* bits, int32_t width, int32_t height);
 
     // Makes the view's and the preview area's bitmaps, draws the image into
-    // the view and sizes the rectangle. Returns 0, or the number of the
-    // message that says what could not be made.
-    [[nodiscard]] int Prepare(const BitmapMaker& make);
+    // the view and sizes the rectangle; in area mode the preview area has the
+    // result panes' size paneSize (less where the view is smaller). Returns
+    // 0, or the number of the message that says what could not be made.
+    [[nodiscard]] int Prepare(const BitmapMaker& make, QSize paneSize);
 
     // The mode buttons.
     void SelectArea();

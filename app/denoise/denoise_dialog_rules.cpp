@@ -63,6 +63,12 @@ TitleSuffix DenoisedTitleSuffix(int sigma, int radius, int redPercent, int green
     return suffix;
 }
 
+TitleSuffix ColourNoiseTitleAddition(int colourStrength) {
+    const QString strength = QString::number(colourStrength);
+    return {QStringLiteral("  colour noise:") + strength,
+            QStringLiteral("  rumore di colore:") + strength};
+}
+
 QString TitleTail(const QString& mainWindowTitle) {
     static const QString kProgram = QStringLiteral("Calmora");
     if (!mainWindowTitle.startsWith(kProgram)) return QString();

@@ -49,6 +49,9 @@ struct TitleSuffix {
 [[nodiscard]] TitleSuffix DenoisedTitleSuffix(int sigma, int radius, int redPercent,
                                               int greenPercent, int bluePercent);
 
+// What follows that suffix when the run was in the colour-noise mode.
+[[nodiscard]] TitleSuffix ColourNoiseTitleAddition(int colourStrength);
+
 // The part of the main window's title after the program's name (the file name
 // and size), which the dialog's own title repeats.
 [[nodiscard]] QString TitleTail(const QString& mainWindowTitle);

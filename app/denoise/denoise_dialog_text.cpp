@@ -19,6 +19,12 @@ FormDenoiseTexts English() {
     t.noiseEstimateTip = QStringLiteral(
         "Estimated noise (standard deviation, levels 0-255): red %1, green %2, blue %3");
     t.noNoiseTip = QStringLiteral("No noise could be measured in this image");
+    t.colourNoise = QStringLiteral("Colour noise");
+    t.colourNoiseTip = QStringLiteral(
+        "Denoise brightness and colour apart, and the colour also at a quarter of the size "
+        "against coarse colour blotches");
+    t.colourStrengthTip = QStringLiteral(
+        "Strength against coarse colour blotches (0: colour at the intensity only)");
     t.stalePreview = QStringLiteral("Settings changed: preview again");
     t.preview = QStringLiteral("Preview");
     t.apply = QStringLiteral("Apply");
@@ -53,6 +59,12 @@ FormDenoiseTexts Italian() {
     t.noiseEstimateTip = QStringLiteral(
         "Rumore stimato (deviazione standard, livelli 0-255): rosso %1, verde %2, blu %3");
     t.noNoiseTip = QStringLiteral("Nessun rumore misurabile in questa immagine");
+    t.colourNoise = QStringLiteral("Rumore di colore");
+    t.colourNoiseTip = QStringLiteral(
+        "Riduce luminosit\u00e0 e colore separatamente, e il colore anche a un quarto della "
+        "dimensione contro le macchie di colore grossolane");
+    t.colourStrengthTip = QStringLiteral(
+        "Forza contro le macchie di colore grossolane (0: colore solo con l'intensit\u00e0)");
     t.stalePreview = QStringLiteral("Impostazioni cambiate: rifare l'anteprima");
     t.preview = QStringLiteral("Anteprima");
     t.apply = QStringLiteral("Applica");

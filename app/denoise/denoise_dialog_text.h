@@ -16,6 +16,9 @@ struct FormDenoiseTexts {
     // shown beside it (%1 its mean) and in its tooltip (%1 %2 %3 red, green,
     // blue), and the tooltip when no noise could be measured.
     QString suggest, suggestTip, noiseShort, noiseEstimateTip, noNoiseTip;
+    // The colour-noise mode: its check box with tooltip, and the colour
+    // strength's tooltip (slider and field).
+    QString colourNoise, colourNoiseTip, colourStrengthTip;
     // Over a preview whose settings have changed since.
     QString stalePreview;
     QString preview, apply, stop;

@@ -47,27 +47,15 @@ QSize PlaceForWholeImage(const DialogWidgets& w, const FormDenoiseTexts& t, int3
     Place(w.pic, layout.pic);
     Place(w.picNoise, layout.picNoise);
     w.channels->move(w.channels->x(), layout.comboTop);
-    return {layout.innerWidth, layout.innerHeight};
+    const int rowTop = layout.pic.top + layout.pic.height + kColourRowGap;
+    w.colourRow->move(layout.frameLeft, rowTop);
+    return {layout.innerWidth,
+            std::max(layout.innerHeight, rowTop + w.colourRow->height() + kColourRowGap)};
 }
 
-AreaPlacement PlaceForAreaMode(const DialogWidgets& w, const FormDenoiseTexts& t,
-                               const QWidget* owner, int menuHeight, int32_t imageWidth,
-                               int32_t imageHeight) {
-    // The result panes stand below the settings, the image view right of the line.
-    const int paneLeft = kFrameLeft + (kFrameWidth - kPaneWidth) / 2;
-    const int paneTop = kFrameTop + kFrameHeight + 22;
-    w.picR->setGeometry(paneLeft, paneTop, kPaneWidth, kPaneHeight);
-    w.picNoise->setGeometry(paneLeft, paneTop + kPaneHeight + 6, kPaneWidth, kPaneHeight);
-    const int lineX = kFrameLeft + kFrameWidth + kLineGap;
-    w.picR->setToolTip(t.areaPicRTip);
-    w.picNoise->setToolTip(t.areaPicNoiseTip);
-    w.pic->setToolTip(QString());
-
-    // The window is maximised: lay out for the screen's free area less the
-    // window manager's frame. The owner window wears the same frame, so its
-    // margins tell the title bar and borders exactly; guessing them from the
-    // style left part of the view under the window's bottom edge (or a strip
-    // unused) wherever the real title bar was higher (or lower).
+QSize ExpectedAreaClientSize(const QWidget* owner, int menuHeight) {
+    // The owner window wears the frame this one will, so its margins tell the
+    // title bar and borders.
     const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     QMargins frame;
@@ -77,14 +65,31 @@ AreaPlacement PlaceForAreaMode(const DialogWidgets& w, const FormDenoiseTexts& t
         frame = QMargins(client.left() - outer.left(), client.top() - outer.top(),
                          outer.right() - client.right(), outer.bottom() - client.bottom());
     }
-    AreaPlacement placement;
-    placement.inner = QSize(
-        std::max(400, available.width() - frame.left() - frame.right()),
-        std::max(300, available.height() - frame.top() - frame.bottom() - menuHeight));
+    return {std::max(400, available.width() - frame.left() - frame.right()),
+            std::max(300, available.height() - frame.top() - frame.bottom() - menuHeight)};
+}
 
+AreaPlacement PlaceForAreaMode(const DialogWidgets& w, const FormDenoiseTexts& t, QSize inner,
+                               int32_t imageWidth, int32_t imageHeight) {
+    // The result panes stand below the settings, the colour-noise row below
+    // them, the image view right of the line.
+    const int paneLeft = kFrameLeft + (kFrameWidth - kPaneWidth) / 2;
+    const int paneTop = kFrameTop + kFrameHeight + 22;
+    const int paneHeight =
+        FittedPaneHeight(inner.height(), paneTop, 2 * kColourRowGap + w.colourRow->height());
+    w.picR->setGeometry(paneLeft, paneTop, kPaneWidth, paneHeight);
+    w.picNoise->setGeometry(paneLeft, paneTop + paneHeight + kPaneGap, kPaneWidth, paneHeight);
+    w.colourRow->move(kFrameLeft, w.picNoise->y() + paneHeight + kColourRowGap);
+    const int lineX = kFrameLeft + kFrameWidth + kLineGap;
+    w.picR->setToolTip(t.areaPicRTip);
+    w.picNoise->setToolTip(t.areaPicNoiseTip);
+    w.pic->setToolTip(QString());
+
+    AreaPlacement placement;
+    placement.inner = inner;
     AreaLayoutInput in;
-    in.innerWidth = placement.inner.width();
-    in.innerHeight = placement.inner.height();
+    in.innerWidth = inner.width();
+    in.innerHeight = inner.height();
     in.lineX = lineX;
     in.lineBorder = w.line->lineWidth();
     in.comboHeight = w.channels->height();
@@ -92,7 +97,7 @@ AreaPlacement PlaceForAreaMode(const DialogWidgets& w, const FormDenoiseTexts& t
     in.imageHeight = imageHeight;
     placement.layout = ComputeAreaLayout(in);
     const AreaLayout& layout = placement.layout;
-    w.line->setGeometry(lineX, 0, w.line->lineWidth(), placement.inner.height());
+    w.line->setGeometry(lineX, 0, w.line->lineWidth(), inner.height());
     w.line->show();
     Place(w.pic, layout.pic);
     w.channels->move(w.channels->x(), layout.comboTop);

@@ -40,9 +40,15 @@ struct DialogWidgets {
     QAbstractButton* selectArea = nullptr;
     QAbstractButton* scroll = nullptr;
     QPushButton* preview = nullptr;
+    QWidget* colourRow = nullptr;     // FrameColourNoise
 };
 
-// Whole-image layout: places the widgets and returns the client size the dialog takes.
+// The colour-noise row stands this far below the result panes, left-aligned
+// with the settings frame; in the whole-image layout the dialog grows by it.
+constexpr int kColourRowGap = 8;
+
+// Whole-image layout: places the widgets and returns the client size the
+// dialog takes (the layout rule's, and below it the colour-noise row).
 [[nodiscard]] QSize PlaceForWholeImage(const DialogWidgets& w, const FormDenoiseTexts& texts,
                                        int32_t imageWidth, int32_t imageHeight);
 
@@ -51,11 +57,18 @@ struct AreaPlacement {
     AreaLayout layout;  // the view, its scroll limits, whether the image fits
 };
 
-// Area layout for a dialog maximised on owner's screen (owner may be null)
-// with a menu bar of menuHeight.
+// The client area a dialog maximised on owner's screen (owner may be null)
+// with a menu bar of menuHeight may expect: the screen's free area less the
+// frame the window manager puts on owner. Only a first guess, to open the
+// window near its size: the layout is made for the client area it gets.
+[[nodiscard]] QSize ExpectedAreaClientSize(const QWidget* owner, int menuHeight);
+
+// Area layout for the dialog's real client area `inner` (menu bar left out).
+// On a screen too low for the left column the panes are made lower
+// (FittedPaneHeight); the preview area takes their size.
 [[nodiscard]] AreaPlacement PlaceForAreaMode(const DialogWidgets& w, const FormDenoiseTexts& texts,
-                                             const QWidget* owner, int menuHeight,
-                                             int32_t imageWidth, int32_t imageHeight);
+                                             QSize inner, int32_t imageWidth,
+                                             int32_t imageHeight);
 
 // The channel list stands centred over the image view.
 void CentreChannelsOverView(const DialogWidgets& w);

@@ -17,6 +17,7 @@
 #include "denoise_dialog_rules.h"
 #include "denoise_dialog_text.h"
 #include "denoise_host.h"
+#include "dialog_controls.h"
 #include "dialog_layout.h"
 #include "message_catalogue.h"
 #include "picture_box.h"
@@ -27,6 +28,7 @@
 #include "settings_panel.h"
 #include "stale_note.h"
 #include "ui_seams.h"
+#include "window_manager_wait.h"
 
 namespace calmora {
 
@@ -34,35 +36,6 @@ namespace {
 
 const QColor kWhite(255, 255, 255);
 const QColor kGray(230, 230, 230);
-
-template <typename T>
-T* Named(T* object, const char* name) {
-    object->setObjectName(QString::fromLatin1(name));
-    return object;
-}
-
-QToolButton* MakePictureButton(QWidget* parent, const char* name, int left, int top) {
-    auto* button = Named(new QToolButton(parent), name);
-    button->setIconSize(QSize(28, 28));
-    button->setAutoRaise(false);
-    button->setGeometry(left, top, 36, 36);
-    return button;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, int left, int top) {
-    auto* button = Named(new QPushButton(parent), name);
-    button->setGeometry(left, top, 72, 28);
-    // No button may be pressed by Enter in a field: a run must be asked for.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-ImageStore* MakeStore(QObject* parent, const char* name, ResultView view, bool light) {
-    auto* store = Named(new ImageStore(parent), name);
-    store->picture = ViewButtonPicture(view, light);
-    return store;
-}
 
 }  // namespace
 
@@ -138,6 +111,10 @@ void FormDenoise::BuildControls() {
     PicR->resize(kPaneWidth, kPaneHeight);
     PicNoise = Named(new PictureBox(client_), "PicNoise");
     PicNoise->resize(kPaneWidth, kPaneHeight);
+    // The colour-noise mode's row, below the result panes (dialog_layout.h).
+    FrameColourNoise = Named(new QWidget(client_), "FrameColourNoise");
+    FrameColourNoise->resize(kColourRowWidth, kColourRowHeight);
+    panel_->AddColourNoiseRow(FrameColourNoise);
     BuildParts();
 
     Line1 = Named(new QFrame(client_), "Line1");
@@ -246,7 +223,7 @@ bool FormDenoise::Load() {
     else
         LayoutWholeImage();
     panes_->SetSelectedView(ResultView::Denoised);
-    if (const int message = area_->Prepare(makeBitmap_); message != 0) {
+    if (const int message = area_->Prepare(makeBitmap_, PicR->size()); message != 0) {
         FailLoad(message);
         return false;
     }
@@ -351,11 +328,8 @@ void FormDenoise::ChannelChosen(int index) {
 // A preview on show whose settings differ from the current ones is marked
 // until the next preview, or until the settings are back to its own.
 void FormDenoise::UpdateStaleNote() {
-    const RunSettings& now = state_.settings;
-    const RunSettings& then = state_.previewedSettings;
-    state_.previewStale = state_.previewShown &&
-                          (now.sigma != then.sigma || now.radius != then.radius ||
-                           now.red != then.red || now.green != then.green || now.blue != then.blue);
+    state_.previewStale =
+        state_.previewShown && !SameRun(state_.settings, state_.previewedSettings);
     if (!state_.previewStale) {
         staleNote_->Hide();
         return;
@@ -378,7 +352,7 @@ void FormDenoise::resizeEvent(QResizeEvent* event) {
 
 DialogWidgets FormDenoise::Widgets() const {
     return {FrameDenoise, Shape1, Shape2, Pic, PicR, PicNoise, Combo1, Line1, CmdSelectArea,
-            CmdScroll, CmdPreview};
+            CmdScroll, CmdPreview, FrameColourNoise};
 }
 
 void FormDenoise::LayoutWholeImage() {
@@ -392,13 +366,15 @@ void FormDenoise::LayoutWholeImage() {
 
 void FormDenoise::LayoutAreaMode() {
     const int menuHeight = menuBar_->sizeHint().height();
-    const AreaPlacement placement = PlaceForAreaMode(Widgets(), DialogTexts(language_), owner_,
-                                                     menuHeight, imageWidth_, imageHeight_);
+    const QSize expected = ExpectedAreaClientSize(owner_, menuHeight);
+    resize(expected.width(), expected.height() + menuHeight);
+    showMaximized();
+    AwaitWindowManager(*this);
+    const AreaPlacement placement = PlaceForAreaMode(Widgets(), DialogTexts(language_),
+                                                     client_->size(), imageWidth_, imageHeight_);
     state_.scrollX = state_.scrollY = 0;
     state_.scrollLimitX = placement.layout.scrollLimitX;
     state_.scrollLimitY = placement.layout.scrollLimitY;
-    resize(placement.inner.width(), placement.inner.height() + menuHeight);
-    showMaximized();
 }
 
 // Closing --------------------------------------------------------------------

@@ -100,6 +100,7 @@ private:
     QAction* ColoreGray = nullptr;
     QAction* ShowGuida = nullptr;
     QFrame* FrameDenoise = nullptr;
+    QWidget* FrameColourNoise = nullptr;
     QPushButton* CmdPreview = nullptr;
     QPushButton* CmdOKDenoise = nullptr;
     QPushButton* CmdInterrompiDenoise = nullptr;

@@ -30,6 +30,35 @@ void DrawScene(QPainter& p, const QColor& sky, const QColor& hill, const QColor&
 
 QColor Shade(const QColor& c, bool light) { return light ? c.lighter(135) : c.darker(190); }
 
+// A button picture drawn by draw on a transparent ground.
+template <typename Draw>
+QPixmap TransparentPicture(Draw draw) {
+    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    draw(p);
+    p.end();
+    return QPixmap::fromImage(image);
+}
+
+// Four arrows from the centre: the image moves every way.
+void DrawScrollArrows(QPainter& p) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(235, 145, 35), 1.8));
+    const QPointF c(kSize / 2.0, kSize / 2.0);
+    p.drawLine(QPointF(c.x(), 4), QPointF(c.x(), kSize - 4));
+    p.drawLine(QPointF(4, c.y()), QPointF(kSize - 4, c.y()));
+    p.setBrush(QColor(235, 145, 35));
+    auto arrow = [&](QPointF tip, QPointF a, QPointF b) {
+        const QPointF points[3] = {tip, a, b};
+        p.drawPolygon(points, 3);
+    };
+    arrow({c.x(), 3}, {c.x() - 3.5, 8}, {c.x() + 3.5, 8});
+    arrow({c.x(), kSize - 3.0}, {c.x() - 3.5, kSize - 8.0}, {c.x() + 3.5, kSize - 8.0});
+    arrow({3, c.y()}, {8, c.y() - 3.5}, {8, c.y() + 3.5});
+    arrow({kSize - 3.0, c.y()}, {kSize - 8.0, c.y() - 3.5}, {kSize - 8.0, c.y() + 3.5});
+}
+
 }  // namespace
 
 QPixmap ViewButtonPicture(ResultView view, bool light) {
@@ -75,37 +104,16 @@ QPixmap ViewButtonPicture(ResultView view, bool light) {
 }
 
 QPixmap SelectAreaPicture() {
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setPen(QPen(QColor(200, 200, 200), 5));
-    p.drawRect(QRect(6, 8, 16, 12));
-    p.setPen(QPen(Qt::black, 1, Qt::DashLine));
-    p.drawRect(QRect(6, 8, 16, 12));
-    p.end();
-    return QPixmap::fromImage(image);
+    return TransparentPicture([](QPainter& p) {
+        p.setPen(QPen(QColor(200, 200, 200), 5));
+        p.drawRect(QRect(6, 8, 16, 12));
+        p.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        p.drawRect(QRect(6, 8, 16, 12));
+    });
 }
 
 QPixmap ScrollPicture() {
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(235, 145, 35), 1.8));
-    const QPointF c(kSize / 2.0, kSize / 2.0);
-    p.drawLine(QPointF(c.x(), 4), QPointF(c.x(), kSize - 4));
-    p.drawLine(QPointF(4, c.y()), QPointF(kSize - 4, c.y()));
-    p.setBrush(QColor(235, 145, 35));
-    auto arrow = [&](QPointF tip, QPointF a, QPointF b) {
-        const QPointF points[3] = {tip, a, b};
-        p.drawPolygon(points, 3);
-    };
-    arrow({c.x(), 3}, {c.x() - 3.5, 8}, {c.x() + 3.5, 8});
-    arrow({c.x(), kSize - 3.0}, {c.x() - 3.5, kSize - 8.0}, {c.x() + 3.5, kSize - 8.0});
-    arrow({3, c.y()}, {8, c.y() - 3.5}, {8, c.y() + 3.5});
-    arrow({kSize - 3.0, c.y()}, {kSize - 8.0, c.y() - 3.5}, {kSize - 8.0, c.y() + 3.5});
-    p.end();
-    return QPixmap::fromImage(image);
+    return TransparentPicture([](QPainter& p) { DrawScrollArrows(p); });
 }
 
 }  // namespace calmora

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "area_tool.h"
+#include "message_catalogue.h"
 #include "denoise_dialog_rules.h"
 #include "denoise_host.h"
 #include "result_panes.h"
@@ -15,6 +16,14 @@
 #include "denoise_run/row_run.h"
 
 namespace calmora {
+
+namespace {
+
+// "Insufficient memory for dib Denoise.": the colour-noise mode's work
+// buffers, like the destination, are as large as the picture.
+constexpr int kNoMemoryForRun = 43;
+
+}  // namespace
 
 RunController::RunController(QDialog& dialog, DenoiseHost& host, PreviewState& state,
                              RunParts parts, const RunControls& controls)
@@ -118,6 +127,7 @@ void RunController::Preview() {
         result = RunPreviewDenoise(state_.settings, image, hooks);
     }
     const bool completed = result.end == RunEnd::Completed;
+    if (result.end == RunEnd::OutOfMemory) ShowMessage(&dialog_, kNoMemoryForRun);
 
     if (completed) {
         const int channel = state_.currentChannel;
@@ -182,9 +192,13 @@ void RunController::Apply() {
         imageBits_ = nullptr;
         emit imageHandedBack();
         const std::array<int, 3> percents = parts_.panel.ChannelPercents();
-        const TitleSuffix suffix = DenoisedTitleSuffix(state_.settings.sigma,
-                                                       state_.settings.radius,
-                                                       percents[0], percents[1], percents[2]);
+        TitleSuffix suffix = DenoisedTitleSuffix(state_.settings.sigma, state_.settings.radius,
+                                                 percents[0], percents[1], percents[2]);
+        if (state_.settings.colourNoise) {
+            const TitleSuffix mode = ColourNoiseTitleAddition(state_.settings.colourStrength);
+            suffix.english += mode.english;
+            suffix.italian += mode.italian;
+        }
         host_.AppendTitleSuffix(suffix.english, suffix.italian);
         dialog_.done(QDialog::Accepted);
         return;
@@ -193,6 +207,7 @@ void RunController::Apply() {
         dialog_.done(QDialog::Rejected);
         return;
     }
+    if (result.end == RunEnd::OutOfMemory) ShowMessage(&dialog_, kNoMemoryForRun);
     // Stopped: the current image is untouched; the destination is kept for
     // another run.
     c_.stop->setEnabled(false);

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,17 +11,12 @@
 
 #include "denoise_dialog_rules.h"
 #include "denoise_dialog_text.h"
+#include "dialog_controls.h"
 #include "denoise_run/setting_ranges.h"
 
 namespace calmora {
 
 namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QScrollBar* MakeSlider(QWidget* parent, const char* name, int minimum, int maximum, int small,
                        int large, int value) {
@@ -99,13 +95,29 @@ SettingsPanel::SettingsPanel(QWidget* frame, const PreviewState& state) : state_
         {channelSliders_[1], channelFields_[1]},
         {channelSliders_[2], channelFields_[2]},
     }};
-    for (const auto& [slider, field] : pairs) {
-        connect(slider, &QScrollBar::valueChanged, this,
-                [this, slider = slider, field = field](int v) { SliderMoved(slider, field, v); });
-        connect(field, &QLineEdit::textEdited, this,
-                [this, slider = slider, field = field] { FieldEdited(field, slider); });
-    }
+    for (const auto& [slider, field] : pairs) Couple(slider, field);
     Txtrw->installEventFilter(this);
+}
+
+void SettingsPanel::Couple(QScrollBar* slider, QLineEdit* field) {
+    connect(slider, &QScrollBar::valueChanged, this,
+            [this, slider, field](int v) { SliderMoved(slider, field, v); });
+    connect(field, &QLineEdit::textEdited, this,
+            [this, slider, field] { FieldEdited(field, slider); });
+}
+
+void SettingsPanel::AddColourNoiseRow(QWidget* row) {
+    ChkColourNoise = Named(new QCheckBox(row), "ChkColourNoise");
+    ChkColourNoise->setGeometry(0, 2, 134, 22);
+    HScrollColour = MakeSlider(row, "HScrollColour", kMinColourStrength, kMaxColourStrength, 1,
+                               10, kDefaultColourStrength);
+    HScrollColour->setGeometry(136, 4, 66, 18);
+    TxtColour = MakeField(row, "TxtColour", kDefaultColourStrength);
+    TxtColour->setGeometry(208, 1, 44, 24);
+    HScrollColour->setEnabled(false);
+    TxtColour->setEnabled(false);
+    connect(ChkColourNoise, &QCheckBox::toggled, this, [this](bool on) { ColourNoiseSwitched(on); });
+    Couple(HScrollColour, TxtColour);
 }
 
 SettingsPanel::~SettingsPanel() = default;
@@ -135,6 +147,13 @@ void SettingsPanel::SetLockedControls(const LockedControls& c) {
         lockList_.push_back({channelFields_[i], nullptr, R::Other});
         lockList_.push_back({channelSliders_[i], nullptr, R::Other});
     }
+    // A colour setting as the channel strengths are: back after a complete
+    // preview or a stopped full run.
+    if (ChkColourNoise) {
+        lockList_.push_back({ChkColourNoise, nullptr, R::Other});
+        lockList_.push_back({TxtColour, nullptr, R::ColourStrength});
+        lockList_.push_back({HScrollColour, nullptr, R::ColourStrength});
+    }
 }
 
 void SettingsPanel::ResetSettings() {
@@ -154,6 +173,12 @@ void SettingsPanel::ApplyTexts(const FormDenoiseTexts& t) {
     noiseShort_ = t.noiseShort;
     noiseTip_ = t.noiseEstimateTip;
     noNoiseTip_ = t.noNoiseTip;
+    if (ChkColourNoise) {
+        ChkColourNoise->setText(t.colourNoise);
+        ChkColourNoise->setToolTip(t.colourNoiseTip);
+        HScrollColour->setToolTip(t.colourStrengthTip);
+        TxtColour->setToolTip(t.colourStrengthTip);
+    }
     const QString letters[] = {QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B")};
     for (size_t i = 0; i < channelLabels_.size(); ++i) {
         channelLabels_[i]->setText(letters[i]);
@@ -162,10 +187,11 @@ void SettingsPanel::ApplyTexts(const FormDenoiseTexts& t) {
 }
 
 void SettingsPanel::PaintBackground(const QColor& colour) {
-    std::vector<QLabel*> labels = {LabSigma, LabNoise, Labrw};
+    std::vector<QWidget*> labels = {LabSigma, LabNoise, Labrw};
+    if (ChkColourNoise) labels.push_back(ChkColourNoise);
     labels.insert(labels.end(), channelLabels_.begin(), channelLabels_.end());
     labels.insert(labels.end(), percentLabels_.begin(), percentLabels_.end());
-    for (QLabel* label : labels) {
+    for (QWidget* label : labels) {
         QPalette palette = label->palette();
         palette.setColor(QPalette::Window, colour);
         label->setPalette(palette);
@@ -195,6 +221,8 @@ void SettingsPanel::SliderMoved(QScrollBar* slider, QLineEdit* field, int value)
     } else if (slider == HScrollrw) {
         settings_.radius = static_cast<int16_t>(value);
         ruleApplies = false;
+    } else if (slider == HScrollColour) {
+        settings_.colourStrength = static_cast<int16_t>(value);
     } else {
         float* const factors[] = {&settings_.red, &settings_.green, &settings_.blue};
         for (size_t i = 0; i < channelSliders_.size(); ++i)
@@ -226,6 +254,15 @@ void SettingsPanel::RadiusFieldLeft() {
         settings_.radius = static_cast<int16_t>(HScrollrw->value());
         emit settingsChanged(settings_);
     }
+}
+
+void SettingsPanel::ColourNoiseSwitched(bool on) {
+    settings_.colourNoise = on;
+    // The strength means something only while the mode is on.
+    HScrollColour->setEnabled(on);
+    TxtColour->setEnabled(on);
+    emit settingsChanged(settings_);
+    ApplyEnablingRule();
 }
 
 bool SettingsPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -281,11 +318,17 @@ void SettingsPanel::Lock() {
     locked_ = true;
 }
 
-void SettingsPanel::Unlock() {
-    for (const Lockable& control : lockList_) {
-        const bool keeps = control.role == LockRole::RunButton || control.role == LockRole::View;
-        SetEnabled(control, keeps ? control.saved : true);
+bool SettingsPanel::Unlocked(const Lockable& control) const {
+    switch (control.role) {
+        case LockRole::RunButton:
+        case LockRole::View: return control.saved;
+        case LockRole::ColourStrength: return ChkColourNoise && ChkColourNoise->isChecked();
+        default: return true;
     }
+}
+
+void SettingsPanel::Unlock() {
+    for (const Lockable& control : lockList_) SetEnabled(control, Unlocked(control));
     locked_ = false;
 }
 

@@ -1,7 +1,8 @@
 // The settings part of the denoise dialog: intensity, radius and the three
-// channel strengths, each a slider with its field; the rule that says when
-// the run buttons may be pressed; and the lock that holds every control still
-// while a run works.
+// channel strengths, each a slider with its field, and the colour-noise mode
+// (a check box and the colour strength's slider and field, on a row of their
+// own); the rule that says when the run buttons may be pressed; and the lock
+// that holds every control still while a run works.
 #pragma once
 
 #include <QObject>
@@ -15,6 +16,7 @@
 
 class QAbstractButton;
 class QAction;
+class QCheckBox;
 class QColor;
 class QLabel;
 class QLineEdit;
@@ -36,12 +38,21 @@ struct LockedControls {
     std::array<QAbstractButton*, 3> views{};  // original, denoised, noise
 };
 
+// The colour-noise row's size.
+constexpr int kColourRowWidth = 252;
+constexpr int kColourRowHeight = 26;
+
 class SettingsPanel : public QObject {
     Q_OBJECT
 public:
     // Builds the sliders, fields and their labels inside frame, at the design
     // values. state is read for the enabling rule (layout and mode).
     SettingsPanel(QWidget* frame, const PreviewState& state);
+
+    // Builds the colour-noise controls inside row (kColourRowWidth x
+    // kColourRowHeight): the mode off, the strength at its default. Called
+    // after the dialog's other controls, so that Tab reaches them last.
+    void AddColourNoiseRow(QWidget* row);
     ~SettingsPanel() override;
 
     // Where the suggest button gets the image's noise from (measured once,
@@ -90,6 +101,7 @@ private:
         RunButton,  // keeps its state through the lock; enabled after a stopped preview
         View,       // keeps its state through the lock
         Other,      // disabled while locked
+        ColourStrength,  // as Other, and enabled only while the colour-noise mode is on
     };
     struct Lockable {
         QWidget* widget = nullptr;
@@ -98,9 +110,12 @@ private:
         bool saved = false;  // its state before the lock
     };
 
+    void Couple(QScrollBar* slider, QLineEdit* field);
     void SliderMoved(QScrollBar* slider, QLineEdit* field, int value);
     void FieldEdited(QLineEdit* field, QScrollBar* slider);
     void RadiusFieldLeft();
+    void ColourNoiseSwitched(bool on);
+    [[nodiscard]] bool Unlocked(const Lockable& control) const;
     void ApplyEnablingRule();
     static void SetEnabled(const Lockable& control, bool enabled);
     [[nodiscard]] Lockable* Find(const QWidget* widget);
@@ -127,6 +142,9 @@ private:
     std::array<QScrollBar*, 3> channelSliders_{};  // HScrollRed, ...
     std::array<QLineEdit*, 3> channelFields_{};    // TxtRed, ...
     std::array<QLabel*, 3> percentLabels_{};   // Label2, Label3, Label5
+    QCheckBox* ChkColourNoise = nullptr;
+    QScrollBar* HScrollColour = nullptr;
+    QLineEdit* TxtColour = nullptr;
 };
 
 }  // namespace calmora

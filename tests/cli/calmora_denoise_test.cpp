@@ -14,93 +14,15 @@
 
 #include "imagefiles/image_load.h"
 #include "imagefiles/image_save.h"
-#include "denoise_run/noise_estimate.h"
 #include "denoise_run/row_run.h"
 #include "test_images.h"
+#include "tool_run.h"
 
 namespace calmora {
 namespace {
 
-namespace fs = std::filesystem;
-using calmora_test::PixelBytes;
-using calmora_test::ScratchDir;
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-    [[nodiscard]] std::vector<std::string> ErrLines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(err);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
-};
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// stdout and stderr go to files, so stderr is not a terminal here; with
-// closedStdout the tool starts without a standard output at all.
-ToolRun RunTool(const ScratchDir& dir, const std::vector<std::string>& args,
-                bool closedStdout = false) {
-    std::string command = Quote(CALMORA_DENOISE_EXE);
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += (closedStdout ? std::string(" >&-") : " >" + Quote(dir / "stdout.txt")) + " 2>" +
-               Quote(dir / "stderr.txt") + " </dev/null";
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = Slurp(dir / "stdout.txt");
-    run.err = Slurp(dir / "stderr.txt");
-    fs::remove(dir / "stdout.txt");
-    fs::remove(dir / "stderr.txt");
-    return run;
-}
-
-// What the dialog's full run makes of the file, computed in this process.
-std::vector<uint8_t> DenoisedInProcess(const std::string& path, const RunSettings& settings) {
-    const LoadedImage loaded = LoadImageFile(path);
-    EXPECT_EQ(loaded.error, ImageFileError::None) << path;
-    if (!loaded.image) return {};
-    const auto w = static_cast<int32_t>(FreeImage_GetWidth(loaded.image.get()));
-    const auto h = static_cast<int32_t>(FreeImage_GetHeight(loaded.image.get()));
-    BitmapPtr result(FreeImage_Allocate(w, h, 24));
-    const RunResult run = RunFullDenoise(
-        settings, {FreeImage_GetBits(loaded.image.get()), FreeImage_GetBits(result.get()), w, h}, {});
-    EXPECT_EQ(run.end, RunEnd::Completed);
-    return PixelBytes(result.get());
-}
-
-RunSettings Settings(int16_t sigma, int16_t radius, int red = 100, int green = 100, int blue = 100) {
-    RunSettings s;
-    s.sigma = sigma;
-    s.radius = radius;
-    s.red = FactorFromPercent(red);
-    s.green = FactorFromPercent(green);
-    s.blue = FactorFromPercent(blue);
-    return s;
-}
-
-// Mean absolute difference between horizontal neighbours: falls as noise goes.
-double Roughness(const std::vector<uint8_t>& bgr, int width) {
-    double sum = 0;
-    size_t count = 0;
-    for (size_t i = 3; i < bgr.size(); ++i)
-        if ((i / 3) % static_cast<size_t>(width) != 0) {
-            sum += std::abs(bgr[i] - bgr[i - 3]);
-            ++count;
-        }
-    return sum / static_cast<double>(count);
-}
+// The runner's helpers, and fs, PixelBytes and ScratchDir with them.
+using namespace tool_test;
 
 TEST(CalmoraDenoise, HelpAndVersion) {
     ScratchDir dir;
@@ -114,75 +36,6 @@ TEST(CalmoraDenoise, HelpAndVersion) {
     const ToolRun version = RunTool(dir, {"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("calmora-denoise 1.", 0), 0u) << version.out;
-}
-
-TEST(CalmoraDenoise, SamplePhotoIsDenoisedExactlyAsTheFullRunDoes) {
-    if (!fs::exists(CALMORA_SAMPLE)) GTEST_SKIP() << "sample photograph missing: " << CALMORA_SAMPLE;
-    ScratchDir dir;
-    const ToolRun run =
-        RunTool(dir, {"--intensity", "12", "--radius", "5", "--output", dir / "out.png", CALMORA_SAMPLE});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "");  // no progress bar when stderr is not a terminal
-    EXPECT_NE(run.out.find("out.png"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find(" s)"), std::string::npos) << "time taken: " << run.out;
-
-    const LoadedImage written = LoadImageFile(dir / "out.png");
-    ASSERT_EQ(written.error, ImageFileError::None);
-    const LoadedImage original = LoadImageFile(CALMORA_SAMPLE);
-    const int width = static_cast<int>(FreeImage_GetWidth(original.image.get()));
-    ASSERT_EQ(FreeImage_GetWidth(written.image.get()), FreeImage_GetWidth(original.image.get()));
-    ASSERT_EQ(FreeImage_GetHeight(written.image.get()), FreeImage_GetHeight(original.image.get()));
-    const std::vector<uint8_t> pixels = PixelBytes(written.image.get());
-    EXPECT_TRUE(pixels == DenoisedInProcess(CALMORA_SAMPLE, Settings(12, 5)));
-    EXPECT_LT(Roughness(pixels, width), 0.9 * Roughness(PixelBytes(original.image.get()), width));
-}
-
-// The noise the tool measures in a file, and the intensity it suggests.
-NoiseEstimate EstimateOf(const std::string& path) {
-    const LoadedImage loaded = LoadImageFile(path);
-    EXPECT_EQ(loaded.error, ImageFileError::None) << path;
-    if (!loaded.image) return {};
-    return EstimateNoise(FreeImage_GetBits(loaded.image.get()),
-                         static_cast<int32_t>(FreeImage_GetWidth(loaded.image.get())),
-                         static_cast<int32_t>(FreeImage_GetHeight(loaded.image.get())));
-}
-
-TEST(CalmoraDenoise, AutoIntensityFitsNoiseEstimateWritesNothing) {
-    if (!fs::exists(CALMORA_SAMPLE)) GTEST_SKIP() << "sample photograph missing: " << CALMORA_SAMPLE;
-    ScratchDir dir;
-    const NoiseEstimate estimate = EstimateOf(CALMORA_SAMPLE);
-    ASSERT_GT(estimate.samples, 0);
-    const int16_t suggested = SuggestedIntensity(estimate, 4);
-    ASSERT_GE(suggested, kMinIntensity);
-
-    const ToolRun run = RunTool(dir, {"--intensity", "auto", "--radius", "4", "--output",
-                                      dir / "auto.png", CALMORA_SAMPLE});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("intensity " + std::to_string(suggested) + ","), std::string::npos)
-        << run.out;
-    const LoadedImage written = LoadImageFile(dir / "auto.png");
-    ASSERT_EQ(written.error, ImageFileError::None);
-    EXPECT_TRUE(PixelBytes(written.image.get()) ==
-                DenoisedInProcess(CALMORA_SAMPLE, Settings(suggested, 4)));
-
-    // --estimate: one line with the numbers, no file and no folder made.
-    const ToolRun estimated = RunTool(
-        dir, {"--estimate", "--radius", "4", "--output-dir", dir / "never", CALMORA_SAMPLE});
-    ASSERT_EQ(estimated.exitCode, 0) << estimated.err;
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "mean %.1f); intensity auto %d at radius 4",
-                  estimate.Mean(), suggested);
-    EXPECT_NE(estimated.out.find(expected), std::string::npos) << estimated.out;
-    EXPECT_EQ(std::count(estimated.out.begin(), estimated.out.end(), '\n'), 1) << estimated.out;
-    EXPECT_FALSE(fs::exists(dir / "never"));
-
-    // A bad file is still one line on stderr and exit 1; a word other than auto is refused.
-    std::ofstream(dir / "bad.png") << "not an image";
-    const ToolRun bad = RunTool(dir, {"--estimate", dir / "bad.png", CALMORA_SAMPLE});
-    EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_EQ(bad.ErrLines().size(), 1u) << bad.err;
-    EXPECT_NE(bad.out.find("intensity auto"), std::string::npos) << bad.out;
-    EXPECT_EQ(RunTool(dir, {"--intensity", "automatic", CALMORA_SAMPLE}).exitCode, 2);
 }
 
 TEST(CalmoraDenoise, EveryInputFormatIsReadAndWrittenBack) {
@@ -215,38 +68,6 @@ TEST(CalmoraDenoise, EveryInputFormatIsReadAndWrittenBack) {
     // Default naming: beside the input.
     ASSERT_EQ(RunTool(dir, {"--quiet", dir / "c.png"}).exitCode, 0);
     EXPECT_TRUE(fs::exists(dir / "c-denoised.png"));
-}
-
-TEST(CalmoraDenoise, ChannelStrengthsAndSaveOptionsReachTheirFiles) {
-    ScratchDir dir;
-    const BitmapPtr photo = calmora_test::Pattern24(160, 120);
-    calmora_test::WriteImage(photo.get(), FIF_PNG, dir / "in.png");
-
-    ASSERT_EQ(RunTool(dir, {"--quiet", "--red", "0", "--green", "0", "--blue", "60", "-s", "30",
-                            "-o", dir / "blue.png", dir / "in.png"})
-                  .exitCode,
-              0);
-    const std::vector<uint8_t> blue = PixelBytes(LoadImageFile(dir / "blue.png").image.get());
-    EXPECT_TRUE(blue == DenoisedInProcess(dir / "in.png", Settings(30, 2, 0, 0, 60)));
-    const std::vector<uint8_t> source = PixelBytes(photo.get());
-    bool blueChanged = false;
-    for (size_t i = 0; i < blue.size(); i += 3) {
-        ASSERT_EQ(blue[i + 1], source[i + 1]);
-        ASSERT_EQ(blue[i + 2], source[i + 2]);
-        blueChanged |= blue[i] != source[i];
-    }
-    EXPECT_TRUE(blueChanged);
-
-    ASSERT_EQ(RunTool(dir, {"--quiet", "-q", "95", "-o", dir / "fine.jpeg", dir / "in.png"}).exitCode, 0);
-    ASSERT_EQ(RunTool(dir, {"--quiet", "-q", "15", "-o", dir / "coarse.JPG", dir / "in.png"}).exitCode, 0);
-    EXPECT_GT(fs::file_size(dir / "fine.jpeg"), fs::file_size(dir / "coarse.JPG"));
-    ASSERT_EQ(RunTool(dir, {"--quiet", "-o", dir / "plain.tiff", dir / "in.png"}).exitCode, 0);
-    ASSERT_EQ(RunTool(dir, {"--quiet", "--lzw", "-o", dir / "lzw.tif", dir / "in.png"}).exitCode, 0);
-    EXPECT_NE(fs::file_size(dir / "plain.tiff"), fs::file_size(dir / "lzw.tif"));
-    EXPECT_EQ(PixelBytes(LoadImageFile(dir / "plain.tiff").image.get()),
-              PixelBytes(LoadImageFile(dir / "lzw.tif").image.get()));
-    ASSERT_EQ(RunTool(dir, {"--quiet", "--format", "bmp", "-d", dir.Path(), dir / "in.png"}).exitCode, 0);
-    EXPECT_EQ(FreeImage_GetFileType((dir / "in.bmp").c_str(), 0), FIF_BMP);
 }
 
 TEST(CalmoraDenoise, EachBadInputIsOneLineGoodOnesStillWritten) {
@@ -354,7 +175,10 @@ TEST(CalmoraDenoise, WrongCommandLinesAreRefusedBeforeAnyWork) {
         {"-q", "0", dir / "in.png"},          {"--format", "gif", dir / "in.png"},
         {"-o", dir / "x.png", dir / "in.png", dir / "in.png"},
         {"-o", dir / "x.webp", dir / "in.png"}, {"--frobnicate", dir / "in.png"},
-        {"-s"},                               {}};
+        {"-s"},                               {},
+        {"--colour-noise", "-1", dir / "in.png"}, {"--colour-noise", "201", dir / "in.png"},
+        {"--colour-noise", "2o", dir / "in.png"}, {"--colour-noise", "", dir / "in.png"},
+        {dir / "in.png", "--colour-noise"}};
     for (const auto& args : wrong) {
         const ToolRun run = RunTool(dir, args);
         std::string shown;

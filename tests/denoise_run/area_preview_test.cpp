@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imagefiles/row_stride.h"
+#include "test_settings.h"
 
 namespace calmora {
 namespace {
@@ -31,16 +32,6 @@ std::vector<uint8_t> NoisyImage() {
                     static_cast<uint8_t>(std::clamp(40 + base + noise, 0, 255));
             }
     return image;
-}
-
-RunSettings Settings(int16_t sigma, int16_t radius, float red, float green, float blue) {
-    RunSettings s;
-    s.sigma = sigma;
-    s.radius = radius;
-    s.red = red;
-    s.green = green;
-    s.blue = blue;
-    return s;
 }
 
 std::vector<uint8_t> FullRun(const RunSettings& s, const std::vector<uint8_t>& source) {
@@ -106,10 +97,10 @@ TEST(AreaPreview, EveryPixelEqualsTheFullRunAtEveryPlaceOfTheArea) {
     const Area areas[] = {{14, 10, 12, 9},  {0, 0, 12, 9},   {29, 24, 12, 9}, {0, 24, 12, 9},
                           {29, 0, 12, 9},   {1, 1, 12, 9},   {28, 23, 12, 9}, {3, 12, 12, 9},
                           {20, 2, 21, 30},  {0, 0, kWidth, kHeight}, {40, 32, 1, 1}};
-    const RunSettings settings[] = {Settings(12, 2, 1.0f, 1.0f, 1.0f),
-                                    Settings(25, 5, 1.0f, 1.0f, 1.0f),
-                                    Settings(18, 3, 0.5f, 1.0f, 0.0f),
-                                    Settings(40, 12, 0.3f, 0.7f, 1.0f)};
+    const RunSettings settings[] = {TestSettings(12, 2, 1.0f, 1.0f, 1.0f),
+                                    TestSettings(25, 5, 1.0f, 1.0f, 1.0f),
+                                    TestSettings(18, 3, 0.5f, 1.0f, 0.0f),
+                                    TestSettings(40, 12, 0.3f, 0.7f, 1.0f)};
     for (const RunSettings& s : settings)
         for (const Area& a : areas)
             ExpectAreaEqualsFullRun(s, a,
@@ -121,7 +112,7 @@ TEST(AreaPreview, EveryPixelEqualsTheFullRunAtEveryPlaceOfTheArea) {
 TEST(AreaPreview, ChannelViewsAreGreyCopiesAndHooksSeeAreaRows) {
     const std::vector<uint8_t> image = NoisyImage();
     const Area a{5, 6, 10, 8};
-    const RunSettings s = Settings(20, 4, 1.0f, 0.6f, 1.0f);
+    const RunSettings s = TestSettings(20, 4, 1.0f, 0.6f, 1.0f);
     Outputs out(a);
     std::vector<int32_t> rows;
     std::vector<int16_t> shown;
@@ -158,7 +149,7 @@ TEST(AreaPreview, ChannelViewsAreGreyCopiesAndHooksSeeAreaRows) {
 
 TEST(AreaPreview, RefusesAnAreaOutsideTheImageAndOutputsInsideIt) {
     std::vector<uint8_t> image = NoisyImage();
-    const RunSettings s = Settings(10, 2, 1.0f, 1.0f, 1.0f);
+    const RunSettings s = TestSettings(10, 2, 1.0f, 1.0f, 1.0f);
     const Area outside[] = {{-1, 0, 5, 5}, {0, -1, 5, 5}, {37, 0, 5, 5}, {0, 29, 5, 5},
                             {0, 0, 0, 5}};
     for (const Area& a : outside) {
@@ -173,7 +164,7 @@ TEST(AreaPreview, RefusesAnAreaOutsideTheImageAndOutputsInsideIt) {
     EXPECT_EQ(RunAreaPreview(s, p, {}).end, RunEnd::NotRun);
     EXPECT_EQ(image, before);
     Outputs out(Area{0, 0, 4, 4});
-    EXPECT_EQ(Preview(Settings(0, 2, 1.0f, 1.0f, 1.0f), image, {0, 0, 4, 4}, out).end,
+    EXPECT_EQ(Preview(TestSettings(0, 2, 1.0f, 1.0f, 1.0f), image, {0, 0, 4, 4}, out).end,
               RunEnd::NotRun);
 }
 

@@ -30,6 +30,33 @@ TEST(RunSettings, ARunNeedsAnIntensityAndAChannel) {
     EXPECT_FALSE(CanRun(RunSettings{}));  // intensity starts at 0
 }
 
+TEST(RunSettings, TheColourStrengthCountsOnlyInTheColourNoiseMode) {
+    RunSettings a = Percent(100, 100, 100, 20), b = a;
+    b.colourStrength = static_cast<int16_t>(a.colourStrength + 5);
+    EXPECT_TRUE(SameRun(a, b));  // the mode is off
+    a.colourNoise = b.colourNoise = true;
+    EXPECT_FALSE(SameRun(a, b));
+    b.colourStrength = a.colourStrength;
+    EXPECT_TRUE(SameRun(a, b));
+    b.colourNoise = false;
+    EXPECT_FALSE(SameRun(a, b));
+    EXPECT_FALSE(SameRun(Percent(100, 100, 100, 20), Percent(100, 99, 100, 20)));
+
+    RunSettings mode = Percent(100, 100, 100, 20);
+    mode.colourNoise = true;
+    for (const int strength : {int{kMinColourStrength}, int{kMaxColourStrength}}) {
+        mode.colourStrength = static_cast<int16_t>(strength);
+        EXPECT_TRUE(RunnableSettings(mode)) << strength;
+    }
+    for (const int strength : {kMinColourStrength - 1, kMaxColourStrength + 1}) {
+        mode.colourStrength = static_cast<int16_t>(strength);
+        EXPECT_FALSE(RunnableSettings(mode)) << strength;
+        mode.colourNoise = false;
+        EXPECT_TRUE(RunnableSettings(mode)) << "off, the strength plays no part";
+        mode.colourNoise = true;
+    }
+}
+
 TEST(RunSettings, RecordsGoToTheEngineInItsOrder) {
     RunSettings s = Percent(30, 60, 90);
     s.radius = 7;

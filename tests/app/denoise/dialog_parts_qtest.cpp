@@ -169,7 +169,9 @@ private slots:
         QCOMPARE(chain, QStringList({"TxtSigma", "Txtrw", "TxtRed", "TxtGreen", "TxtBlue",
                                      "CmdSelectArea", "CmdScroll", "CmdPreview", "CmdOKDenoise",
                                      "CmdOrigImg", "CmdDenoisedImg", "CmdNoiseImg",
-                                     "CmdInterrompiDenoise", "Combo1"}));
+                                     "CmdInterrompiDenoise", "Combo1",
+                                     // Added after the design's controls, so reached last.
+                                     "ChkColourNoise", "TxtColour"}));
     }
 
     void fullRunRefusesADestinationThatDoesNotFit_data() {

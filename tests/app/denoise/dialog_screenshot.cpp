@@ -8,6 +8,7 @@
 // Meant for scripts/screenshot-dialog.sh under Xvfb.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -44,8 +45,19 @@ void DriveDialog(const QString& output) {
         QApplication::exit(1);
         return;
     }
+    // The dialog lets the window manager size it while it lays itself out:
+    // wait for the layout and the display bitmaps.
+    if (dialog->State().area.width == 0) {
+        QTimer::singleShot(50, [output] { DriveDialog(output); });
+        return;
+    }
     Settle(300);
     if (auto* radius = Find<QScrollBar>(dialog, "HScrollrw")) radius->setValue(4);
+    // CALMORA_SHOT_COLOUR=N: the colour-noise mode at strength N.
+    if (const int strength = qEnvironmentVariableIntValue("CALMORA_SHOT_COLOUR"); strength > 0) {
+        if (auto* mode = Find<QCheckBox>(dialog, "ChkColourNoise")) mode->click();
+        if (auto* colour = Find<QScrollBar>(dialog, "HScrollColour")) colour->setValue(strength);
+    }
     // The intensity as a new user gets it: suggested from the photo's noise.
     if (auto* suggest = Find<QPushButton>(dialog, "CmdSuggest")) suggest->click();
     auto* select = Find<QToolButton>(dialog, "CmdSelectArea");

@@ -44,7 +44,7 @@ AreaLayoutInput Area(int32_t w, int32_t h, int32_t innerW = 1000, int32_t innerH
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Dialog, DialogAreaLayout,
+    Area, DialogAreaLayout,
     ::testing::Values(
         AreaCase{"large image fills the space", Area(3000, 2000), {273, 30, 721, 670}, 3, 2279,
                  1330, false},
@@ -54,11 +54,28 @@ INSTANTIATE_TEST_SUITE_P(
                  273, 2279, 0, false},
         AreaCase{"small image fits whole", Area(300, 100), {485, 300, 300, 100}, 273, 0, 0, true},
         AreaCase{"exactly the space", Area(721, 670), {273, 30, 721, 670}, 3, 0, 0, true},
-        AreaCase{"one pixel more than the space", Area(722, 671), {273, 30, 721, 670}, 3, 1, 1,
+        AreaCase{"a pixel over the space", Area(722, 671), {273, 30, 721, 670}, 3, 1, 1,
                  false},
-        AreaCase{"client thinner than the settings column", Area(3000, 2000, 200, 20),
+        AreaCase{"tiny client area", Area(3000, 2000, 200, 20),
                  {273, 30, 1, 1}, 3, 2999, 1999, false}),
     calmora_test::NameFromDesc());
+
+TEST(DialogPanes, LowerOnlyWhereTheColumnWouldBeCut) {
+    // Panes from 300 down, 6 apart, then 42 pixels of the colour-noise row.
+    struct Case {
+        const char* desc;
+        int32_t innerHeight, want;
+    };
+    const Case cases[] = {
+        {"room to spare", 774, 138},
+        {"exactly the room", 300 + 138 + 6 + 138 + 42, 138},
+        {"one pixel short", 300 + 138 + 6 + 138 + 42 - 1, 137},
+        {"1024x600 with a panel, title and menu bar", 518, 85},
+        {"odd room rounds down", 300 + 6 + 42 + 2 * 100 + 1, 100},
+        {"never below the smallest", 200, kMinPaneHeight},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FittedPaneHeight(c.innerHeight, 300, 42), c.want) << c.desc;
+}
 
 TEST(DialogWholeImageLayout, PanesInOneRowTwoPixelsApart) {
     const WholeImageLayout out = ComputeWholeImageLayout({252, 286, 6, 24, 200, 150});

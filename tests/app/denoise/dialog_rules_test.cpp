@@ -55,7 +55,7 @@ TEST(DialogRadiusField, LeavingItEmptyOrTooSmallGivesTwo) {
     EXPECT_EQ(RadiusFieldOnLeave(QStringLiteral("12"), 2), QStringLiteral("12"));
 }
 
-TEST(DialogEnablingRule, RunsNeedIntensityAChannelAndInAreaModeASelection) {
+TEST(DialogEnablingRule, RunsNeedIntensityChannelAndSelection) {
     struct Case {
         const char* desc;
         int16_t sigma;
@@ -91,6 +91,13 @@ TEST(DialogTitleSuffix, BothLanguagesExactly) {
     EXPECT_EQ(s.italian, QString::fromUtf8(
                              "   rumore ridotto  (Intensit\xc3\xa0:15, Raggio:3    R:100%, G:70%, "
                              "B:0%)"));
+}
+
+TEST(DialogTitleSuffix, TheColourNoiseModeFollowsInBothLanguages) {
+    const TitleSuffix s = ColourNoiseTitleAddition(25);
+    EXPECT_EQ(s.english, QStringLiteral("  colour noise:25"));
+    EXPECT_EQ(s.italian, QStringLiteral("  rumore di colore:25"));
+    EXPECT_EQ(ColourNoiseTitleAddition(0).english, QStringLiteral("  colour noise:0"));
 }
 
 TEST(DialogTitleTail, WhatFollowsTheProgramName) {

@@ -3,6 +3,7 @@
 #include <FreeImage.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -16,6 +17,7 @@
 #include "main_window.h"
 #include "preferences.h"
 #include "seams_recorder.h"
+#include "denoise_run/row_run.h"
 
 using namespace calmora;
 using namespace calmora::testing;
@@ -83,41 +85,71 @@ private slots:
 
     void completedRunReplacesTheImageAndExtendsTheTitle_data() {
         QTest::addColumn<int>("blue");
+        QTest::addColumn<int>("colour");  // the colour-noise strength; -1 with the mode off
         QTest::addColumn<QString>("suffix");
         QTest::newRow("whole pixel")
-            << 100
+            << 100 << -1
             << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:100%, G:100%, B:100%)");
         QTest::newRow("per channel")
-            << 99 << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:100%, G:100%, B:99%)");
+            << 99 << -1
+            << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:100%, G:100%, B:99%)");
+        QTest::newRow("colour noise")
+            << 100 << 30
+            << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:100%, G:100%, B:100%)"
+                              "  colour noise:30");
+        QTest::newRow("colour noise, per channel")
+            << 80 << 0
+            << QStringLiteral("   denoised  (Intensity:9, Radius:3    R:100%, G:100%, B:80%)"
+                              "  colour noise:0");
     }
 
     // The batch tool promises the dialog's full run: same pixels from the same file.
     void completedRunReplacesTheImageAndExtendsTheTitle() {
         QFETCH(int, blue);
+        QFETCH(int, colour);
         QFETCH(QString, suffix);
         SeamsRecorder seams;
         MainWindow window;
         window.show();
         window.OpenFile(imagePath_);
-        const EngineResult want = EngineRun(window.ImageBits(), 240, 180, 9, 3, 100, 100, blue, false);
+        std::vector<uint8_t> want =
+            EngineRun(window.ImageBits(), 240, 180, 9, 3, 100, 100, blue, false).denoised;
+        if (colour >= 0) {
+            // The mode's own run is checked against a plain computation in
+            // the run layer's tests; here the dialog must hand it on.
+            RunSettings s;
+            s.sigma = 9;
+            s.radius = 3;
+            s.blue = FactorFromPercent(blue);
+            s.colourNoise = true;
+            s.colourStrength = static_cast<int16_t>(colour);
+            QCOMPARE(RunFullDenoise(s, {window.ImageBits(), want.data(), 240, 180}, {}).end,
+                     RunEnd::Completed);
+        }
         const QString title = window.windowTitle();
-        Denoise(window, [blue](FormDenoise* dialog) {
+        Denoise(window, [blue, colour](FormDenoise* dialog) {
             dialog->findChild<QScrollBar*>(QStringLiteral("HScrollSigma"))->setValue(9);
             dialog->findChild<QScrollBar*>(QStringLiteral("HScrollrw"))->setValue(3);
             dialog->findChild<QScrollBar*>(QStringLiteral("HScrollBlue"))->setValue(blue);
+            if (colour >= 0) {
+                dialog->findChild<QCheckBox*>(QStringLiteral("ChkColourNoise"))->click();
+                dialog->findChild<QScrollBar*>(QStringLiteral("HScrollColour"))->setValue(colour);
+            }
             dialog->findChild<QPushButton*>(QStringLiteral("CmdOKDenoise"))->click();
         });
-        QVERIFY(SamePixels(window.ImageBits(), want.denoised.data(), 240, 180));
+        QVERIFY(SamePixels(window.ImageBits(), want.data(), 240, 180));
         QCOMPARE(window.windowTitle(), title + suffix);
         QVERIFY(seams.messages.isEmpty());
 
 #ifdef CALMORA_DENOISE_EXE
-        const QString out = folder_.filePath(QStringLiteral("batch-%1.png").arg(blue));
+        const QString out = folder_.filePath(QStringLiteral("batch-%1-%2.png").arg(blue).arg(colour));
+        QStringList arguments = {QStringLiteral("--quiet"), QStringLiteral("--intensity"),
+                                 QStringLiteral("9"), QStringLiteral("--radius"),
+                                 QStringLiteral("3"), QStringLiteral("--blue"),
+                                 QString::number(blue), QStringLiteral("-o"), out, imagePath_};
+        if (colour >= 0) arguments << QStringLiteral("--colour-noise") << QString::number(colour);
         QProcess tool;
-        tool.start(QStringLiteral(CALMORA_DENOISE_EXE),
-                   {QStringLiteral("--quiet"), QStringLiteral("--intensity"), QStringLiteral("9"),
-                    QStringLiteral("--radius"), QStringLiteral("3"), QStringLiteral("--blue"),
-                    QString::number(blue), QStringLiteral("-o"), out, imagePath_});
+        tool.start(QStringLiteral(CALMORA_DENOISE_EXE), arguments);
         QVERIFY(tool.waitForFinished(120000));
         QCOMPARE(tool.exitCode(), 0);
         FIBITMAP* batch = FreeImage_Load(FIF_PNG, out.toLocal8Bit().constData(), 0);
@@ -132,4 +164,4 @@ private slots:
 };
 
 QTEST_MAIN(DialogProgramTest)
-#include "dialog_program_itest.moc"
+#include "dialog_program_qtest.moc"
