@@ -1,6 +1,7 @@
-// Patch-row and 8-lane helpers of the AVX2 kernels, shared by the translation units
-// compiled with -mavx2 and included by no other: everything here has internal
-// linkage, so no copy built for AVX2 can stand in for code of another level.
+// Patch-row and 8-lane helpers of the AVX2 kernels, included after
+// KC_BEGIN_AVX2 (avx2_target.h) by the AVX2 translation units and by no
+// other: everything here has internal linkage, so no copy built for AVX2 can
+// stand in for code of another level.
 #pragma once
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

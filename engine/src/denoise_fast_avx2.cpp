@@ -12,9 +12,12 @@
 
 #include <algorithm>
 
-#include "avx2_column_sums.h"
+#include "avx2_target.h"
 #include "denoise_fast.h"
 #include "kernel_tile.h"
+
+KC_BEGIN_AVX2
+#include "avx2_column_sums.h"
 
 namespace kc {
 namespace {
@@ -271,4 +274,5 @@ void BorderSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int3
 }
 
 }  // namespace kc
+KC_END_AVX2
 #endif

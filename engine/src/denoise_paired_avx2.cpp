@@ -16,9 +16,12 @@
 #include <cstring>
 #include <vector>
 
-#include "avx2_column_sums.h"
+#include "avx2_target.h"
 #include "denoise_fast.h"
 #include "denoise_paired.h"
+
+KC_BEGIN_AVX2
+#include "avx2_column_sums.h"
 
 namespace kc {
 
@@ -218,4 +221,5 @@ void PairedSumsAvx2(const DenoiseCall& c, const Finish& f, const PairedGeometry&
 }
 
 }  // namespace kc
+KC_END_AVX2
 #endif

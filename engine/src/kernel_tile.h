@@ -3,7 +3,7 @@
 // lane at a time sums of the vector kernels' tails.
 //
 // Included by translation units built for different processors (plain,
-// SSE2, and -mavx2). Everything here therefore sits in an anonymous
+// SSE2, and AVX2). Everything here therefore sits in an anonymous
 // namespace: each unit gets its own copy, compiled with its own flags. With
 // external linkage the linker would keep one copy of each inline function
 // for all units, and the plain kernel could end up running code built with

@@ -3,7 +3,10 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
+#include "avx2_target.h"
 #include "denoise_paired.h"
+
+KC_BEGIN_AVX2
 
 namespace kc {
 
@@ -29,4 +32,5 @@ bool PairedTableFits(const float* table, int32_t length) {
 }
 
 }  // namespace kc
+KC_END_AVX2
 #endif
