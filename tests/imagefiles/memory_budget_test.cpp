@@ -28,10 +28,7 @@ struct NeedCase {
     uint64_t want;
 };
 
-class LoadingNeed : public ::testing::TestWithParam<NeedCase> {};
-
-TEST_P(LoadingNeed, SamplesAndCopy) {
-    const NeedCase& c = GetParam();
+CASE_TEST(LoadingNeed, SamplesAndCopy, NeedCase) {
     EXPECT_EQ(LoadingMemoryNeed(c.width, c.height, c.bitsPerPixel, c.greyStep), c.want);
 }
 
