@@ -10,6 +10,7 @@
 
 #include "imagefiles/image_load.h"
 #include "imagefiles/memory_budget.h"
+#include "case_name.h"
 #include "test_images.h"
 
 using namespace calmora;
