@@ -9,15 +9,15 @@
 
 #include <string>
 
+#include "imagefiles/no_copy.h"
+
 namespace calmora {
 
 // Collects what the decoders say on this thread for as long as it lives.
-class DecoderMessages {
+class DecoderMessages : NoCopy {
 public:
     DecoderMessages();
     ~DecoderMessages();
-    DecoderMessages(const DecoderMessages&) = delete;
-    DecoderMessages& operator=(const DecoderMessages&) = delete;
 
     [[nodiscard]] bool Contains(const char* what) const {
         return text_.find(what) != std::string::npos;

@@ -85,12 +85,14 @@ std::string SystemErrorText(int error) {
     return english ? strerror_l(error, english) : std::strerror(error);
 }
 
+std::string WithSystemReason::operator()(const char* text) const {
+    std::string described = text;
+    if (systemError != 0) described += ": " + words(systemError);
+    return described;
+}
+
 std::string DescribeSaveError(SaveError error, int systemError) {
-    auto because = [&](const char* text) {
-        std::string described = text;
-        if (systemError != 0) described += ": " + SystemErrorText(systemError);
-        return described;
-    };
+    const WithSystemReason because{systemError, SystemErrorText};
     switch (error) {
         case SaveError::None: return "no error";
         case SaveError::NoImage: return "no image to save";

@@ -37,6 +37,15 @@ struct SaveResult {
 // The system's wording of errno value error, in English whatever the locale.
 [[nodiscard]] std::string SystemErrorText(int error);
 
+// A reason that may have the system's behind it: text, followed by ": " and
+// errno value systemError in the language of words, when there is one.
+struct WithSystemReason {
+    int systemError;
+    std::string (*words)(int error);
+
+    [[nodiscard]] std::string operator()(const char* text) const;
+};
+
 // A failed result with its English reason.
 [[nodiscard]] SaveResult SaveFailure(SaveError error, int systemError = 0);
 

@@ -6,36 +6,44 @@
 
 namespace calmora {
 
-BusyPointers::BusyPointers(MainWindow& window, bool windowOnly)
-    : window_(&window), windowOnly_(windowOnly) {
-    if (!windowOnly_) window_->SetPicPointer(kPointerBusy);
-    window_->SetWindowPointer(kPointerBusy);
+namespace {
+
+// Pic's pointer goes busy first and comes back last.
+void SetBusyPointers(MainWindow& window, bool windowOnly, bool taken) {
+    if (taken && !windowOnly) window.SetPicPointer(kPointerBusy);
+    window.SetWindowPointer(taken ? kPointerBusy : kPointerDefault);
+    if (!taken && !windowOnly) window.SetPicPointer(kPointerDefault);
 }
 
-void BusyPointers::Release() {
+void SetMenuLock(MainWindow& window, bool scrollBars, bool taken) {
+    if (taken) {
+        window.DisableMainMenus();
+    } else {
+        window.EnableMainMenus();
+    }
+    if (scrollBars) {
+        window.HScroll1()->setEnabled(!taken);
+        window.VScroll1()->setEnabled(!taken);
+    }
+}
+
+}  // namespace
+
+WindowHold::WindowHold(MainWindow& window, bool option, Setter set)
+    : window_(&window), option_(option), set_(set) {
+    set_(*window_, option_, true);
+}
+
+void WindowHold::Release() {
     if (!window_) return;
-    window_->SetWindowPointer(kPointerDefault);
-    if (!windowOnly_) window_->SetPicPointer(kPointerDefault);
+    set_(*window_, option_, false);
     window_ = nullptr;
 }
+
+BusyPointers::BusyPointers(MainWindow& window, bool windowOnly)
+    : WindowHold(window, windowOnly, SetBusyPointers) {}
 
 MenuLock::MenuLock(MainWindow& window, bool scrollBars)
-    : window_(&window), scrollBars_(scrollBars) {
-    window_->DisableMainMenus();
-    if (scrollBars_) {
-        window_->HScroll1()->setEnabled(false);
-        window_->VScroll1()->setEnabled(false);
-    }
-}
-
-void MenuLock::Release() {
-    if (!window_) return;
-    window_->EnableMainMenus();
-    if (scrollBars_) {
-        window_->HScroll1()->setEnabled(true);
-        window_->VScroll1()->setEnabled(true);
-    }
-    window_ = nullptr;
-}
+    : WindowHold(window, scrollBars, SetMenuLock) {}
 
 }  // namespace calmora

@@ -5,37 +5,43 @@
 // early, e.g. the pointers before a message that says why the command failed.
 #pragma once
 
+#include "imagefiles/no_copy.h"
+
 namespace calmora {
 
 class MainWindow;
 
-class BusyPointers {
+// One piece: taken when made, given back once, by Release or at the end of
+// the scope.
+class WindowHold : NoCopy {
+public:
+    ~WindowHold() { Release(); }
+    void Release();
+    // Gives nothing back: for a hold that outlives the window's menus.
+    void Abandon() { window_ = nullptr; }
+
+protected:
+    // Sets the piece taken (true) or given back (false); option is the
+    // piece's variant (see each kind).
+    using Setter = void (*)(MainWindow& window, bool option, bool taken);
+    WindowHold(MainWindow& window, bool option, Setter set);
+
+private:
+    MainWindow* window_;
+    bool option_;
+    Setter set_;
+};
+
+class BusyPointers : public WindowHold {
 public:
     // The window's pointer, and Pic's unless windowOnly.
     explicit BusyPointers(MainWindow& window, bool windowOnly = false);
-    ~BusyPointers() { Release(); }
-    BusyPointers(const BusyPointers&) = delete;
-    BusyPointers& operator=(const BusyPointers&) = delete;
-    void Release();
-
-private:
-    MainWindow* window_;
-    bool windowOnly_;
 };
 
-class MenuLock {
+class MenuLock : public WindowHold {
 public:
+    // The main menus, and the view's scroll bars with scrollBars.
     explicit MenuLock(MainWindow& window, bool scrollBars = false);
-    ~MenuLock() { Release(); }
-    MenuLock(const MenuLock&) = delete;
-    MenuLock& operator=(const MenuLock&) = delete;
-    void Release();
-    // Gives nothing back: for a lock that outlives the window's menus.
-    void Abandon() { window_ = nullptr; }
-
-private:
-    MainWindow* window_;
-    bool scrollBars_;
 };
 
 }  // namespace calmora

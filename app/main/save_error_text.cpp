@@ -35,11 +35,7 @@ std::string SystemErrorItalian(int error) {
 
 std::string SaveErrorText(SaveError error, int systemError, Language language) {
     if (language != Language::Italian) return DescribeSaveError(error, systemError);
-    auto because = [&](const char* text) {
-        std::string described = text;
-        if (systemError != 0) described += ": " + SystemErrorItalian(systemError);
-        return described;
-    };
+    const WithSystemReason because{systemError, SystemErrorItalian};
     switch (error) {
         case SaveError::None: return "nessun errore";
         case SaveError::NoImage: return "nessuna immagine da salvare";

@@ -3,17 +3,19 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QVBoxLayout>
+
+#include <tuple>
+#include <utility>
 
 #include "captions.h"
 #include "main_window.h"
 #include "app/support/language.h"
+#include "app/support/ok_cancel_layout.h"
 #include "save_command.h"
 #include "save_rules.h"
 
@@ -64,18 +66,15 @@ void AddFrameKeys(QGroupBox* frame, QPushButton* ok, QPushButton* cancel) {
     });
 }
 
-// A frame's two controls above its OK and Cancel, and the frame's keys.
-void LayOutFrame(QGroupBox* frame, QWidget* first, QWidget* second, QPushButton* ok,
-                 QPushButton* cancel) {
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    auto* layout = new QVBoxLayout(frame);
-    layout->addWidget(first);
-    layout->addWidget(second);
-    layout->addLayout(row);
+// A frame's two controls above its OK and its Cancel (captioned from the
+// table under cancelName), and the frame's keys; gives the two buttons.
+std::pair<QPushButton*, QPushButton*> LayOutFrame(QGroupBox* frame, QWidget* first, QWidget* second,
+                                                  const char* okName, const char* cancelName) {
+    QPushButton* ok = NewButton(frame, okName, QStringLiteral("OK"));
+    QPushButton* cancel = NewButton(frame, cancelName, CurrentCaption(cancelName));
+    StackAboveOkCancel(frame, first, second, ok, cancel);
     AddFrameKeys(frame, ok, cancel);
+    return {ok, cancel};
 }
 
 }  // namespace
@@ -97,10 +96,8 @@ void SaveCommand::BuildJpegFrame() {
     labjpgQual_->setObjectName(QStringLiteral("LabjpgQual"));
     labjpgQual_->setAlignment(Qt::AlignCenter);
 
-    okjpgQual_ = NewButton(frameJPGQuality_, "OkjpgQual", QStringLiteral("OK"));
-    annullajpgQual_ = NewButton(frameJPGQuality_, "AnnullajpgQual", CurrentCaption("AnnullajpgQual"));
-
-    LayOutFrame(frameJPGQuality_, hScrolljpgQual_, labjpgQual_, okjpgQual_, annullajpgQual_);
+    std::tie(okjpgQual_, annullajpgQual_) =
+        LayOutFrame(frameJPGQuality_, hScrolljpgQual_, labjpgQual_, "OkjpgQual", "AnnullajpgQual");
 
     connect(hScrolljpgQual_, &QScrollBar::valueChanged, this, &SaveCommand::HScrolljpgQual_Change);
     connect(okjpgQual_, &QPushButton::clicked, this, &SaveCommand::OkjpgQual_Click);
@@ -117,10 +114,8 @@ void SaveCommand::BuildTiffFrame() {
     lzwOpt_->setObjectName(QStringLiteral("LZWopt"));
     uncompressedTIFFOpt_->setChecked(true);
 
-    okTif_ = NewButton(frameTIFF_, "OkTif", QStringLiteral("OK"));
-    annullaTif_ = NewButton(frameTIFF_, "AnnullaTif", CurrentCaption("AnnullaTif"));
-
-    LayOutFrame(frameTIFF_, uncompressedTIFFOpt_, lzwOpt_, okTif_, annullaTif_);
+    std::tie(okTif_, annullaTif_) =
+        LayOutFrame(frameTIFF_, uncompressedTIFFOpt_, lzwOpt_, "OkTif", "AnnullaTif");
 
     connect(uncompressedTIFFOpt_, &QRadioButton::clicked, this, &SaveCommand::UncompressedTIFFOpt_Click);
     connect(lzwOpt_, &QRadioButton::clicked, this, &SaveCommand::LZWopt_Click);

@@ -3,12 +3,12 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "app/support/named_object.h"
+#include "app/support/ok_cancel_layout.h"
 #include "preferences.h"
 
 namespace calmora {
@@ -45,14 +45,7 @@ FormPref::FormPref(LanguageChangedCallback onLanguageChanged, QWidget* owner)
     CmdPrefAnnulla = Named(new QPushButton(FramePref), "CmdPrefAnnulla");
     CmdPrefOK->setDefault(true);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(CmdPrefOK);
-    buttons->addWidget(CmdPrefAnnulla);
-    auto* frameLayout = new QVBoxLayout(FramePref);
-    frameLayout->addWidget(FrameLingua);
-    frameLayout->addWidget(FrameMouse);
-    frameLayout->addLayout(buttons);
+    StackAboveOkCancel(FramePref, FrameLingua, FrameMouse, CmdPrefOK, CmdPrefAnnulla);
     // The window is exactly as large as its frame.
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

@@ -10,6 +10,7 @@
 
 #include "imagefiles/image_load.h"
 #include "imagefiles/memory_budget.h"
+#include "case_name.h"
 #include "test_images.h"
 
 using namespace calmora;
@@ -28,10 +29,7 @@ struct NeedCase {
     uint64_t want;
 };
 
-class LoadingNeed : public ::testing::TestWithParam<NeedCase> {};
-
-TEST_P(LoadingNeed, SamplesAndCopy) {
-    const NeedCase& c = GetParam();
+CASE_TEST(LoadingNeed, SamplesAndCopy, NeedCase) {
     EXPECT_EQ(LoadingMemoryNeed(c.width, c.height, c.bitsPerPixel, c.greyStep), c.want);
 }
 

@@ -43,3 +43,17 @@ struct NameFromDesc {
 };
 
 }  // namespace calmora_test
+
+// A test run once for each row of a table of Case (a struct with a `desc`);
+// its body reads the row as `c`. CASE_ROWS lists the rows, each named from its
+// description.
+#define CASE_TEST(Suite, Name, Case)                      \
+    class Suite : public ::testing::TestWithParam<Case> { \
+    protected:                                            \
+        const Case& c = GetParam();                       \
+    };                                                    \
+    TEST_P(Suite, Name)
+
+#define CASE_ROWS(Prefix, Suite, ...)                                                    \
+    INSTANTIATE_TEST_SUITE_P(Prefix, Suite, ::testing::Values(__VA_ARGS__), \
+                             calmora_test::NameFromDesc())

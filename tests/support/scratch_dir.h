@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "imagefiles/no_copy.h"
+
 namespace calmora_test {
 
-class ScratchDir {
+class ScratchDir : calmora::NoCopy {
 public:
     ScratchDir();
     ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
     [[nodiscard]] const std::string& Path() const { return path_; }
     [[nodiscard]] std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     // Names of the entries in the folder, sorted.

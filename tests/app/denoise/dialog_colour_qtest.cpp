@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "dialog_test_host.h"
+#include "dialog_qtest.h"
 #include "dialog_testing.h"
 #include "form_denoise.h"
 #include "picture_box.h"
@@ -55,12 +56,10 @@ QStringList EnabledOf(const OpenDialog& d) {
 
 }  // namespace
 
-class DialogColourTest : public QObject {
+class DialogColourTest : public DialogQTest {
     Q_OBJECT
 
 private slots:
-    void init() { CurrentPreferences() = Preferences{}; }
-
     void controlsStandBelowThePanesInBothLayoutsAndLanguages_data() {
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
@@ -138,10 +137,7 @@ private slots:
 
         // A stopped preview gives back the settings and the run buttons only,
         // as for the channel strengths.
-        auto* stop = d.c<QPushButton>("CmdInterrompiDenoise");
-        d.dialog->SetBeforeRowHookForTest([&](int32_t row, int32_t) {
-            if (row == 2) stop->click();
-        });
+        d.StopAtRow(2);
         d.c<QPushButton>("CmdPreview")->click();
         QVERIFY(!d.dialog->State().previewValid);
         QCOMPARE(EnabledOf(d), QStringList());

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "dialog_qtest.h"
 #include "dialog_testing.h"
 #include "settings_panel.h"
 
@@ -75,12 +76,10 @@ private:
 
 }  // namespace
 
-class DialogPartsTest : public QObject {
+class DialogPartsTest : public DialogQTest {
     Q_OBJECT
 
 private slots:
-    void init() { CurrentPreferences() = Preferences{}; }
-
     void lockGivesBackEveryControlAsItWas() {
         PanelBench b;
         b.state.selectionMode = 1;

@@ -13,6 +13,7 @@
 
 #include "area_layout.h"
 #include "dialog_test_host.h"
+#include "dialog_qtest.h"
 #include "dialog_testing.h"
 #include "form_denoise.h"
 #include "picture_box.h"
@@ -22,12 +23,10 @@
 using namespace calmora;
 using namespace calmora::testing;
 
-class DialogScreenTest : public QObject {
+class DialogScreenTest : public DialogQTest {
     Q_OBJECT
 
 private slots:
-    void init() { CurrentPreferences() = Preferences{}; }
-
     void screenIsTheSmallOneWithFrames() {
         QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1024, 600));
     }

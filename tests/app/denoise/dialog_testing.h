@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <memory>
 
@@ -32,6 +34,22 @@ struct OpenDialog {
     template <typename T>
     T* c(const char* name) const {
         return Control<T>(*dialog, name);
+    }
+    // The user sets the sliders of the strength, the radius and the channels.
+    void SetSliders(int sigma, int radius, int red = 100, int green = 100, int blue = 100) const {
+        c<QScrollBar>("HScrollSigma")->setValue(sigma);
+        c<QScrollBar>("HScrollrw")->setValue(radius);
+        c<QScrollBar>("HScrollRed")->setValue(red);
+        c<QScrollBar>("HScrollGreen")->setValue(green);
+        c<QScrollBar>("HScrollBlue")->setValue(blue);
+    }
+    // The user clicks Stop when the next run reaches row; gives Stop.
+    QPushButton* StopAtRow(int32_t row) const {
+        auto* stop = c<QPushButton>("CmdInterrompiDenoise");
+        dialog->SetBeforeRowHookForTest([stop, row](int32_t at, int32_t) {
+            if (at == row) stop->click();
+        });
+        return stop;
     }
     // The user picks a channel in the list.
     void ChooseChannel(int index) const {

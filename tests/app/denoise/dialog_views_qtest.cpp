@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "dialog_qtest.h"
 #include "dialog_testing.h"
 
 using namespace calmora;
@@ -39,12 +40,10 @@ void Preview(const OpenDialog& d, int sigma) {
 
 }  // namespace
 
-class DialogViewsTest : public QObject {
+class DialogViewsTest : public DialogQTest {
     Q_OBJECT
 
 private slots:
-    void init() { CurrentPreferences() = Preferences{}; }
-
     void redAfterAPreviewTurnsEveryPictureRed() {
         OpenDialog d(1600, 1200);
         QVERIFY(d.Load());

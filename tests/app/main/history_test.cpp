@@ -110,7 +110,7 @@ TEST(History, TargetsAreWhatTheMovesBringIn) {
     EXPECT_EQ(MarkOf(*d.history.RedoTarget()), 2);
 }
 
-TEST(History, TheBudgetDropsTheOldestStepsAndKeepsTheOriginalLongest) {
+TEST(History, BudgetDropsOldestStepsKeepsTheOriginalLongest) {
     const struct {
         uint64_t budgetPictures;
         int steps;

@@ -16,19 +16,15 @@ struct NameCase {
     std::optional<SaveFormat> format;
 };
 
-class SaveNameTest : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(SaveNameTest, ClassifiesTheName) {
-    const NameCase& c = GetParam();
+CASE_TEST(SaveName, Classifies, NameCase) {
     const SaveNameCheck check = CheckSaveName(QString::fromUtf8(c.path));
     EXPECT_EQ(check.verdict, c.verdict) << c.desc;
     EXPECT_EQ(check.extension, QString::fromUtf8(c.extension)) << c.desc;
     EXPECT_EQ(check.format, c.format) << c.desc;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, SaveNameTest,
-    ::testing::Values(
+CASE_ROWS(
+    Names, SaveName,
         NameCase{"lower-case jpg", "/p/a.jpg", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg},
         NameCase{"upper-case JPG compares in lower case", "/p/A.JPG", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg},
         NameCase{"jpeg typed by hand", "/p/a.Jpeg", SaveNameVerdict::Writable, "jpeg", SaveFormat::Jpeg},
@@ -43,8 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"a leading dot counts as the first", "/p/.photo.png", SaveNameVerdict::InvalidName, "", std::nullopt},
         NameCase{"dots in folders do not count", "/home/a.b/c.d/photo.png", SaveNameVerdict::Writable, "png", SaveFormat::Png},
         NameCase{"a dotted folder and no dot in the name", "/home/a.b/photo", SaveNameVerdict::NoExtension, "", std::nullopt},
-        NameCase{"blanks and accents in the name", "/p/foto di prova è.JPG", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg}),
-    calmora_test::NameFromDesc());
+        NameCase{"blanks and accents in the name", "/p/foto di prova è.JPG", SaveNameVerdict::Writable, "jpg", SaveFormat::Jpeg});
 
 TEST(SaveFolder, IsEverythingBeforeTheLastSlash) {
     EXPECT_EQ(FolderOfPath(QStringLiteral("/home/me/pics/a.jpg")), QStringLiteral("/home/me/pics"));

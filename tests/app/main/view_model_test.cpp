@@ -124,7 +124,7 @@ TEST(MainViewModel, AZoomedViewHasItsOwnLayoutScaleAndCaption) {
               QStringLiteral("Calmora   a.png  (4000x600) dn     view size (1000x150) (25%)"));
 }
 
-TEST(MainViewModel, TheMappingOfEachViewFindsThePointUnderItsCentre) {
+TEST(MainViewModel, EachViewMapsItsCentreToThePointUnderIt) {
     MainViewModel view = WideInClient();
     // True size scrolled to 1500: the layout's view is 1000 wide, centred
     // vertically in the space above the bar.

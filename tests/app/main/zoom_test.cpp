@@ -79,7 +79,7 @@ TEST(ZoomLevels, PercentagesInTenths) {
     EXPECT_EQ(ZoomPerMille(8.0), 8000);
 }
 
-TEST(ZoomGeometry, ZoomedLayoutsAreTrueSizeLayoutsOfTheScaledPicture) {
+TEST(ZoomGeometry, ZoomedLayoutIsTrueSizeOfTheScaledPicture) {
     struct Case {
         const char* desc;
         int32_t clientW, clientH, imageW, imageH;

@@ -19,18 +19,14 @@ struct ParseCase {
     int scrollButton;
 };
 
-class ParsePrefs : public ::testing::TestWithParam<ParseCase> {};
-
-TEST_P(ParsePrefs, TwoFieldsOrOne) {
-    const ParseCase& c = GetParam();
+CASE_TEST(ParsePrefs, TwoFieldsOrOne, ParseCase) {
     const Preferences p = ParsePreferences(c.contents);
     EXPECT_EQ(static_cast<int>(p.language), c.language) << c.desc;
     EXPECT_EQ(p.scrollButton, c.scrollButton) << c.desc;
 }
 
-INSTANTIATE_TEST_SUITE_P(
+CASE_ROWS(
     Files, ParsePrefs,
-    ::testing::Values(
         ParseCase{"quoted Italian, right button", "\"2\",\"2\"\r\n", 2, 2},
         ParseCase{"unquoted fields", "2,2", 2, 2},
         ParseCase{"out-of-range language", "\"3\",\"1\"\r\n", 1, 1},
@@ -44,8 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"unterminated quote", "\"2,\"2\"", 1, 1},
         ParseCase{"byte-order mark", "\xEF\xBB\xBF\"2\",\"2\"\r\n", 2, 2},
         ParseCase{"empty file", "", 1, 1},
-        ParseCase{"binary", QByteArray("\x00\xff\"2\x00\x01,\x7f", 8), 1, 1}),
-    calmora_test::NameFromDesc());
+        ParseCase{"binary", QByteArray("\x00\xff\"2\x00\x01,\x7f", 8), 1, 1});
 
 TEST(FormatPreferences, WritesTheNineBytes) {
     EXPECT_EQ(FormatPreferences({Language::English, 2}), QByteArray("\"1\",\"2\"\r\n"));

@@ -7,16 +7,15 @@
 #include <QString>
 #include <QStringList>
 
+#include "imagefiles/no_copy.h"
 #include "ui_seams.h"
 
 namespace calmora::testing {
 
-class SeamsRecorder {
+class SeamsRecorder : NoCopy {
 public:
     SeamsRecorder();
     ~SeamsRecorder();
-    SeamsRecorder(const SeamsRecorder&) = delete;
-    SeamsRecorder& operator=(const SeamsRecorder&) = delete;
 
     struct Message {
         QWidget* parent;

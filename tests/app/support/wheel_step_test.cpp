@@ -20,17 +20,13 @@ struct StepCase {
     int expected;
 };
 
-class WheelStepTest : public ::testing::TestWithParam<StepCase> {};
-
-TEST_P(WheelStepTest, Value) {
-    const StepCase& c = GetParam();
+CASE_TEST(WheelStepTest, Value, StepCase) {
     EXPECT_EQ(WheelStep(c.range, c.forward), c.expected) << c.desc;
 }
 
 // {value, minimum, maximum, smallChange, largeChange}
-INSTANTIATE_TEST_SUITE_P(
+CASE_ROWS(
     Notches, WheelStepTest,
-    ::testing::Values(
         StepCase{"forward near the top takes a small step", {50, 0, 1000, 10, 100}, true, 40},
         StepCase{"forward small step below the minimum is refused", {5, 0, 1000, 10, 100}, true, 5},
         StepCase{"forward at the minimum does nothing", {0, 0, 1000, 10, 100}, true, 0},
@@ -45,8 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"a small step below a non-zero minimum is refused", {25, 20, 200, 10, 50}, true, 25},
         StepCase{"a small step above a non-zero minimum is taken", {60, 20, 200, 10, 50}, true, 50},
         StepCase{"extreme values do not overflow", {INT_MAX - 1, 0, INT_MAX, 1, INT_MAX}, false, INT_MAX},
-        StepCase{"extreme negative steps are refused, not wrapped", {INT_MIN + 1, INT_MIN, 0, INT_MAX, INT_MAX}, true, INT_MIN + 1}),
-    calmora_test::NameFromDesc());
+        StepCase{"extreme negative steps are refused, not wrapped", {INT_MIN + 1, INT_MIN, 0, INT_MAX, INT_MAX}, true, INT_MIN + 1});
 
 TEST(WheelPointer, OnlyStrictlyInsideThePictureCounts) {
     const QSize size(200, 100);
