@@ -99,7 +99,10 @@ bool FirstPass(const ColourNoiseJob& job, const uint8_t* picture, int32_t width,
                         planes.data() + Offset(c, x, r));
     const ColourNoiseIntensities& in = job.intensities;
     const std::vector<float> luminance = BuildWeightTable(in.luminance);
-    const std::vector<float> colour = TableOrEmpty(in.colour);
+    // The whole-pixel engine call for the luminance also filters the colour
+    // planes; at the same intensity it is the colour pass already, to the byte.
+    const bool ownColourPass = in.colour > 0 && in.colour != in.luminance;
+    const std::vector<float> colour = ownColourPass ? TableOrEmpty(in.colour) : std::vector<float>();
     std::vector<uint8_t> luminanceRow(static_cast<size_t>(c.Width()));
     for (int32_t r = w.firstPass.y0; r < w.firstPass.y1; ++r) {
         if (!steps.Next()) return false;
@@ -108,7 +111,7 @@ bool FirstPass(const ColourNoiseJob& job, const uint8_t* picture, int32_t width,
                   luminance);
         for (int32_t x = w.firstPass.x0; x < w.firstPass.x1; ++x)
             luminanceRow[static_cast<size_t>(x - c.x0)] = work[Offset(c, x, r) + 1];
-        if (in.colour > 0)
+        if (ownColourPass)
             EngineRow(planes.data(), work, c.Width(), c.Height(), row, job.radius, in.colour,
                       colour);
         for (int32_t x = w.firstPass.x0; x < w.firstPass.x1; ++x) {

@@ -5,9 +5,10 @@
 //
 // A run of the mode is a row of every full-size pass, then a row of the
 // coarse pass: the hooks' "row" counts those steps (so a progress bar moves
-// evenly), and a stop comes between two of them. Its result is made at the
-// end, so a stopped run has written nothing: rowsDone is 0. A run whose work
-// buffers cannot be had ends OutOfMemory, with nothing written.
+// evenly), and a stop comes between two of them. Its result is complete only
+// at the end: a stopped run reports rowsDone 0, and a run whose work buffers
+// cannot be had ends OutOfMemory; in both cases the output holds nothing to
+// use (a run over the whole picture works in it).
 #pragma once
 
 #include "denoise_run/area_preview.h"

@@ -53,8 +53,8 @@ Bytes RgbRun(const Bytes& source, int32_t width, int32_t height, int16_t intensi
 // The mode computed the plain way: every pass over the whole picture, the
 // quarter-size picture made block by block, and the change interpolated
 // between its four nearest shrunk pixels.
-Bytes PlainMode(const Bytes& source, int32_t w, int32_t h, const RunSettings& s) {
-    const ColourNoiseIntensities in = ColourNoiseIntensitiesFor(s);
+Bytes PlainMode(const Bytes& source, int32_t w, int32_t h, const RunSettings& s,
+                const ColourNoiseIntensities& in) {
     Bytes planes(source.size(), 0);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
@@ -125,6 +125,10 @@ Bytes PlainMode(const Bytes& source, int32_t w, int32_t h, const RunSettings& s)
     return result;
 }
 
+Bytes PlainMode(const Bytes& source, int32_t w, int32_t h, const RunSettings& s) {
+    return PlainMode(source, w, h, s, ColourNoiseIntensitiesFor(s));
+}
+
 Bytes ModeRun(const Bytes& source, int32_t w, int32_t h, const RunSettings& s) {
     Bytes out(source.size(), 0);
     EXPECT_EQ(RunFullDenoise(s, {source.data(), out.data(), w, h}, {}).end, RunEnd::Completed);
@@ -152,6 +156,23 @@ TEST(ColourNoiseRun, EqualsThePlainComputationOfEveryPass) {
         EXPECT_EQ(ModeRun(source, c.width, c.height, c.settings),
                   PlainMode(source, c.width, c.height, c.settings))
             << c.desc;
+    }
+}
+
+// The program drives the colour at the luminance's intensity; the measuring
+// tool sets the three intensities apart, and the colour pass then runs on its own.
+TEST(ColourNoiseRun, ColourAtItsOwnIntensityEqualsThePlainComputation) {
+    const int32_t w = 43, h = 37;
+    const Bytes source = MottledPicture(w, h, 31u);
+    const RunSettings s = ColourNoiseSettings(25, 3, 0);
+    for (const ColourNoiseIntensities in :
+         {ColourNoiseIntensities{25, 40, 30}, ColourNoiseIntensities{25, 0, 30},
+          ColourNoiseIntensities{25, 25, 0}}) {
+        const ColourNoiseJob job{in, s.radius, s.red, s.green, s.blue};
+        Bytes out(source.size(), 0);
+        ASSERT_TRUE(ComputeColourNoise(job, source.data(), w, h, {0, 0, w, h}, out.data(), {}));
+        EXPECT_EQ(out, PlainMode(source, w, h, s, in))
+            << in.luminance << "/" << in.colour << "/" << in.coarse;
     }
 }
 
