@@ -24,9 +24,6 @@ function(calmora_add_test name)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT ${T_TIMEOUT})
   else()
-    # A test split into files by concern still compiles GoogleTest's headers
-    # once: the files of one executable are built as one unit.
-    set_target_properties(${name} PROPERTIES UNITY_BUILD ON)
     # Cases are named by their parameter names, never by the parameter's value,
     # which GoogleTest prints as raw bytes for a struct.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES

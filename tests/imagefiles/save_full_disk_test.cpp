@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 using namespace calmora_test;
 
 // What the file a failed save must leave alone holds.
-const std::vector<uint8_t> kOldContents = {'o', 'l', 'd'};
+const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
 
 // A write call that lets `budget` bytes through, then fails as a full disk
 // does; `during` runs at the first write, while the save is under way.
@@ -88,7 +88,7 @@ TEST_F(WriteSeam, AFullDiskIsNamedInEveryFormatAndTheOldFileStays) {
         for (const size_t budget : {size_t{0}, size_t{1000}, size / 2, size - 10}) {
             SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(budget) + " bytes");
             ScratchDir dir;
-            WriteFile(dir / c.name, kOldContents);
+            WriteFile(dir / c.name, kOld);
             g_budget = budget;
             SaveOptions options;
             options.tiffLzw = c.lzw;
@@ -97,7 +97,7 @@ TEST_F(WriteSeam, AFullDiskIsNamedInEveryFormatAndTheOldFileStays) {
             EXPECT_EQ(saved.error, SaveError::WriteFailed);
             EXPECT_EQ(saved.systemError, ENOSPC) << saved.reason;
             EXPECT_EQ(saved.reason, "writing failed: No space left on device");
-            EXPECT_EQ(ReadFile(dir / c.name), kOldContents);
+            EXPECT_EQ(ReadFile(dir / c.name), kOld);
             EXPECT_EQ(dir.Entries(), std::vector<std::string>{c.name});
         }
     }
@@ -113,7 +113,7 @@ TEST_F(WriteSeam, ANameThatBecomesAFifoDuringTheSaveIsLeftAlone) {
         SCOPED_TRACE(existed ? "replacing a file" : "making a new file");
         ScratchDir dir;
         const std::string target = dir / "out.bmp";
-        if (existed) WriteFile(target, kOldContents);
+        if (existed) WriteFile(target, kOld);
         g_budget = SIZE_MAX;
         g_during = [&target] {
             unlink(target.c_str());
@@ -153,14 +153,14 @@ TEST(SaveTarget, AFullTmpfsSaysNoSpaceLeftInEveryFormat) {
     for (const FormatCase& c : kFormats) {
         SCOPED_TRACE(c.name);
         const std::string target = dir / "small" + "/" + c.name;
-        WriteFile(target, kOldContents);
+        WriteFile(target, kOld);
         SaveOptions options;
         options.tiffLzw = c.lzw;
         options.jpegQuality = 100;
         const SaveResult saved = SaveImageFile(image.get(), target, c.format, options);
         EXPECT_EQ(saved.error, SaveError::WriteFailed);
         EXPECT_EQ(saved.systemError, ENOSPC) << saved.reason;
-        EXPECT_EQ(ReadFile(target), kOldContents);
+        EXPECT_EQ(ReadFile(target), kOld);
         EXPECT_EQ(std::distance(fs::directory_iterator(dir / "small"), {}), 1);
         fs::remove(target);
     }
