@@ -12,8 +12,6 @@ namespace calmora {
 
 namespace {
 
-constexpr int32_t kPatchRadius = 1;  // PreviewParams' and FullRunParams' patch
-
 bool AreaInsideImage(const AreaPreviewImage& a) {
     return a.image && a.imageWidth > 0 && a.imageHeight > 0 && a.width > 0 && a.height > 0 &&
            a.left >= 0 && a.top >= 0 && a.width <= a.imageWidth - a.left &&

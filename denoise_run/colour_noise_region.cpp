@@ -5,6 +5,7 @@
 
 #include "KcDenoise.h"
 #include "denoise_run/plane_scaling.h"
+#include "denoise_run/run_settings.h"
 #include "denoise_run/weight_table.h"
 #include "denoise_run/ycrcb.h"
 #include "imagefiles/row_stride.h"
@@ -12,8 +13,6 @@
 namespace calmora {
 
 namespace {
-
-constexpr int32_t kPatchRadius = 1;  // every run's patch
 
 size_t Stride(int32_t width) { return static_cast<size_t>(RowStride(width)); }
 

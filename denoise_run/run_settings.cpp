@@ -28,11 +28,11 @@ bool UsesWholePixelEngine(const RunSettings& settings) {
 }
 
 DenoiseParams PreviewParams(const RunSettings& settings, int16_t viewChannel) {
-    return DenoiseParams{1, settings.radius, 1, viewChannel};
+    return DenoiseParams{kPatchRadius, settings.radius, 1, viewChannel};
 }
 
 DenoiseParams FullRunParams(const RunSettings& settings) {
-    return DenoiseParams{1, settings.radius, 0, 0};
+    return DenoiseParams{kPatchRadius, settings.radius, 0, 0};
 }
 
 ChannelFactors EngineFactors(const RunSettings& settings) {

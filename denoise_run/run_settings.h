@@ -41,6 +41,9 @@ struct RunSettings {
 // the whole-pixel engine then gives the result, the per-channel one otherwise.
 [[nodiscard]] bool UsesWholePixelEngine(const RunSettings& settings);
 
+// Patch radius of every run the program makes: 3x3 patches.
+constexpr int16_t kPatchRadius = 1;
+
 // Preview: 3x3 patches, the noise image is wanted, viewChannel as chosen
 // (0 colour, 1 red, 2 green, 3 blue).
 [[nodiscard]] DenoiseParams PreviewParams(const RunSettings& settings, int16_t viewChannel);
