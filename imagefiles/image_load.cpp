@@ -250,12 +250,11 @@ bool ReadHeader(FREE_IMAGE_FORMAT format, const std::string& path, const exif::T
 DecodedPicture DecodePicture(const ImageProbe& probe, const std::string& path,
                              const exif::TiffExif& tiffExif) {
     // What the decoders need, plus a margin of half a 24-bit copy for handing it over.
-    const uint64_t memory =
-        LoadingMemoryNeed(probe.width, probe.height, probe.bitsPerPixel, NeedsGreyStep(probe.type)) +
-        LoadingMemoryNeed(probe.width, probe.height) / 2;
+    const uint64_t decoders =
+        LoadingMemoryNeed(probe.width, probe.height, probe.bitsPerPixel, NeedsGreyStep(probe.type));
+    const uint64_t memory = decoders + LoadingMemoryNeed(probe.width, probe.height) / 2;
     SandboxLimits limits = LimitsFor(memory, probe.width * probe.height);
-    limits.hugePageBytes = LoadingMemoryNeed(probe.width, probe.height, probe.bitsPerPixel,
-                                             NeedsGreyStep(probe.type));
+    limits.hugePageBytes = decoders;
     const ChildTask task{probe.format, &tiffExif};
     if (auto decoded = DecodeInSandbox(path, limits, probe.width, probe.height, DecodeTask, &task))
         return std::move(*decoded);

@@ -176,7 +176,9 @@ SandboxResult RunSandboxed(const std::string& path, const SandboxLimits& limits,
     }
     statusRead.fd = pipeFds[0];
     statusWrite.fd = pipeFds[1];
-    (void)fcntl(statusWrite.fd, F_SETPIPE_SZ, kPipeBytes);  // the default 64 KiB only costs time
+    // Pixels stream through the pipe only to a receiver; for them the default
+    // 64 KiB only costs time.
+    if (receiver) (void)fcntl(statusWrite.fd, F_SETPIPE_SZ, kPipeBytes);
 
     const bool mainThread = gettid() == getpid();
     const pid_t pid = fork();

@@ -58,8 +58,7 @@ public:
     }
 
     uint8_t* Destination(uint64_t bytes) override {
-        if (prepared_ && bytes == uint64_t{FreeImage_GetPitch(prepared_.get())} *
-                                      FreeImage_GetHeight(prepared_.get()))
+        if (prepared_ && bytes == ApartPixelBytes(prepared_.get()))
             return received_ = FreeImage_GetBits(prepared_.get());
         prepared_.reset();
         // The child could not have held more than its memory limit.
