@@ -45,4 +45,8 @@ ClientSpot ViewCentre(int32_t left, int32_t top, int32_t width, int32_t height) 
     return {left + width / 2.0, top + height / 2.0};
 }
 
+ClientSpot ViewCentre(const TrueSizeLayout& layout) {
+    return ViewCentre(layout.viewLeft, layout.viewTop, layout.viewWidth, layout.viewHeight);
+}
+
 }  // namespace calmora

@@ -64,5 +64,7 @@ struct ScrollPosition {
 // menu and the keys keep. At true size and zoomed that is the layout's view,
 // when fitted the fitted picture.
 [[nodiscard]] ClientSpot ViewCentre(int32_t left, int32_t top, int32_t width, int32_t height);
+// The centre of a layout's view.
+[[nodiscard]] ClientSpot ViewCentre(const TrueSizeLayout& layout);
 
 }  // namespace calmora

@@ -53,18 +53,9 @@ void MainWindow::ZoomBy(int steps, const ClientSpot* spot) {
 
 void MainWindow::LeaveZoom() {
     if (view_.Mode() != kZoomed) return;
-    const ImagePoint point = PointUnder(view_.Mapping(hScroll_->value(), vScroll_->value()),
-                                        view_.Centre());
-    const TrueSizeLayout& layout = view_.Layout();
-    const ScrollPosition scroll = ScrollBringing(
-        layout, 1.0, point,
-        ViewCentre(layout.viewLeft, layout.viewTop, layout.viewWidth, layout.viewHeight));
-    InstallLayout(layout, scroll.x, scroll.y);
-    pic_->hide();
-    ShowTrueView();
-    hScroll_->setEnabled(true);
-    vScroll_->setEnabled(true);
-    RedrawView();
+    ShowZoomLevel(1.0,
+                  PointUnder(view_.Mapping(hScroll_->value(), vScroll_->value()), view_.Centre()),
+                  nullptr);
 }
 
 void MainWindow::ShowZoomLevel(double scale, ImagePoint point, const ClientSpot* spot) {
@@ -74,10 +65,7 @@ void MainWindow::ShowZoomLevel(double scale, ImagePoint point, const ClientSpot*
         // Both go through the true-size layout: the bars set there are what
         // screen fit keeps behind it and what true size comes back to.
         const TrueSizeLayout& layout = view_.Layout();
-        const ClientSpot at = spot && SameZoom(scale, 1.0)
-                                  ? *spot
-                                  : ViewCentre(layout.viewLeft, layout.viewTop, layout.viewWidth,
-                                               layout.viewHeight);
+        const ClientSpot at = spot && SameZoom(scale, 1.0) ? *spot : ViewCentre(layout);
         const ScrollPosition scroll = ScrollBringing(layout, 1.0, point, at);
         if (view_.Mode() != kTrueSize) {
             InstallLayout(layout, scroll.x, scroll.y);
@@ -98,9 +86,7 @@ void MainWindow::ShowZoomLevel(double scale, ImagePoint point, const ClientSpot*
 
     const TrueSizeLayout layout = LayoutZoomed(view_.ClientWidth(), view_.ClientHeight(),
                                                doc_.width, doc_.height, scale, view_.BarThickness());
-    const ClientSpot at =
-        spot ? *spot
-             : ViewCentre(layout.viewLeft, layout.viewTop, layout.viewWidth, layout.viewHeight);
+    const ClientSpot at = spot ? *spot : ViewCentre(layout);
     const ScrollPosition scroll = ScrollBringing(layout, scale, point, at);
     DisplayBitmap block;
     const int64_t sourceStride = BufferStride(doc_.width);
@@ -167,9 +153,7 @@ void MainWindow::RelayoutZoomed() {
                                         view_.Centre());
     const double scale = view_.ZoomScale();
     const TrueSizeLayout layout = ComputeLayout(doc_.width, doc_.height);
-    const ScrollPosition scroll = ScrollBringing(
-        layout, 1.0, point,
-        ViewCentre(layout.viewLeft, layout.viewTop, layout.viewWidth, layout.viewHeight));
+    const ScrollPosition scroll = ScrollBringing(layout, 1.0, point, ViewCentre(layout));
     DisplayBitmap view;
     const int failure =
         MakeTrueView(view, doc_.imageBits, doc_.width, doc_.height, layout, scroll.x, scroll.y);

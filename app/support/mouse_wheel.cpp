@@ -176,9 +176,6 @@ bool WheelWndProc(const WheelTarget& target, QPoint globalPosition, int notches)
     QScrollBar* bar = target.verticalBar();
     QWidget* picture = target.picture();
     if (!bar || !picture) return false;
-    // The bar's own flags, as the window set them: a hidden bar means the
-    // whole height is on screen, a disabled one that something else is busy.
-    if (!bar->isVisibleTo(bar->window()) || !bar->isEnabled()) return false;
     if (!StrictlyInsidePicture(picture->mapFromGlobal(globalPosition), picture->size())) return false;
 
     return WheelOverBar(target, bar, notches);
@@ -186,6 +183,8 @@ bool WheelWndProc(const WheelTarget& target, QPoint globalPosition, int notches)
 
 bool WheelOverBar(const WheelTarget& target, QScrollBar* bar, int notches) {
     if (notches == 0 || !bar) return false;
+    // The bar's own flags, as the window set them: a hidden bar means the
+    // whole height is on screen, a disabled one that something else is busy.
     if (!bar->isVisibleTo(bar->window()) || !bar->isEnabled()) return false;
     // The bar's change signal must not redraw once per step; one redraw follows.
     target.setViewReady(false);
