@@ -1,9 +1,11 @@
 #include "main_testkit.h"
 
+#include <QByteArray>
 #include <QFile>
 #include <QScrollBar>
 #include <QStyle>
-#include <QtTest>
+#include <QTemporaryDir>
+#include <QTest>
 #include <cstdlib>
 
 #include "app_paths.h"

@@ -1,11 +1,13 @@
 // The Image menu's rotation and denoise commands, the language switch from
 // the preferences window, help, and closing.
-#include <QtTest>
+#include <QTest>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QByteArray>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <functional>
 
 #include "form_pref.h"

@@ -1,11 +1,12 @@
 // The Denoise command with the real denoise dialog: a completed run replaces
 // the window's image, view and title; a cancelled dialog leaves them alone.
-#include <QtTest>
+#include <QTest>
 
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <vector>

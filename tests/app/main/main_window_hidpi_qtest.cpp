@@ -4,7 +4,7 @@
 // device pixels per image pixel, and Ctrl+wheel keeps the device pixel under
 // the pointer. The window's client area is 640 x 480 logical pixels, 1280 x 960
 // device pixels.
-#include <QtTest>
+#include <QTest>
 
 #include <QScrollBar>
 #include <QWheelEvent>

@@ -1,11 +1,15 @@
 // The Edit menu's undo, redo and revert over turns and denoise runs, the
 // question about unsaved changes before closing, opening or dropping a file,
 // the recent-files submenu, quitting and the added shortcuts.
-#include <QtTest>
+#include <QTest>
 
 #include <QAbstractButton>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QMenu>
 #include <QMimeData>
+#include <QUrl>
 
 #include "main_testkit.h"
 #include "main_window.h"

@@ -2,9 +2,10 @@
 // shows message 2, keeps running and opens the next file as usual. A header
 // claiming a huge picture is refused with its size and the limit. Pictures
 // carrying the EXIF blocks FreeImage crashes on open without that EXIF.
-#include <QtTest>
+#include <QTest>
 
 #include <QDir>
+#include <QElapsedTimer>
 
 #include <signal.h>
 

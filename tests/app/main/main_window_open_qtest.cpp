@@ -1,8 +1,10 @@
 // Opening files in the main window: every input form, the titles, the
 // remembered folder, and what is left after each kind of failure.
-#include <QtTest>
+#include <QTest>
 
+#include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QScrollBar>
 

@@ -3,7 +3,7 @@
 // keeps one image pixel on one device pixel, the fitted view and its caption
 // count the new device pixels, and nothing waits for the next resize. The
 // client area stays 640 x 480 logical pixels throughout.
-#include <QtTest>
+#include <QTest>
 
 #include <QGuiApplication>
 #include <QScreen>

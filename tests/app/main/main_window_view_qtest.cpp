@@ -1,9 +1,11 @@
 // The main view: screen fit and back, drag scrolling with the chosen button,
 // ranges beyond 16 bits, and the view following a resized window.
-#include <QtTest>
+#include <QTest>
 
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
 
 #include "main_testkit.h"
 #include "main_window.h"

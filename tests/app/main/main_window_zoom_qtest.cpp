@@ -2,7 +2,7 @@
 // Ctrl+wheel around the pointer, the spot kept when going back to true size or
 // fit, sharp squares above 100 % and averaged pixels below, scrolling with the
 // bars, drag, wheel and keys at every level, and a resized window.
-#include <QtTest>
+#include <QTest>
 
 #include <QMouseEvent>
 #include <QScrollBar>

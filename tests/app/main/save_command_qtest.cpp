@@ -1,15 +1,19 @@
 // Saving from the main window: the dialog, the name rules, the two frames,
 // every format read back, failures, and the metadata of the opened file.
-#include <QtTest>
+#include <QTest>
 
+#include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // The About window: its texts in both languages, its picture and its links.
-#include <QtTest>
+#include <QTest>
 
 #include <QImage>
 #include <QLabel>

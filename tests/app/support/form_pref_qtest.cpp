@@ -1,5 +1,6 @@
-#include <QtTest>
+#include <QTest>
 
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>

@@ -1,4 +1,4 @@
-#include <QtTest>
+#include <QTest>
 
 #include "display_bitmap.h"
 #include "picture_box.h"

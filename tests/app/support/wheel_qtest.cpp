@@ -1,6 +1,6 @@
 // Wheel turns over a window laid out like the main window: a picture, a
 // vertical scroll bar, a view-ready flag and a redraw.
-#include <QtTest>
+#include <QTest>
 
 #include <QApplication>
 #include <QScrollBar>
