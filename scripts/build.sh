@@ -3,5 +3,5 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CALMORA_BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+"$root/scripts/configure.sh" "$build"
 cmake --build "$build" -j "$(nproc)"

@@ -44,7 +44,9 @@ if [ ${#missing[@]} -ne 0 ]; then
 fi
 
 start=$(date +%s)
-cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+generator=()  # as scripts/configure.sh chooses it
+if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
+cmake -S "$root/fuzz" -B "$build" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
 cmake --build "$build" -j "$(nproc)" --target make_seeds "${targets[@]}" >/dev/null
 echo "fuzz: build-fuzz built in $(( $(date +%s) - start )) s"
 

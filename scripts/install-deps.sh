@@ -3,7 +3,7 @@
 # any further packages named on the command line.
 set -euo pipefail
 PACKAGES=(
-  build-essential cmake pkg-config
+  build-essential cmake ninja-build lld pkg-config
   qt6-base-dev libfreeimage-dev libjpeg-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick

@@ -31,8 +31,8 @@ if [ ${#missing[@]} -ne 0 ]; then
 fi
 
 echo "package: building in $build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DBUILD_TESTING=OFF -DCALMORA_BENCH=OFF >/dev/null
+"$root/scripts/configure.sh" "$build" -DCMAKE_INSTALL_PREFIX=/usr \
+  -DBUILD_TESTING=OFF -DCALMORA_BENCH=OFF
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/calmora_*.deb
 (cd "$build" && cpack -G DEB >"$build/cpack.log" 2>&1) ||

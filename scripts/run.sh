@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CALMORA_BUILD_DIR:-$root/build}
 "$root/scripts/install-deps.sh"
 echo "run: configuring $build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+"$root/scripts/configure.sh" "$build"
 echo "run: building calmora and calmora-denoise in $build"
 cmake --build "$build" -j "$(nproc)" --target calmora calmora-denoise
 echo "run: built $build/bin/calmora and $build/bin/calmora-denoise"

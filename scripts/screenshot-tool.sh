@@ -9,6 +9,6 @@ shot_tool=$1
 [ -f "$sample" ] || { echo "$(basename "$0"): $sample is missing" >&2; exit 1; }
 command -v xvfb-run >/dev/null || { echo "$(basename "$0"): xvfb-run is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 if [ ! -x "$build/bin/$shot_tool" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  "$root/scripts/configure.sh" "$build"
   cmake --build "$build" --target "$shot_tool" -j "$(nproc)"
 fi

@@ -11,7 +11,7 @@ height=720
 settle=${CALMORA_SCREENSHOT_WAIT:-4}
 
 if [ ! -x "$build/bin/calmora" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  "$root/scripts/configure.sh" "$build"
   cmake --build "$build" --target calmora -j "$(nproc)"
 fi
 
