@@ -27,5 +27,7 @@ int RunRowOverhead(int pairs);
 
 // Times the cases listed in `cases` on the photo in `ppm` (see photo_cases.cpp).
 int RunPhotoCases(const char* ppm, const char* cases, int repeat);
+// lookup_bound.cpp: the look-ups' and adds' time per lane at these intensities.
+int RunLookupBound(const char* intensities);
 
 }  // namespace bench

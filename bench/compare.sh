@@ -177,6 +177,16 @@ if not quick and os.access(tool, os.X_OK):
         if os.path.exists(out):
             os.remove(out)
 
+# The look-ups' and adds' own cost at each intensity timed on one thread.
+bounds = {}
+bound_intensities = sorted({x[3] for x in rows if x[1] == 1})
+print("  timing the look-ups and adds alone...", flush=True)
+out = subprocess.run([bench, "--kc_lookup_bound=" + ",".join(map(str, bound_intensities))],
+                     capture_output=True, text=True)
+for line in out.stdout.splitlines():
+    fields = dict(f.split("=", 1) for f in line.split()[1:])
+    bounds[int(fields["intensity"])] = fields
+
 print()
 print("KcDenoise vs OpenCV fastNlMeansDenoising (3x3 template, window 2s+1, h = intensity), MP/s;")
 print("'rows' = one call per row (the window program), 'whole' = one call for the image (the batch")
@@ -211,6 +221,22 @@ print(f"  rows,  every s:    {worst(suggested_one, 4)}")
 if not quick:
     print(f"  rows,  sweep 10-200 at s=5: {worst(lambda x: 'sweep' in x[0], 4)}")
     print(f"  whole, sweep 10-200 at s=5: {worst(lambda x: 'sweep' in x[0], 5)}")
+if bounds:
+    print("One candidate channel row by row, one thread, in ns of processor time: the kernel; the floor")
+    print("that its weight look-up (masked gather or one at a time) and its double adds set alone, on")
+    print("the program's table of that intensity (bench/lookup_bound.cpp); and what 1.7x OpenCV allows")
+    for label, threads, s, intensity, r, w, cv in rows:
+        if threads != 1 or s not in (5, 12) or (label.startswith("photo, noise 20, sweep") and
+                                                  intensity not in (10, 50, 200)):
+            continue
+        b = bounds[intensity]
+        per_pixel = 3 * (2 * s + 1) ** 2
+        kernel = 1e3 / (r[1] * per_pixel)
+        allowed = 1e3 / (1.7 * cv[1] * per_pixel)
+        print(f"  {label}, s={s:>2}, int {intensity:>3} ({b['table-kb']:>4} KB table):"
+              f" kernel {kernel:.2f}; gather+adds {float(b['gather-ns-lane']) + float(b['adds-ns-lane']):.2f},"
+              f" one at a time+adds {float(b['scalar-ns-lane']) + float(b['adds-ns-lane']):.2f};"
+              f" 1.7x OpenCV allows {allowed:.2f}")
 if len(thread_counts) > 1:
     print(f"All {cpus} threads against one (whole image; rows):")
     for noise in noises:

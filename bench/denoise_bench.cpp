@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strncmp(a, "--kc_write_image=", 17) == 0) return WritePpm(a + 17) ? 0 : 1;
+        if (std::strncmp(a, "--kc_lookup_bound=", 18) == 0) return RunLookupBound(a + 18);
         if (std::strncmp(a, "--kc_row_overhead=", 18) == 0) {
             rowOverheadPairs = std::atoi(a + 18);
             continue;
