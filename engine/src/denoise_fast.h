@@ -75,5 +75,8 @@ InteriorKernel SelectBorderKernel();
 
 // True when the AVX2 kernels are the chosen ones (the paired pass needs them).
 bool Avx2KernelsChosen();
+// Whether the AVX2 kernels look up 8 weights with one gather rather than 8
+// single loads (KCDENOISE_LOOKUP, else by processor); both give the same bits.
+bool GatherLookupsChosen();
 
 }  // namespace kc

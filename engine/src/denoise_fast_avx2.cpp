@@ -2,11 +2,11 @@
 //
 // Per offset and 8 lanes: column sums of squared differences (16-bit
 // differences, squared and summed in 32 bits), the horizontal patch sum, a
-// masked gather of the weights (lanes at or past the cut-off load nothing and
-// add +0.0, which leaves a sum started at +0.0 unchanged), then num += w * byte
-// and den += w in doubles, one rounding per add as in the reference. On the
-// machine this was tuned on (Zen 4) the gather beat scalar look-ups by about
-// 20% of the whole kernel, and 512-bit vectors gained nothing measurable.
+// look-up of the weights (LookUp8: lanes at or past the cut-off add +0.0,
+// which leaves a sum started at +0.0 unchanged), then num += w * byte and
+// den += w in doubles, one rounding per add as in the reference. Whether one
+// gather or 8 single loads look up the weights depends on the processor
+// (GatherLookupsChosen); 512-bit vectors gained nothing measurable on Zen 4.
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
@@ -45,7 +45,7 @@ inline int32_t BlockLanes(int32_t s, int32_t p) { return (3 * TilePixels(s, p) +
 // the branch is mispredicted so often that visiting them costs less; a
 // visited group's masked gather gives +0.0, which leaves a sum that started
 // at +0.0 bit for bit unchanged, so both give the same sums.
-template <int kP, bool kSkip>
+template <int kP, bool kSkip, bool kGather>
 inline int32_t GroupSums(int32_t pRead, int32_t s, int32_t lanes, int32_t block,
                          const int32_t* colSum, const double* candValues, const float* table,
                          __m256i limit, double* nu, double* de, int32_t& skipped,
@@ -71,9 +71,7 @@ inline int32_t GroupSums(int32_t pRead, int32_t s, int32_t lanes, int32_t block,
             } else {
                 skipped += _mm256_testz_si256(use, use);
             }
-            sum.Add(_mm256_mask_i32gather_ps(_mm256_setzero_ps(), table, d,
-                                             _mm256_castsi256_ps(use), 4),
-                    cand);
+            sum.Add(LookUp8<kGather>(table, d, use), cand);
         }
         sum.Store(nu + j, de + j);
     }
@@ -86,7 +84,7 @@ inline int32_t GroupSums(int32_t pRead, int32_t s, int32_t lanes, int32_t block,
 // candidate row: its patch rows widened, its bytes as doubles, the column
 // sums of every horizontal offset; then, 8 lanes at a time, all offsets of
 // the row in ascending order with the sums held in registers.
-template <int kP>
+template <int kP, bool kGather>
 void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, double* num,
           double* den) {
     const KernelInputs in = ReadInputs(c);
@@ -138,9 +136,9 @@ void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, dou
             // candidate row choose for the next one.
             const bool skipping = visited > 0 && 5 * skipped > 4 * visited;
             visited = skipped = 0;
-            int32_t j = skipping ? GroupSums<kP, true>(p, s, lanes, block, colSum, candValues,
+            int32_t j = skipping ? GroupSums<kP, true, kGather>(p, s, lanes, block, colSum, candValues,
                                                        in.table, limit, nu, de, skipped, visited)
-                                 : GroupSums<kP, false>(p, s, lanes, block, colSum, candValues,
+                                 : GroupSums<kP, false, kGather>(p, s, lanes, block, colSum, candValues,
                                                         in.table, limit, nu, de, skipped, visited);
             for (; j < lanes; ++j) {
                 const int32_t* sums = colSum + j;
@@ -162,23 +160,23 @@ void InteriorSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, in
         InteriorSumsSse2(c, g, x0, n, num, den);
         return;
     }
+    const bool gather = GatherLookupsChosen();
     if (p == 1)
-        Sums<1>(c, g, x0, n, num, den);
+        gather ? Sums<1, true>(c, g, x0, n, num, den) : Sums<1, false>(c, g, x0, n, num, den);
     else
-        Sums<-1>(c, g, x0, n, num, den);
+        gather ? Sums<-1, true>(c, g, x0, n, num, den) : Sums<-1, false>(c, g, x0, n, num, den);
 }
+
+namespace {
 
 // Edge pixels with 3x3 patches: BorderSums' extents, 8 lanes at a time. A
 // lane's left and right patch columns enter through masks; lanes whose
 // candidate lies outside the window add nothing, like lanes past the cut-off.
-void BorderSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n,
-                    double* num, double* den) {
+template <bool kGather>
+void BorderLanes(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, double* num,
+                 double* den) {
     const int32_t W = c.job->width, H = c.job->height, N = c.job->tableLength;
     const int32_t p = c.params->patchRadius, s = c.params->searchRadius;
-    if (p != 1 || s > kWideMaxSearch || n > kFastTilePixels) {
-        BorderSums(c, g, x0, n, num, den);
-        return;
-    }
     const int64_t stride = RowStride(W);
     const int32_t c0 = std::max(x0 - 1, 0), c1 = std::min(x0 + n + 1, W);
     const int32_t lanes = 3 * n, groups = (lanes + 7) / 8;
@@ -256,9 +254,7 @@ void BorderSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int3
                     _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 3)), useRight));
                 const __m256i use = _mm256_and_si256(inWindow, _mm256_cmpgt_epi32(limit, d));
                 if (_mm256_testz_si256(use, use)) continue;
-                const __m256 w = _mm256_mask_i32gather_ps(_mm256_setzero_ps(), c.table,
-                                                          _mm256_and_si256(d, use),
-                                                          _mm256_castsi256_ps(use), 4);
+                const __m256 w = LookUp8<kGather>(c.table, d, use);
                 const __m256d wLo = _mm256_cvtps_pd(_mm256_castps256_ps128(w));
                 const __m256d wHi = _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1));
                 const double* cand = candValues + 3 * s + j + shift;
@@ -271,6 +267,21 @@ void BorderSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int3
             }
         }
     }
+}
+
+}  // namespace
+
+void BorderSumsAvx2(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n,
+                    double* num, double* den) {
+    if (c.params->patchRadius != 1 || c.params->searchRadius > kWideMaxSearch ||
+        n > kFastTilePixels) {
+        BorderSums(c, g, x0, n, num, den);
+        return;
+    }
+    if (GatherLookupsChosen())
+        BorderLanes<true>(c, g, x0, n, num, den);
+    else
+        BorderLanes<false>(c, g, x0, n, num, den);
 }
 
 }  // namespace kc

@@ -2,8 +2,8 @@
 //
 // Source rows are visited bottom up. For source row y the kernel takes the
 // forward half of the window (candidate rows y..y+s, and in row y only the
-// columns to the right) tile by tile: per 8 lanes and offset one gather gives
-// the weight, which is added to the source pixel's own sums (held in
+// columns to the right) tile by tile: per 8 lanes and offset one look-up
+// gives the weight, which is added to the source pixel's own sums (held in
 // registers) and stored; a second loop then adds the stored weights to the
 // candidates' sums, 8 candidate lanes at a time over every offset, so each
 // candidate lane is read and written once per candidate row. The candidates'
@@ -59,7 +59,7 @@ inline int32_t FloorDiv3(int32_t v) { return v >= 0 ? v / 3 : -((2 - v) / 3); }
 
 // One tile of source row y: pixels xt .. xt+n-1. kOwn: the row is finished,
 // so its pixels keep their own sums; before the finished rows it only gives.
-template <int kP, bool kOwn>
+template <int kP, bool kOwn, bool kGather>
 void Tile(Pass& k, int32_t y, int32_t xt, int32_t n) {
     const DenoiseCall& c = *k.call;
     const int32_t p = kP >= 0 ? kP : k.p, s = k.s, N = c.job->tableLength;
@@ -136,8 +136,7 @@ void Tile(Pass& k, int32_t y, int32_t xt, int32_t n) {
                     _mm256_store_ps(wAt, _mm256_setzero_ps());
                     continue;
                 }
-                const __m256 w = _mm256_mask_i32gather_ps(_mm256_setzero_ps(), table, d,
-                                                          _mm256_castsi256_ps(use), 4);
+                const __m256 w = LookUp8<kGather>(table, d, use);
                 _mm256_store_ps(wAt, w);
                 if (kOwn) sum.Add(w, candValues + j + 3 * (dx + s));
             }
@@ -173,7 +172,7 @@ void Tile(Pass& k, int32_t y, int32_t xt, int32_t n) {
     }
 }
 
-template <int kP>
+template <int kP, bool kGather>
 void Rows(Pass& k) {
     const DenoiseCall& c = *k.call;
     const int64_t stride = RowStride(c.job->width);
@@ -182,9 +181,9 @@ void Rows(Pass& k) {
         for (int32_t x = k.x0; x <= k.x1; x += k.tile) {
             const int32_t n = std::min(k.tile, k.x1 + 1 - x);
             if (finished)
-                Tile<kP, true>(k, y, x, n);
+                Tile<kP, true, kGather>(k, y, x, n);
             else
-                Tile<kP, false>(k, y, x, n);
+                Tile<kP, false, kGather>(k, y, x, n);
         }
         double* num = k.RingNum(y);
         double* den = k.RingDen(y);
@@ -214,10 +213,11 @@ void PairedSumsAvx2(const DenoiseCall& c, const Finish& f, const PairedGeometry&
     k.x1 = g.lastColumn + k.s;
     k.ringLanes = 3 * (k.x1 - k.x0 + 1 + 2 * k.s) + 2 * kSlack + 8;
     k.ring.assign(static_cast<size_t>(2 * (k.s + 1)) * k.ringLanes, 0.0);
+    const bool gather = GatherLookupsChosen();
     if (k.p == 1)
-        Rows<1>(k);
+        gather ? Rows<1, true>(k) : Rows<1, false>(k);
     else
-        Rows<-1>(k);
+        gather ? Rows<-1, true>(k) : Rows<-1, false>(k);
 }
 
 }  // namespace kc

@@ -28,22 +28,30 @@ KernelLevel KernelCap(const char* text) {
     return KernelLevel::Avx2;
 }
 
+Lookup LookupAsked(const char* text) {
+    if (!text) return Lookup::ByProcessor;
+    if (std::strcmp(text, "gather") == 0) return Lookup::Gather;
+    if (std::strcmp(text, "single") == 0) return Lookup::Single;
+    return Lookup::ByProcessor;
+}
+
 }  // namespace
 
-EngineSettings ParseEngineSettings(const char* threads, const char* kernel,
-                                   const char* forceReference, unsigned hardwareThreads) {
+EngineSettings ParseEngineSettings(const EngineSwitches& switches, unsigned hardwareThreads) {
     EngineSettings settings;
-    settings.threads = ThreadCount(threads, hardwareThreads);
-    settings.kernelCap = KernelCap(kernel);
-    settings.forceReference =
-        forceReference && *forceReference && std::strcmp(forceReference, "0") != 0;
+    settings.threads = ThreadCount(switches.threads, hardwareThreads);
+    settings.kernelCap = KernelCap(switches.kernel);
+    const char* reference = switches.forceReference;
+    settings.forceReference = reference && *reference && std::strcmp(reference, "0") != 0;
+    settings.lookup = LookupAsked(switches.lookup);
     return settings;
 }
 
 const EngineSettings& CurrentEngineSettings() {
     static const EngineSettings settings = ParseEngineSettings(
-        std::getenv("KCDENOISE_THREADS"), std::getenv("KCDENOISE_KERNEL"),
-        std::getenv("KCDENOISE_FORCE_REFERENCE"), std::thread::hardware_concurrency());
+        {std::getenv("KCDENOISE_THREADS"), std::getenv("KCDENOISE_KERNEL"),
+         std::getenv("KCDENOISE_FORCE_REFERENCE"), std::getenv("KCDENOISE_LOOKUP")},
+        std::thread::hardware_concurrency());
     return settings;
 }
 

@@ -1,4 +1,4 @@
-// How the engine reads its three environment switches (engine_settings.h).
+// How the engine reads its four environment switches (engine_settings.h).
 // A wrong reading would not change a byte, but would quietly run another
 // kernel, thread count or path than the one asked for, and the reruns under
 // each setting would then test nothing new.
@@ -8,11 +8,15 @@
 
 namespace {
 
+using kc::EngineSwitches;
 using kc::KernelLevel;
+using kc::Lookup;
 using kc::ParseEngineSettings;
 
 int Threads(const char* text, unsigned hardware = 6) {
-    return ParseEngineSettings(text, nullptr, nullptr, hardware).threads;
+    EngineSwitches switches;
+    switches.threads = text;
+    return ParseEngineSettings(switches, hardware).threads;
 }
 
 TEST(EngineSettings, ThreadCountIsAWholePositiveNumberCappedAt256) {
@@ -30,7 +34,9 @@ TEST(EngineSettings, ThreadCountIsAWholePositiveNumberCappedAt256) {
 
 TEST(EngineSettings, KernelCapNamesALevelOrLeavesTheHighest) {
     auto cap = [](const char* text) {
-        return ParseEngineSettings(nullptr, text, nullptr, 1).kernelCap;
+        EngineSwitches switches;
+        switches.kernel = text;
+        return ParseEngineSettings(switches, 1).kernelCap;
     };
     EXPECT_EQ(cap("generic"), KernelLevel::Generic);
     EXPECT_EQ(cap("sse2"), KernelLevel::Sse2);
@@ -41,7 +47,9 @@ TEST(EngineSettings, KernelCapNamesALevelOrLeavesTheHighest) {
 
 TEST(EngineSettings, ReferenceIsForcedByAnyValueButEmptyAndZero) {
     auto forced = [](const char* text) {
-        return ParseEngineSettings(nullptr, nullptr, text, 1).forceReference;
+        EngineSwitches switches;
+        switches.forceReference = text;
+        return ParseEngineSettings(switches, 1).forceReference;
     };
     EXPECT_FALSE(forced(nullptr));
     EXPECT_FALSE(forced(""));
@@ -49,6 +57,32 @@ TEST(EngineSettings, ReferenceIsForcedByAnyValueButEmptyAndZero) {
     EXPECT_TRUE(forced("1"));
     EXPECT_TRUE(forced("yes"));
     EXPECT_TRUE(forced("00"));
+}
+
+TEST(EngineSettings, LookupNamesAFormOrLeavesItToTheProcessor) {
+    auto lookup = [](const char* text) {
+        EngineSwitches switches;
+        switches.lookup = text;
+        return ParseEngineSettings(switches, 1).lookup;
+    };
+    EXPECT_EQ(lookup("gather"), Lookup::Gather);
+    EXPECT_EQ(lookup("single"), Lookup::Single);
+    for (const char* text : {static_cast<const char*>(nullptr), "", "Gather", "scalar", "gather "})
+        EXPECT_EQ(lookup(text), Lookup::ByProcessor) << (text ? text : "(unset)");
+}
+
+TEST(EngineSettings, EachSwitchIsReadFromItsOwnText) {
+    // A switch read from a neighbour's text would take that text's value.
+    EngineSwitches switches;
+    switches.threads = "2";
+    switches.kernel = "sse2";
+    switches.forceReference = "1";
+    switches.lookup = "single";
+    const kc::EngineSettings settings = ParseEngineSettings(switches, 8);
+    EXPECT_EQ(settings.threads, 2);
+    EXPECT_EQ(settings.kernelCap, KernelLevel::Sse2);
+    EXPECT_TRUE(settings.forceReference);
+    EXPECT_EQ(settings.lookup, Lookup::Single);
 }
 
 }  // namespace
