@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 using kc::EngineSwitches;
@@ -13,11 +15,24 @@ using kc::KernelLevel;
 using kc::Lookup;
 using kc::ParseEngineSettings;
 
-int Threads(const char* text, unsigned hardware = 6) {
+// The settings read when only the switch `field` is set, to `text`.
+kc::EngineSettings Only(const char* EngineSwitches::*field, const char* text,
+                        unsigned hardware = 6) {
     EngineSwitches switches;
-    switches.threads = text;
-    return ParseEngineSettings(switches, hardware).threads;
+    switches.*field = text;
+    return ParseEngineSettings(switches, hardware);
 }
+
+int Threads(const char* text, unsigned hardware = 6) {
+    return Only(&EngineSwitches::threads, text, hardware).threads;
+}
+KernelLevel Cap(const char* text) { return Only(&EngineSwitches::kernel, text).kernelCap; }
+bool Forced(const char* text) {
+    return Only(&EngineSwitches::forceReference, text).forceReference;
+}
+Lookup LookupOf(const char* text) { return Only(&EngineSwitches::lookup, text).lookup; }
+
+const char* Shown(const char* text) { return text ? text : "(unset)"; }
 
 TEST(EngineSettings, ThreadCountIsAWholePositiveNumberCappedAt256) {
     EXPECT_EQ(Threads("1"), 1);
@@ -27,48 +42,30 @@ TEST(EngineSettings, ThreadCountIsAWholePositiveNumberCappedAt256) {
     EXPECT_EQ(Threads("99999999999999999999"), 256);
     // Anything else means every hardware thread.
     for (const char* text : {static_cast<const char*>(nullptr), "", "0", "-2", "3x", "x3", " "})
-        EXPECT_EQ(Threads(text), 6) << (text ? text : "(unset)");
+        EXPECT_EQ(Threads(text), 6) << Shown(text);
     EXPECT_EQ(Threads(nullptr, 0), 1) << "unknown hardware: one thread";
     EXPECT_EQ(Threads(nullptr, 1000), 256);
 }
 
-TEST(EngineSettings, KernelCapNamesALevelOrLeavesTheHighest) {
-    auto cap = [](const char* text) {
-        EngineSwitches switches;
-        switches.kernel = text;
-        return ParseEngineSettings(switches, 1).kernelCap;
-    };
-    EXPECT_EQ(cap("generic"), KernelLevel::Generic);
-    EXPECT_EQ(cap("sse2"), KernelLevel::Sse2);
-    EXPECT_EQ(cap("avx2"), KernelLevel::Avx2);
-    for (const char* text : {static_cast<const char*>(nullptr), "", "SSE2", "avx512", "sse2 "})
-        EXPECT_EQ(cap(text), KernelLevel::Avx2) << (text ? text : "(unset)");
+// A kernel level or a look-up form is named exactly; anything else leaves
+// the default.
+TEST(EngineSettings, KernelCapAndLookupFormAreNamedExactly) {
+    const std::pair<const char*, KernelLevel> levels[] = {
+        {"generic", KernelLevel::Generic}, {"sse2", KernelLevel::Sse2}, {"avx2", KernelLevel::Avx2}};
+    for (const auto& [text, level] : levels) EXPECT_EQ(Cap(text), level) << text;
+    EXPECT_EQ(LookupOf("gather"), Lookup::Gather);
+    EXPECT_EQ(LookupOf("single"), Lookup::Single);
+    for (const char* text :
+         {static_cast<const char*>(nullptr), "", "SSE2", "avx512", "sse2 ", "Gather", "gather "}) {
+        EXPECT_EQ(Cap(text), KernelLevel::Avx2) << Shown(text);
+        EXPECT_EQ(LookupOf(text), Lookup::ByProcessor) << Shown(text);
+    }
 }
 
 TEST(EngineSettings, ReferenceIsForcedByAnyValueButEmptyAndZero) {
-    auto forced = [](const char* text) {
-        EngineSwitches switches;
-        switches.forceReference = text;
-        return ParseEngineSettings(switches, 1).forceReference;
-    };
-    EXPECT_FALSE(forced(nullptr));
-    EXPECT_FALSE(forced(""));
-    EXPECT_FALSE(forced("0"));
-    EXPECT_TRUE(forced("1"));
-    EXPECT_TRUE(forced("yes"));
-    EXPECT_TRUE(forced("00"));
-}
-
-TEST(EngineSettings, LookupNamesAFormOrLeavesItToTheProcessor) {
-    auto lookup = [](const char* text) {
-        EngineSwitches switches;
-        switches.lookup = text;
-        return ParseEngineSettings(switches, 1).lookup;
-    };
-    EXPECT_EQ(lookup("gather"), Lookup::Gather);
-    EXPECT_EQ(lookup("single"), Lookup::Single);
-    for (const char* text : {static_cast<const char*>(nullptr), "", "Gather", "scalar", "gather "})
-        EXPECT_EQ(lookup(text), Lookup::ByProcessor) << (text ? text : "(unset)");
+    for (const char* text : {static_cast<const char*>(nullptr), "", "0"})
+        EXPECT_FALSE(Forced(text)) << Shown(text);
+    for (const char* text : {"1", "yes", "00"}) EXPECT_TRUE(Forced(text)) << text;
 }
 
 TEST(EngineSettings, EachSwitchIsReadFromItsOwnText) {
