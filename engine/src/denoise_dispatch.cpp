@@ -197,8 +197,12 @@ int64_t PlanPaired(Plan& plan, int threads) {
     const int32_t columns = g.lastColumn - g.firstColumn + 1;
     int32_t rowChunks = 1, columnChunks = 1;
     if (threads > 1) {
-        if (rows >= kPairedChunkPerRadius * s * threads)
+        if (rows >= kPairedChunkPerRadius * s * threads) {
+            // A whole number of chunks per thread: with 7 chunks on 2 threads
+            // one thread would do 4 while the other waits for the last.
             rowChunks = std::clamp(rows / (kPairedChunkPerRadius * s), threads, 4 * threads);
+            rowChunks -= rowChunks % threads;
+        }
         else
             columnChunks = std::max(1, std::min(2 * threads, columns / (kPairedChunkPerRadius * s)));
     }
