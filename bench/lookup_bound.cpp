@@ -3,8 +3,9 @@
 //   calmora-bench --kc_lookup_bound=INTENSITY[,...]
 // prints per intensity one line
 //   bound intensity=I table-kb=K gather-ns-lane=G scalar-ns-lane=S adds-ns-lane=A index-ns-lane=X
-// G: an 8-lane masked gather from the program's table of that intensity, as
-// the kernel makes it, per lane; S: the same look-ups one at a time; A: the
+// G: an 8-lane masked gather from the program's table of that intensity, per
+// lane; S: the same look-ups one at a time (both through the kernels' own
+// LookUp8, avx2_column_sums.h); A: the
 // four chains of double adds (num += w * byte, den += w) per lane. Each is
 // net of X, the time of making the indices alone, which the passes share.
 // Best of five passes of 2^24 lanes each. The indices come from a generator
@@ -23,6 +24,10 @@
 
 #include "avx2_target.h"
 #include "denoise_run/weight_table.h"
+
+KC_BEGIN_AVX2
+#include "avx2_column_sums.h"
+KC_END_AVX2
 
 namespace bench {
 namespace {
@@ -55,14 +60,9 @@ double Pass(const float* table, int32_t length, Step step, float& sink) {
         const __m256i d = _mm256_or_si256(hi, _mm256_slli_epi64(lo, 32));
         __m256 w;
         if (step == Step::Gather) {
-            const __m256i use = _mm256_cmpgt_epi32(len, d);
-            w = _mm256_mask_i32gather_ps(_mm256_setzero_ps(), table, d, _mm256_castsi256_ps(use), 4);
+            w = kc::LookUp8<true>(table, d, _mm256_cmpgt_epi32(len, d));
         } else if (step == Step::Scalar) {
-            alignas(32) int32_t at[8];
-            alignas(32) float got[8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(at), d);
-            for (int k = 0; k < 8; ++k) got[k] = table[at[k]];
-            w = _mm256_load_ps(got);
+            w = kc::LookUp8<false>(table, d, _mm256_cmpgt_epi32(len, d));
         } else if (step == Step::Index) {
             w = _mm256_cvtepi32_ps(d);
         } else {

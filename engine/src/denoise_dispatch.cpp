@@ -202,9 +202,9 @@ int64_t PlanPaired(Plan& plan, int threads) {
             // one thread would do 4 while the other waits for the last.
             rowChunks = std::clamp(rows / (kPairedChunkPerRadius * s), threads, 4 * threads);
             rowChunks -= rowChunks % threads;
-        }
-        else
+        } else {
             columnChunks = std::max(1, std::min(2 * threads, columns / (kPairedChunkPerRadius * s)));
+        }
     }
     plan.paired = g;
     plan.pairedRows = (rows + rowChunks - 1) / rowChunks;

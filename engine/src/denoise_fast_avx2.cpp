@@ -136,10 +136,11 @@ void Sums(const DenoiseCall& c, const RowGeometry& g, int32_t x0, int32_t n, dou
             // candidate row choose for the next one.
             const bool skipping = visited > 0 && 5 * skipped > 4 * visited;
             visited = skipped = 0;
-            int32_t j = skipping ? GroupSums<kP, true, kGather>(p, s, lanes, block, colSum, candValues,
-                                                       in.table, limit, nu, de, skipped, visited)
-                                 : GroupSums<kP, false, kGather>(p, s, lanes, block, colSum, candValues,
-                                                        in.table, limit, nu, de, skipped, visited);
+            int32_t j = skipping
+                            ? GroupSums<kP, true, kGather>(p, s, lanes, block, colSum, candValues,
+                                                           in.table, limit, nu, de, skipped, visited)
+                            : GroupSums<kP, false, kGather>(p, s, lanes, block, colSum, candValues,
+                                                            in.table, limit, nu, de, skipped, visited);
             for (; j < lanes; ++j) {
                 const int32_t* sums = colSum + j;
                 const double* cand = candValues + j;
