@@ -64,7 +64,9 @@ bool InspectApp1(ByteSource& in, uint32_t payload, uint64_t codeAt, int nesting,
         return in.Skip(payload - headSize);
     std::vector<uint8_t> block(payload - sizeof kExifSignature);
     const size_t known = headSize - sizeof kExifSignature;
-    std::memcpy(block.data(), head + sizeof kExifSignature, known);
+    // A bare signature leaves the block empty, and an empty vector's data()
+    // may be null, which memcpy must not get even for no bytes.
+    if (known > 0) std::memcpy(block.data(), head + sizeof kExifSignature, known);
     if (!in.ReadAll(block.data() + known, block.size() - known)) return false;
     const exif::BlockCheck check = exif::CheckExifBlock(block.data(), block.size(), nesting);
     if (!check) NoteBadExif(verdict, codeAt, check.reason);

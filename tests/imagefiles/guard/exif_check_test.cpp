@@ -172,6 +172,7 @@ TEST(ExifGuard, OnlyTheSegmentsFreeImageMustNotReadAreNoted) {
         emptyExif = exif_forge::ExifSegment(w.Data());
     }
     const Bytes otherShort = {0xFF, 0xE1, 0x00, 0x07, 'D', 'u', 'c', 'k', 'y'};
+    const Bytes bareSignature = {0xFF, 0xE1, 0x00, 0x08, 'E', 'x', 'i', 'f', 0, 0};
     const size_t frame = exif_forge::OffsetOf(base, Place::kAfterFrameHeader);
     struct Case {
         const char* desc;
@@ -190,6 +191,8 @@ TEST(ExifGuard, OnlyTheSegmentsFreeImageMustNotReadAreNoted) {
         // Photoshop writes an empty EXIF in 22 bytes: sound, and shorter than XMP's signature.
         {"an empty EXIF shorter than XMP's signature", exif_forge::InsertAt(base, 2, emptyExif), {}, ""},
         {"a short APP1 of something else", exif_forge::InsertAt(base, 2, otherShort), {}, ""},
+        {"an APP1 of the EXIF signature alone", exif_forge::InsertAt(base, 2, bareSignature), {3},
+         "shorter than its header"},
         {"a sound EXIF, then a damaged one",
          exif_forge::InsertAt(exif_forge::InsertAt(base, frame, bad), 2, sound),
          {frame + sound.size() + 1}, "claims 65535 entries"},
