@@ -6,7 +6,8 @@
 // G: an 8-lane masked gather from the program's table of that intensity, per
 // lane; S: the same look-ups one at a time (both through the kernels' own
 // LookUp8, avx2_column_sums.h); A: the
-// four chains of double adds (num += w * byte, den += w) per lane. Each is
+// kernels' four chains of double adds (LaneSums8: num += w * byte, den += w)
+// per lane. Each is
 // net of X, the time of making the indices alone, which the passes share.
 // Best of five passes of 2^24 lanes each. The indices come from a generator
 // in registers, spread evenly over the whole table, so that no index stream
@@ -48,9 +49,9 @@ double Pass(const float* table, int32_t length, Step step, float& sink) {
     __m256i x = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 8);
     const __m256i a = _mm256_set1_epi32(1664525), c = _mm256_set1_epi32(-1640531527);
     const __m256i len = _mm256_set1_epi32(length);
-    const __m256d value = _mm256_set1_pd(117.0);
+    alignas(32) const double values[8] = {117, 117, 117, 117, 117, 117, 117, 117};
     __m256 w0 = _mm256_setzero_ps(), w1 = w0;
-    __m256d n0 = _mm256_setzero_pd(), n1 = n0, d0 = n0, d1 = n0;
+    kc::LaneSums8 sums = kc::LaneSums8::Zero();
     const auto t0 = Clock::now();
     for (int64_t j = 0; j < kLanes; j += 8) {
         x = _mm256_add_epi32(x, c);
@@ -68,12 +69,7 @@ double Pass(const float* table, int32_t length, Step step, float& sink) {
         } else {
             // No look-up: the index bits as weights, then the kernel's adds.
             w = _mm256_castsi256_ps(_mm256_and_si256(d, _mm256_set1_epi32(0x3fffff)));
-            const __m256d lo4 = _mm256_cvtps_pd(_mm256_castps256_ps128(w));
-            const __m256d hi4 = _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1));
-            n0 = _mm256_add_pd(n0, _mm256_mul_pd(lo4, value));
-            n1 = _mm256_add_pd(n1, _mm256_mul_pd(hi4, value));
-            d0 = _mm256_add_pd(d0, lo4);
-            d1 = _mm256_add_pd(d1, hi4);
+            sums.Add(w, values);
             continue;
         }
         if (j & 8)
@@ -85,7 +81,8 @@ double Pass(const float* table, int32_t length, Step step, float& sink) {
     alignas(32) float f[8];
     alignas(32) double g[4];
     _mm256_store_ps(f, _mm256_add_ps(w0, w1));
-    _mm256_store_pd(g, _mm256_add_pd(_mm256_add_pd(n0, n1), _mm256_add_pd(d0, d1)));
+    _mm256_store_pd(g, _mm256_add_pd(_mm256_add_pd(sums.nLo, sums.nHi),
+                                     _mm256_add_pd(sums.dLo, sums.dHi)));
     sink += f[0] + static_cast<float>(g[0]);
     return ns / kLanes;
 }
@@ -104,8 +101,8 @@ double Best(const float* table, int32_t length, Step step, float& sink) {
 }  // namespace
 
 int RunLookupBound(const char* intensities) {
-    if (!__builtin_cpu_supports("avx2")) {
-        std::fprintf(stderr, "calmora-bench: the look-up bound needs AVX2\n");
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) {
+        std::fprintf(stderr, "calmora-bench: the look-up bound needs AVX2 and FMA\n");
         return 1;
     }
     float sink = 0;

@@ -14,9 +14,10 @@
 
 namespace {
 
+// What the AVX2 code is built for (avx2_target.h).
 bool HasAvx2() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 
 TEST(PairedTable, ProgramTablesFit) {
