@@ -98,15 +98,12 @@ struct LaneSums8 {
         return {_mm256_loadu_pd(nu), _mm256_loadu_pd(nu + 4), _mm256_loadu_pd(de),
                 _mm256_loadu_pd(de + 4)};
     }
-    // num += w * cand and den += w, lane by lane, one rounding per add. The
-    // product of a float and a byte has at most 32 significant bits, so it is
-    // exact in a double and a fused multiply-add rounds once, as the add of
-    // the exact product does.
+    // num += w * cand and den += w, lane by lane, one rounding per add.
     void Add(__m256 w, const double* cand) {
         const __m256d wLo = _mm256_cvtps_pd(_mm256_castps256_ps128(w));
         const __m256d wHi = _mm256_cvtps_pd(_mm256_extractf128_ps(w, 1));
-        nLo = _mm256_fmadd_pd(wLo, _mm256_loadu_pd(cand), nLo);
-        nHi = _mm256_fmadd_pd(wHi, _mm256_loadu_pd(cand + 4), nHi);
+        nLo = _mm256_add_pd(nLo, _mm256_mul_pd(wLo, _mm256_loadu_pd(cand)));
+        nHi = _mm256_add_pd(nHi, _mm256_mul_pd(wHi, _mm256_loadu_pd(cand + 4)));
         dLo = _mm256_add_pd(dLo, wLo);
         dHi = _mm256_add_pd(dHi, wHi);
     }

@@ -1,6 +1,5 @@
 // Compiles the code between KC_BEGIN_AVX2 and KC_END_AVX2 for processors with
-// AVX2 and FMA (every one with AVX2 so far), and nothing else of the
-// translation unit.
+// AVX2, and nothing else of the translation unit.
 //
 // Why not -mavx2 on the whole file: the inline functions and templates its
 // headers bring in (the finishing step, the standard library) would be built
@@ -14,9 +13,9 @@
 
 #if defined(__clang__)
 #define KC_BEGIN_AVX2 \
-    _Pragma("clang attribute push(__attribute__((target(\"avx2,fma\"))), apply_to = function)")
+    _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
 #define KC_END_AVX2 _Pragma("clang attribute pop")
 #else
-#define KC_BEGIN_AVX2 _Pragma("GCC push_options") _Pragma("GCC target(\"avx2,fma\")")
+#define KC_BEGIN_AVX2 _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
 #define KC_END_AVX2 _Pragma("GCC pop_options")
 #endif

@@ -15,7 +15,7 @@ namespace {
 KernelLevel ProcessorLevel() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return KernelLevel::Avx2;
+    if (__builtin_cpu_supports("avx2")) return KernelLevel::Avx2;
     if (__builtin_cpu_supports("sse2")) return KernelLevel::Sse2;
 #endif
     return KernelLevel::Generic;
