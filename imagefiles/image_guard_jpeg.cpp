@@ -49,25 +49,32 @@ void NoteBadExif(GuardVerdict& verdict, uint64_t codeAt, const std::string& prob
 }
 
 // Reads the payload of the APP1 segment whose marker code is at codeAt and
-// notes it when FreeImage must not see it. False when the file ends first.
+// notes it when FreeImage must not see it. False when the file ends first:
+// the segment is then noted too, since FreeImage's source pads a file that
+// ends with end-of-image markers and its EXIF reader takes the padded
+// segment, whose directories may claim entries far past the bytes it holds.
 bool InspectApp1(ByteSource& in, uint32_t payload, uint64_t codeAt, int nesting,
                  GuardVerdict& verdict) {
+    const auto cutShort = [&] {
+        NoteBadExif(verdict, codeAt, "APP1 segment is cut short by the end of the file");
+        return false;
+    };
     uint8_t head[kShortestReadableApp1];
     const size_t headSize = payload < sizeof head ? payload : sizeof head;
-    if (!in.ReadAll(head, headSize)) return false;
+    if (!in.ReadAll(head, headSize)) return cutShort();
     if (StartsLike(head, headSize, kExifSignature, sizeof kExifSignature) ||
         StartsLike(head, headSize, kXmpSignature, sizeof kXmpSignature)) {
         NoteBadExif(verdict, codeAt, "APP1 segment is too short for the signature it starts with");
         return true;
     }
     if (headSize < sizeof kExifSignature || std::memcmp(head, kExifSignature, sizeof kExifSignature) != 0)
-        return in.Skip(payload - headSize);
+        return in.Skip(payload - headSize) || cutShort();
     std::vector<uint8_t> block(payload - sizeof kExifSignature);
     const size_t known = headSize - sizeof kExifSignature;
     // A bare signature leaves the block empty, and an empty vector's data()
     // may be null, which memcpy must not get even for no bytes.
     if (known > 0) std::memcpy(block.data(), head + sizeof kExifSignature, known);
-    if (!in.ReadAll(block.data() + known, block.size() - known)) return false;
+    if (!in.ReadAll(block.data() + known, block.size() - known)) return cutShort();
     const exif::BlockCheck check = exif::CheckExifBlock(block.data(), block.size(), nesting);
     if (!check) NoteBadExif(verdict, codeAt, check.reason);
     return true;

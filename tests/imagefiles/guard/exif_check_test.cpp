@@ -199,6 +199,18 @@ TEST(ExifGuard, OnlyTheSegmentsFreeImageMustNotReadAreNoted) {
         {"two damaged ones",
          exif_forge::InsertAt(exif_forge::InsertAt(base, frame, bad), 2, bad),
          {3, frame + bad.size() + 1}, "claims 65535 entries"},
+        // FreeImage pads a file that ends inside a segment and reads the
+        // padded EXIF as if it were whole.
+        {"an EXIF that the end of the file cuts short, past the frame", [&] {
+             Bytes j = exif_forge::InsertAt(base, frame, sound);
+             j.resize(frame + 30);
+             return j;
+         }(), {frame + 1}, "cut short"},
+        {"an XMP that the end of the file cuts short, past the frame", [&] {
+             Bytes j = exif_forge::InsertAt(base, frame, xmp);
+             j.resize(frame + 36);
+             return j;
+         }(), {frame + 1}, "cut short"},
         // libjpeg reads nothing past EOI, and neither does FreeImage.
         {"a damaged one after EOI", [&] {
              Bytes j = base;

@@ -100,6 +100,37 @@ TEST(HostileExif, JpegOpensWithPixelsWithoutDamagedExifAnywhere) {
     }
 }
 
+// A file that ends inside an EXIF segment: FreeImage pads the file's end
+// and reads the segment as if it were whole, entries the cut left out and
+// all. Such a picture opens with what its scans hold, without that EXIF.
+TEST(HostileExif, JpegEndingInsideAnExifSegmentOpensWithoutIt) {
+    guard_test::ScratchDir dir;
+    for (const bool progressive : {false, true}) {
+        guard_test::JpegKind kind;
+        kind.name = "base";
+        kind.progressive = progressive;
+        const std::string basePath = dir / "base.jpg";
+        guard_test::WriteJpegWithLibjpeg(basePath, 48, 32, kind);
+        const Bytes base = calmora_test::ReadFile(basePath);
+        const Place place = progressive ? Place::kBetweenScans : Place::kAfterFrameHeader;
+        for (const HostileBlock& hostile : HostileBlocks()) {
+            const std::string desc = std::string(hostile.desc) + ", cut by the end of the file, " +
+                                     (progressive ? "progressive" : "baseline");
+            const size_t at = exif_forge::OffsetOf(base, place);
+            Bytes cut = exif_forge::InsertAt(base, at, exif_forge::ExifSegment(hostile.block));
+            cut.resize(at + 40);
+            const std::string path = dir / "cut.jpg";
+            guard_test::WriteFile(path, cut);
+            const guard_test::LoadReport report = LoadSafely(path, desc);
+            if (report.loadError != static_cast<int>(ImageFileError::None)) continue;
+            EXPECT_EQ(report.width, 48u) << desc;
+            const LoadedImage loaded = LoadImageFile(path);
+            ASSERT_TRUE(loaded.image) << desc;
+            EXPECT_FALSE(HasAnyExif(loaded.image.get())) << desc;
+        }
+    }
+}
+
 TEST(HostileExif, SoundJpegExifIsKeptAlsoBesideADamagedBlock) {
     guard_test::ScratchDir dir;
     guard_test::JpegKind kind;
