@@ -66,14 +66,20 @@ struct JpegPlacement {
     bool progressive;
 };
 
+// A 48 x 32 picture as libjpeg writes it, baseline or progressive, in dir.
+std::string WriteBaseJpeg(const guard_test::ScratchDir& dir, bool progressive) {
+    guard_test::JpegKind kind;
+    kind.name = "base";
+    kind.progressive = progressive;
+    const std::string path = dir / (progressive ? "base-p.jpg" : "base.jpg");
+    guard_test::WriteJpegWithLibjpeg(path, 48, 32, kind);
+    return path;
+}
+
 TEST(HostileExif, JpegOpensWithPixelsWithoutDamagedExifAnywhere) {
     guard_test::ScratchDir dir;
     for (const bool progressive : {false, true}) {
-        guard_test::JpegKind kind;
-    kind.name = "base";
-        kind.progressive = progressive;
-        const std::string basePath = dir / (progressive ? "base-p.jpg" : "base.jpg");
-        guard_test::WriteJpegWithLibjpeg(basePath, 48, 32, kind);
+        const std::string basePath = WriteBaseJpeg(dir, progressive);
         const guard_test::LoadReport plain = LoadSafely(basePath, "the plain file");
         ASSERT_EQ(plain.loadError, static_cast<int>(ImageFileError::None));
         const Bytes base = calmora_test::ReadFile(basePath);
@@ -106,12 +112,7 @@ TEST(HostileExif, JpegOpensWithPixelsWithoutDamagedExifAnywhere) {
 TEST(HostileExif, JpegEndingInsideAnExifSegmentOpensWithoutIt) {
     guard_test::ScratchDir dir;
     for (const bool progressive : {false, true}) {
-        guard_test::JpegKind kind;
-        kind.name = "base";
-        kind.progressive = progressive;
-        const std::string basePath = dir / "base.jpg";
-        guard_test::WriteJpegWithLibjpeg(basePath, 48, 32, kind);
-        const Bytes base = calmora_test::ReadFile(basePath);
+        const Bytes base = calmora_test::ReadFile(WriteBaseJpeg(dir, progressive));
         const Place place = progressive ? Place::kBetweenScans : Place::kAfterFrameHeader;
         for (const HostileBlock& hostile : HostileBlocks()) {
             const std::string desc = std::string(hostile.desc) + ", cut by the end of the file, " +
